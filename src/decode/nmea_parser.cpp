@@ -1,0 +1,888 @@
+#include "decode/nmea_parser.h"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "decode/parser_owner.h"
+#include "decode/taxi_meter_step.h"
+
+namespace {
+
+constexpr std::uint8_t kDollar = '$';
+constexpr std::uint8_t kStar = '*';
+constexpr std::uint8_t kCr = '\r';
+constexpr std::uint8_t kLf = '\n';
+constexpr double kKnotsToKmh = 1.852;
+// ZDA takes part in the epoch rule with any selected position type.
+constexpr std::int32_t kZdaType = -1;
+constexpr std::uint32_t kSignalSlot1 = 0x2;
+
+constexpr std::array<std::string_view, CNmeaParser::kPositionTypeCount> kPositionTypeNames = {
+    "GGA", "RMC", "GNS", "GLL"};
+
+bool IsLineEnd(std::uint8_t c) { return c == kCr || c == kLf; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsUpperHex(std::uint8_t c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+
+std::size_t Find(const std::uint8_t* data, std::size_t from, std::size_t to, std::uint8_t c)
+{
+    if (from >= to) return to;
+    const void* hit = std::memchr(data + from, c, to - from);
+    return hit ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - data) : to;
+}
+
+std::size_t FindLast(const std::uint8_t* data, std::size_t from, std::size_t to, std::uint8_t c)
+{
+    for (std::size_t i = to; i > from; --i)
+        if (data[i - 1] == c) return i - 1;
+    return to;
+}
+
+bool ParseDouble(std::string_view s, double& value)
+{
+    if (s.empty()) return false;
+    double v = 0.0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc{} || end == s.data() || !std::isfinite(v)) return false;
+    value = v;
+    return true;
+}
+
+// Empty or unreadable text reads as 0, as an empty NMEA field does.
+double ToDouble(std::string_view s)
+{
+    double v = 0.0;
+    ParseDouble(s, v);
+    return v;
+}
+
+// Out-of-range values are clamped: a float conversion that overflows is undefined.
+float ToFloat(double v)
+{
+    constexpr double kMax = std::numeric_limits<float>::max();
+    return static_cast<float>(std::clamp(v, -kMax, kMax));
+}
+
+float ToFloat(std::string_view s) { return ToFloat(ToDouble(s)); }
+
+bool ParseInt(std::string_view s, std::int32_t& value)
+{
+    if (s.empty()) return false;
+    std::int32_t v = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc{} || end == s.data()) return false;
+    value = v;
+    return true;
+}
+
+std::int32_t ToInt(std::string_view s)
+{
+    std::int32_t v = 0;
+    ParseInt(s, v);
+    return v;
+}
+
+// hhmmss[.ss] to milliseconds of the day; kNoTime when empty or not a time.
+std::uint64_t ParseTimeOfDay(std::string_view s)
+{
+    if (s.size() < 6) return kNoTime;
+    for (std::size_t i = 0; i < 6; ++i)
+        if (!IsDigit(s[i])) return kNoTime;
+    const auto two = [&](std::size_t i) {
+        return std::uint64_t((s[i] - '0') * 10 + (s[i + 1] - '0'));
+    };
+    const std::uint64_t hh = two(0), mm = two(2), ss = two(4);
+    if (mm > 59 || ss > 60) return kNoTime;  // 60: leap second
+    std::uint64_t ms = (((hh % 24) * 60 + mm) * 60 + ss) * 1000;
+    if (s.size() > 7 && s[6] == '.' && IsDigit(s[7])) {
+        ms += 100 * std::uint64_t(s[7] - '0');
+        if (s.size() > 8 && IsDigit(s[8])) ms += 10 * std::uint64_t(s[8] - '0');
+    }
+    return ms;
+}
+
+// ddmm.mmmm (degreeDigits 2) or dddmm.mmmm (3) with its hemisphere; false when empty or
+// not a coordinate.
+bool ParseCoordinate(std::string_view text, std::string_view hemisphere, std::size_t degreeDigits,
+                     char positive, double limit, double& value)
+{
+    if (text.size() <= degreeDigits) return false;
+    std::int32_t degrees = 0;
+    for (std::size_t i = 0; i < degreeDigits; ++i) {
+        if (!IsDigit(text[i])) return false;
+        degrees = degrees * 10 + (text[i] - '0');
+    }
+    double minutes = 0.0;
+    if (!ParseDouble(text.substr(degreeDigits), minutes) || minutes < 0.0 || minutes >= 60.0)
+        return false;
+    double v = degrees + minutes / 60.0;
+    if (v > limit) return false;
+    if (!hemisphere.empty() && hemisphere[0] != positive) v = -v;
+    value = v;
+    return true;
+}
+
+std::int32_t GnsModeToFixQuality(char mode)
+{
+    switch (mode) {
+        case 'A': return 1;
+        case 'D': return 2;
+        case 'P': return 3;
+        case 'R': return 4;
+        case 'F': return 5;
+        case 'E': return 6;
+        default: return 0;
+    }
+}
+
+// GSA system id (NMEA 4.11) to constellation row.
+std::int32_t SystemIdToConstellation(std::string_view id)
+{
+    if (id.size() != 1) return 0;
+    switch (id[0]) {
+        case '0': return static_cast<std::int32_t>(Constellation::Qzss);
+        case '1': return static_cast<std::int32_t>(Constellation::Gps);
+        case '2': return static_cast<std::int32_t>(Constellation::Glonass);
+        case '3': return static_cast<std::int32_t>(Constellation::Galileo);
+        case '4': return static_cast<std::int32_t>(Constellation::BeiDou);
+        case '5': return static_cast<std::int32_t>(Constellation::Qzss);
+        default: return 0;
+    }
+}
+
+// GSV talker "G?" to constellation row; kUnknownConstellation for the others.
+std::int32_t TalkerToConstellation(std::string_view address)
+{
+    if (address.size() < 3 || address[1] != 'G') return kUnknownConstellation;
+    switch (address[2]) {
+        case 'P': return static_cast<std::int32_t>(Constellation::Gps);
+        case 'L': return static_cast<std::int32_t>(Constellation::Glonass);
+        case 'A': return static_cast<std::int32_t>(Constellation::Galileo);
+        case 'Q': return static_cast<std::int32_t>(Constellation::Qzss);
+        case 'B': return static_cast<std::int32_t>(Constellation::BeiDou);
+        default: return kUnknownConstellation;
+    }
+}
+
+std::int32_t PositionTypeOfCode(std::uint32_t code)
+{
+    switch (code) {
+        case CNmeaParser::kCodeGga: return CNmeaParser::Gga;
+        case CNmeaParser::kCodeRmc: return CNmeaParser::Rmc;
+        case CNmeaParser::kCodeGns: return CNmeaParser::Gns;
+        case CNmeaParser::kCodeGll: return CNmeaParser::Gll;
+        default: return CNmeaParser::NoPositionType;
+    }
+}
+
+// Length of the sentence at data[at] ('$') through its "*hh" and line end, or 0 when it is
+// cut short by the end of the data or by another '$'.
+std::size_t SentenceLength(const std::uint8_t* data, std::size_t at, std::size_t size)
+{
+    const std::size_t limit = std::min(size, at + CNmeaParser::kAbandonLength);
+    const std::size_t star = Find(data, at + 1, limit, kStar);
+    if (star == limit || star + 2 >= size || star + 3 - at >= CNmeaParser::kAbandonLength) return 0;
+    if (Find(data, at + 1, star, kDollar) != star) return 0;
+    std::size_t end = star + 3;
+    if (end < size && !IsLineEnd(data[end])) return 0;
+    while (end < size && IsLineEnd(data[end])) ++end;
+    return end - at;
+}
+
+}  // namespace
+
+struct CNmeaParser::Fields {
+    std::array<std::string_view, kMaxFields> field;
+    std::size_t count = 0;
+
+    // Absent fields read as empty.
+    std::string_view operator[](std::size_t i) const
+    {
+        return i < count ? field[i] : std::string_view{};
+    }
+
+    // Splits the sentence (at most the work buffer's worth of it) at commas up to the first
+    // '*'; a sentence without '*' has no fields.
+    explicit Fields(std::span<const std::uint8_t> sentence)
+    {
+        const char* text = reinterpret_cast<const char*>(sentence.data());
+        const std::size_t size = std::min(sentence.size(), kWorkBufferSize);
+        const void* star = std::memchr(text, kStar, size);
+        if (!star) return;
+        const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(star) - text);
+        std::size_t begin = 0;
+        while (count < kMaxFields) {
+            const void* comma = std::memchr(text + begin, ',', end - begin);
+            const std::size_t stop =
+                comma ? static_cast<std::size_t>(static_cast<const char*>(comma) - text) : end;
+            field[count++] = std::string_view(text + begin, stop - begin);
+            if (!comma) break;
+            begin = stop + 1;
+        }
+    }
+};
+
+CNmeaParser::CNmeaParser(IParserOwner* owner)
+    : owner_(owner), hasWindow_(owner != nullptr && owner->HasWindow())
+{
+    ClearTimeIndex();
+}
+
+std::string_view CNmeaParser::GetPositionTypeNameAt(std::int32_t index) const
+{
+    if (index < 0 || index >= kPositionTypeCount) return {};
+    return kPositionTypeNames[static_cast<std::size_t>(index)];
+}
+
+void CNmeaParser::Reset()
+{
+    state_->Clear();
+    ClearErrors();
+    ClearTimeIndex();
+    positionType_ = NoPositionType;
+    indexedCount_ = 0;
+    partial_ = false;
+    hasTime_ = false;
+    positionClockSeen_ = false;
+    positionTimeMs_ = kNoTime;
+    if (taxiMeter_) taxiMeter_->ResetSamples();
+}
+
+std::uint32_t CNmeaParser::Recognize(std::span<const std::uint8_t> t)
+{
+    if (t.size() < 7 || t[0] != kDollar) return 0;
+    if (t[1] == 'G') {
+        switch (t[3]) {
+            case 'G':
+                switch (t[4]) {
+                    case 'G': return kCodeGga;
+                    case 'N': return kCodeGns;
+                    case 'L': return kCodeGll;
+                    case 'S':
+                        if (t[5] == 'A') return kCodeGsa;
+                        if (t[5] == 'T') return kCodeGst;
+                        if (t[5] == 'V') return kCodeGsv;
+                        return kCodeUnknown;
+                    default: return kCodeUnknown;
+                }
+            case 'R': return kCodeRmc;
+            case 'V': return kCodeVtg;
+            case 'H': return kCodeHdt;
+            case 'Z': return kCodeZda;
+            default: return kCodeUnknown;
+        }
+    }
+    if (t[1] == 'P') {
+        if (t[2] == 'T' && t[3] == 'N' && t[4] == 'L' && t[5] == ',') {
+            switch (t[6]) {
+                case 'A': return kCodeAvr;
+                case 'B': return kCodeBpq;
+                case 'V': return kCodeVgk;
+                default: return kCodeUnknown;
+            }
+        }
+        if (t[2] == 'A' && t[3] == 'S' && t[4] == 'H' && t[5] == 'R')
+            return (t.size() > 7 && t[7] == 'P') ? kCodePashrPos : 0;
+    }
+    return 0;
+}
+
+bool CNmeaParser::VerifyChecksum(std::span<const std::uint8_t> sentence)
+{
+    const std::uint8_t* data = sentence.data();
+    const std::size_t size = sentence.size();
+    const std::size_t star = Find(data, 0, size, kStar);
+    if (star == size) return false;
+    std::uint8_t sum = 0;
+    for (std::size_t i = 0; i < star; ++i)
+        if (data[i] != kDollar) sum ^= data[i];
+    if (star + 2 >= size) return false;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const bool highOk = data[star + 1] == kHex[sum >> 4];
+    const bool lowOk = data[star + 2] == kHex[sum & 0xF];
+    if (highOk && lowOk) return true;
+    if (HasDiagnostics()) {
+        const std::size_t shown = std::min<std::size_t>(star + 3, 256);
+        std::string line(reinterpret_cast<const char*>(data), shown);
+        Diagnostic(line);
+        Diagnostic(std::string("NMEA checksum mismatch (") + (highOk ? "L" : "H") + "): expected " +
+                   kHex[sum >> 4] + kHex[sum & 0xF]);
+    }
+    return false;
+}
+
+bool CNmeaParser::ChecksumDigitsValid(std::span<const std::uint8_t> sentence) const
+{
+    const std::size_t star = Find(sentence.data(), 0, sentence.size(), kStar);
+    return star + 2 < sentence.size() && IsUpperHex(sentence[star + 1]) &&
+           IsUpperHex(sentence[star + 2]);
+}
+
+std::uint32_t CNmeaParser::FindMessage(std::span<const std::uint8_t> buffer, std::size_t& start,
+                                       std::size_t& length, bool check, bool stopOnError)
+{
+    partial_ = false;
+    start = 0;
+    length = buffer.size();
+    const std::uint8_t* data = buffer.data();
+    const std::size_t size = buffer.size();
+    const bool verify = check && !(owner_ && owner_->SkipChecksum());
+    std::uint32_t result = 0;
+    std::size_t candidate = 0;
+    std::size_t pos = 0;
+
+    while (pos < size) {
+        candidate = Find(data, pos, size, kDollar);
+        if (candidate == size) break;
+        partial_ = true;
+        const std::size_t star = Find(data, candidate + 1, size, kStar);
+        // A sentence cut short by a new one is dropped; so is anything before the last '$'
+        // that still waits for its "*hh", so that an abandoned text cannot swallow it.
+        const std::size_t lastDollar = FindLast(data, candidate + 1, star, kDollar);
+        if (lastDollar != star) candidate = lastDollar;
+        if (star == size || star + 3 >= size) {
+            if (size - candidate >= kAbandonLength) partial_ = false;
+            break;
+        }
+        std::size_t end = star + 3;
+        // The line end must come within the abandon length, however the bytes arrived: a
+        // tail that long would have been given up had it come in pieces.
+        if (end - candidate >= kAbandonLength || !IsLineEnd(data[end])) {
+            // Not a sentence after all; nothing is waited for at this '$'.
+            partial_ = false;
+            pos = candidate + 1;
+            continue;
+        }
+        const std::span<const std::uint8_t> sentence(data + candidate, end - candidate);
+        bool rejected = false;
+        if (verify) {
+            rejected = !VerifyChecksum(sentence);
+            if (rejected) LogChecksumError();
+        }
+        if (rejected || (!verify && !ChecksumDigitsValid(sentence))) {
+            partial_ = false;
+            if (stopOnError) break;
+        }
+        while (end < size && IsLineEnd(data[end])) ++end;
+        pos = end;
+        partial_ = false;
+        // A sentence that failed its checksum is stepped over, never decoded.
+        if (rejected) continue;
+        const std::uint32_t code = Recognize(sentence);
+        if (code != 0) {
+            start = candidate;
+            length = end - candidate;
+            result |= code;
+            break;
+        }
+    }
+
+    if (partial_) {
+        start = candidate;
+        length = size - candidate;
+    }
+    if (owner_ && !(owner_->ProtocolsSeen() & (1u << GetProtocolId())))
+        owner_->MarkProtocolSeen(GetProtocolId());
+    return result;
+}
+
+bool CNmeaParser::FindPositionMessage(std::span<const std::uint8_t> buffer, std::size_t& start,
+                                      std::size_t& length)
+{
+    start = 0;
+    length = buffer.size();
+    return false;
+}
+
+bool CNmeaParser::IsAtDataEnd(const std::uint8_t* position) const
+{
+    if (!owner_ || !owner_->IsReplayRunning()) return false;
+    const std::uint8_t* end = owner_->IntakeDataEnd();
+    if (!end || !position) return false;
+    const auto p = reinterpret_cast<std::uintptr_t>(position);
+    const auto e = reinterpret_cast<std::uintptr_t>(end);
+    return p <= e && e - p <= 5;
+}
+
+std::uint64_t CNmeaParser::GetPosition(std::array<double, 3>& position) const
+{
+    if (!(state_->contentFlags & ContentFlag::Position)) return kNoTime;
+    position = {state_->latitudeDeg, state_->longitudeDeg, state_->ellipsoidHeight};
+    return state_->timeOfDayMs;
+}
+
+std::int32_t CNmeaParser::ParseMessage(std::span<const std::uint8_t> message, bool /*trial*/)
+{
+    const std::size_t cr = Find(message.data(), 0, message.size(), kCr);
+    const std::size_t consumed = cr == message.size() ? message.size() : cr + 1;
+    const std::uint32_t code = Recognize(message);
+    const Fields fields(message);
+    const std::int32_t result = Dispatch(code, fields, consumed);
+    if ((state_->contentFlags & ContentFlag::Position) && taxiMeterSwitch_ && operationType_ == 1 &&
+        taxiMeter_)
+        taxiMeter_->Step(*state_);
+    return result;
+}
+
+std::int32_t CNmeaParser::Dispatch(std::uint32_t code, const Fields& f, std::size_t consumed)
+{
+    const auto result = static_cast<std::int32_t>(std::min<std::size_t>(consumed, INT32_MAX));
+    // The recogniser looks at few characters; a handler makes sure field 0 names its sentence.
+    const auto named = [&](std::string_view name) {
+        return f.count == 0 || f[0].find(name) != std::string_view::npos;
+    };
+    switch (code) {
+        case kCodeGga: return named("GGA") ? (HandleGga(f), result) : 0;
+        case kCodeRmc: return named("RMC") ? (HandleRmc(f), result) : 0;
+        case kCodeGns: return named("GNS") ? (HandleGns(f), result) : 0;
+        case kCodeGll: return named("GLL") ? (HandleGll(f), result) : 0;
+        case kCodeVtg: return named("VTG") ? (HandleVtg(f), result) : 0;
+        case kCodeZda: return named("ZDA") ? (HandleZda(f), result) : 0;
+        case kCodeHdt: return named("HDT") ? (HandleHdt(f), result) : 0;
+        case kCodeGsa: HandleGsa(f); return result;
+        case kCodeGsv: HandleGsv(f); return result;
+        case kCodeGst: HandleGst(f); return result;
+        case kCodeAvr: HandleAvr(f); return result;
+        case kCodeBpq: HandleBpq(f); return result;
+        case kCodeVgk: HandleVgk(f); return result;
+        default: return result;
+    }
+}
+
+std::uint64_t CNmeaParser::PositionEpoch(std::int32_t type, std::string_view timeField)
+{
+    if (type != kZdaType && !positionSource_ && hasWindow_ && owner_)
+        owner_->SelectPositionSource(static_cast<std::int32_t>(ProtocolId::Nmea));
+    const std::uint64_t time = ParseTimeOfDay(timeField);
+    if (time == kNoTime) return kNoTime;
+    // ZDA is the clock only of streams whose position sentences carry no time; elsewhere it
+    // may run a second ahead of them (time of the next pulse) and would flip epochs back
+    // and forth.
+    if (type == kZdaType && positionClockSeen_) return time;
+    // The first position time replaces a ZDA clock that ran ahead of it instead of closing
+    // an epoch that would go back in time.
+    const bool replacesZdaClock =
+        type != kZdaType && !positionClockSeen_ && hasTime_ && time < state_->timeOfDayMs;
+    if (type != kZdaType) positionClockSeen_ = true;
+    const bool typeDrivesEpochs =
+        positionType_ == NoPositionType || type == kZdaType || type == positionType_;
+    const bool replaying = owner_ && owner_->IsReplayRunning();
+    if (positionSource_ && hasTime_ && !replacesZdaClock && !replaying && typeDrivesEpochs &&
+        time != state_->timeOfDayMs && hasWindow_ && !suppressEpochCallbacks_ && owner_) {
+        if (owner_->IsNewEpoch(time)) owner_->OnEpochComplete(*this);
+    }
+    if (!hasTime_ || time != state_->timeOfDayMs) {
+        state_->timeOfDayMs = time;
+        state_->timeOfDaySec = static_cast<std::uint32_t>(time / 1000);
+        state_->timeText.assign(timeField);
+        state_->contentFlags |= ContentFlag::TimeOfDay;
+        hasTime_ = true;
+    }
+    return time;
+}
+
+void CNmeaParser::StorePositionAt(std::uint64_t time, std::string_view lat, std::string_view ns,
+                                  std::string_view lon, std::string_view ew)
+{
+    // One position per epoch time: later sentences of the same epoch leave it alone.
+    if (time == kNoTime || time == positionTimeMs_) return;
+    positionTimeMs_ = time;
+    double latitude = 0.0, longitude = 0.0;
+    const bool valid = ParseCoordinate(lat, ns, 2, 'N', 90.0, latitude) &&
+                       ParseCoordinate(lon, ew, 3, 'E', 180.0, longitude);
+    state_->latitudeDeg = valid ? latitude : 0.0;
+    state_->longitudeDeg = valid ? longitude : 0.0;
+    if (valid) state_->contentFlags |= ContentFlag::Position;
+}
+
+void CNmeaParser::HandleGga(const Fields& f)
+{
+    if (f.count < 14) return;
+    const std::uint64_t time = PositionEpoch(Gga, f[1]);
+    StorePositionAt(time, f[2], f[3], f[4], f[5]);
+    state_->fixQuality = ToInt(f[6]);
+    state_->satellitesUsed = ToInt(f[7]);
+    state_->hdop = ToFloat(f[8]);
+    // The receiver's heights pass through 32-bit floats, as the state has always kept them.
+    state_->mslAltitude = static_cast<double>(ToFloat(f[9]));
+    state_->geoidSeparation = static_cast<double>(ToFloat(f[11]));
+    state_->ellipsoidHeight = state_->mslAltitude + state_->geoidSeparation;
+    if (!f[9].empty()) state_->contentFlags |= ContentFlag::Height;
+    state_->stationId.assign(f[14]);
+    state_->contentFlags |= ContentFlag::Gga;
+    if (!f[6].empty()) state_->contentFlags |= ContentFlag::FixQuality;
+}
+
+void CNmeaParser::HandleRmc(const Fields& f)
+{
+    if (f.count < 9) return;
+    const std::uint64_t time = PositionEpoch(Rmc, f[1]);
+    StorePositionAt(time, f[3], f[4], f[5], f[6]);
+    state_->speedKmh = ToFloat(ToDouble(f[7]) * kKnotsToKmh);
+    if (!f[7].empty()) state_->contentFlags |= ContentFlag::Speed;
+    state_->courseDeg = ToFloat(f[8]);
+    if (!f[8].empty()) state_->contentFlags |= ContentFlag::Course;
+    if (!f[9].empty()) {
+        state_->dateText.assign(f[9]);
+        state_->contentFlags |= ContentFlag::Date;
+    }
+    state_->contentFlags |= ContentFlag::Rmc;
+}
+
+void CNmeaParser::HandleGns(const Fields& f)
+{
+    if (f.count < 13) return;
+    const std::uint64_t time = PositionEpoch(Gns, f[1]);
+    StorePositionAt(time, f[2], f[3], f[4], f[5]);
+    // One mode character per constellation; the talker says which one is ours.
+    const std::string_view mode = f[6];
+    std::size_t index = 0;
+    switch (f[0].size() >= 3 ? f[0][2] : '\0') {
+        case 'P': index = 0; break;
+        case 'L': index = 1; break;
+        case 'A': index = 2; break;
+        case 'B': index = 3; break;
+        case 'Q': index = 4; break;
+        default: index = 0; break;
+    }
+    if (index >= mode.size()) index = 0;
+    state_->fixQuality = mode.empty() ? 0 : GnsModeToFixQuality(mode[index]);
+    state_->satellitesUsed = ToInt(f[7]);
+    state_->hdop = ToFloat(f[8]);
+    state_->mslAltitude = ToDouble(f[9]);
+    state_->geoidSeparation = ToDouble(f[10]);
+    state_->ellipsoidHeight = state_->mslAltitude + state_->geoidSeparation;
+    if (!f[9].empty()) state_->contentFlags |= ContentFlag::Height;
+    state_->stationId.assign(f[12]);
+    state_->contentFlags |= ContentFlag::Gns;
+}
+
+void CNmeaParser::HandleGll(const Fields& f)
+{
+    if (f.count < 6) return;
+    const std::uint64_t time = PositionEpoch(Gll, f[5]);
+    StorePositionAt(time, f[1], f[2], f[3], f[4]);
+    state_->contentFlags |= ContentFlag::Gll;
+}
+
+void CNmeaParser::HandleVtg(const Fields& f)
+{
+    if (f.count < 8) return;
+    // RMC of the same epoch has the better word on course and speed.
+    if (!(state_->contentFlags & ContentFlag::Course)) {
+        state_->courseDeg = ToFloat(f[1]);
+        if (!f[1].empty()) state_->contentFlags |= ContentFlag::Course;
+    }
+    if (!(state_->contentFlags & ContentFlag::Speed)) {
+        state_->speedKmh = ToFloat(f[7]);
+        if (!f[7].empty()) state_->contentFlags |= ContentFlag::Speed;
+    }
+    state_->contentFlags |= ContentFlag::Vtg;
+}
+
+void CNmeaParser::HandleGsa(const Fields& f)
+{
+    if (f.count < 17) return;
+    state_->fixMode = ToInt(f[2]);
+    state_->contentFlags |= ContentFlag::FixMode;
+    const std::int32_t row = f.count >= 19 ? SystemIdToConstellation(f[18]) : 0;
+    std::int32_t* used = state_->usedPrn[row];
+    std::int32_t& count = state_->usedCount[row];
+    for (std::size_t i = 3; i <= 14; ++i) {
+        std::int32_t prn = 0;
+        if (!ParseInt(f[i], prn)) continue;
+        if (std::find(used, used + count, prn) != used + count) continue;
+        used[count] = prn;
+        count = (count + 1) % kMaxUsedPerConstellation;
+        ++state_->usedTotal;
+    }
+    state_->pdop = ToFloat(f[15]);
+    if (!f[15].empty()) state_->contentFlags |= ContentFlag::Dop;
+    state_->hdop = ToFloat(f[16]);
+    state_->vdop = ToFloat(f[17]);
+    state_->contentFlags |= ContentFlag::SatellitesUsed | ContentFlag::Gsa;
+}
+
+void CNmeaParser::HandleGsv(const Fields& f)
+{
+    if (f.count < 4) return;
+    const std::int32_t talkerRow = TalkerToConstellation(f[0]);
+    if (talkerRow == kUnknownConstellation) return;
+    std::int32_t messageNumber = 0, inView = 0;
+    if (!ParseInt(f[2], messageNumber) || !ParseInt(f[3], inView) || inView == 0) return;
+
+    // A second GSV cycle of the same constellation in one epoch carries the second signal.
+    GnssReceiverState& s = *state_;
+    std::uint32_t slot = 0;
+    if (s.inViewCount[talkerRow] > 0 &&
+        (messageNumber == 1 ||
+         (s.satellitesInView[talkerRow][s.lastUpdatedIndex[talkerRow]].signalMask & kSignalSlot1)))
+        slot = 1;
+
+    // A block needs at least its number and elevation: a lone trailing field is the
+    // NMEA 4.10 signal id, not a satellite.
+    for (std::size_t b = 4; b + 1 < f.count; b += 4) {
+        std::int32_t prn = 0;
+        if (!ParseInt(f[b], prn)) continue;
+        std::int32_t row = talkerRow;
+        if (talkerRow == static_cast<std::int32_t>(Constellation::Gps)) {
+            if (prn >= 193 && prn <= 197)
+                row = static_cast<std::int32_t>(Constellation::Qzss);
+            else if (prn >= 33 && prn <= 64)
+                row = static_cast<std::int32_t>(Constellation::Sbas);
+        }
+        SatelliteInView* entries = s.satellitesInView[row];
+        std::int32_t& count = s.inViewCount[row];
+        std::int32_t index = 0;
+        while (index < count && entries[index].prn != prn) ++index;
+        if (index == count) {
+            count = (count + 1) % kMaxInViewPerConstellation;
+            ++s.inViewTotal;
+        }
+        s.lastUpdatedIndex[row] = index;
+        SatelliteInView& sat = entries[index];
+        sat.prn = prn;
+        sat.elevationDeg = ToInt(f[b + 1]);
+        sat.azimuthDeg = ToInt(f[b + 2]);
+        sat.snr[slot] = ToInt(f[b + 3]);
+        sat.signalMask |= 1u << slot;
+        sat.constellation = row;
+    }
+    s.contentFlags |= ContentFlag::SatellitesInView | ContentFlag::Gsv;
+}
+
+void CNmeaParser::HandleGst(const Fields& f)
+{
+    if (f.count < 1) return;
+    state_->sigmaLat = ToFloat(f[6]);
+    state_->sigmaLon = ToFloat(f[7]);
+    state_->sigmaAlt = ToFloat(f[8]);
+    if (!f[6].empty() || !f[7].empty() || !f[8].empty())
+        state_->contentFlags |= ContentFlag::ErrorDeviation;
+    state_->contentFlags |= ContentFlag::Gst;
+}
+
+void CNmeaParser::HandleHdt(const Fields& f)
+{
+    if (f.count < 1) return;
+    double heading = 0.0;
+    const bool present = ParseDouble(f[1], heading);
+    state_->headingDeg = present ? ToFloat(heading) : -1.0f;
+    if (present) state_->contentFlags |= ContentFlag::Heading;
+    state_->contentFlags |= ContentFlag::HeadingSentence;
+}
+
+void CNmeaParser::HandleAvr(const Fields& f)
+{
+    if (f.count < 1) return;
+    // Yaw is written with an explicit sign: "+149.4688" or "-12.5".
+    const std::string_view yaw = f[3];
+    double value = 0.0;
+    const bool present = yaw.size() > 1 && ParseDouble(yaw.substr(1), value);
+    state_->yawDeg = present ? ToFloat(yaw[0] == '-' ? -value : value) : -1.0f;
+    if (present) state_->contentFlags |= ContentFlag::Heading;
+    state_->contentFlags |= ContentFlag::HeadingSentence;
+}
+
+void CNmeaParser::HandleBpq(const Fields& f)
+{
+    if (f.count < 7) return;
+    double latitude = 0.0, longitude = 0.0;
+    state_->baseLatitudeDeg = ParseCoordinate(f[4], f[5], 2, 'N', 90.0, latitude) ? latitude : 0.0;
+    state_->baseLongitudeDeg =
+        ParseCoordinate(f[6], f[7], 3, 'E', 180.0, longitude) ? longitude : 0.0;
+    state_->contentFlags |= ContentFlag::BaseStation;
+}
+
+void CNmeaParser::HandleVgk(const Fields& f)
+{
+    if (f.count < 6) return;
+    state_->baselineEast = ToDouble(f[4]);
+    state_->baselineNorth = ToDouble(f[5]);
+    state_->baselineUp = ToDouble(f[6]);
+    state_->contentFlags |= ContentFlag::Baseline;
+}
+
+void CNmeaParser::HandleZda(const Fields& f)
+{
+    if (f.count < 6) return;
+    PositionEpoch(kZdaType, f[1]);
+    const std::string_view year = f[4];
+    if (!year.empty()) {
+        std::string& date = state_->dateText;
+        date.assign(year.substr(0, 4));
+        date.append(f[3].substr(0, 2));
+        date.append(f[2].substr(0, 2));
+        state_->contentFlags |= ContentFlag::Date;
+    }
+    state_->contentFlags |= ContentFlag::Zda;
+}
+
+// ---- time index ----
+
+void CNmeaParser::ClearTimeIndex()
+{
+    for (auto& index : timeIndex_) index.clear();
+    smallestInterval_.fill(kInitialSmallestIntervalMs);
+    lastIndexedTime_.fill(kNoTime);
+    typesAtTime_.clear();
+}
+
+const TimeIndex& CNmeaParser::GetTimeIndex(std::int32_t positionType) const
+{
+    static const TimeIndex kEmpty;
+    if (positionType < 0 || positionType >= kPositionTypeCount) return kEmpty;
+    return timeIndex_[static_cast<std::size_t>(positionType)];
+}
+
+std::uint64_t CNmeaParser::GetSmallestInterval(std::int32_t positionType) const
+{
+    if (positionType < 0 || positionType >= kPositionTypeCount) return kInitialSmallestIntervalMs;
+    return smallestInterval_[static_cast<std::size_t>(positionType)];
+}
+
+void CNmeaParser::BuildTimeIndex(std::span<const std::uint8_t> log, std::uint64_t filePosition,
+                                 bool incremental)
+{
+    const bool onlySelected = incremental && positionType_ != NoPositionType;
+    if (!onlySelected) {
+        ClearTimeIndex();
+        indexedCount_ = 0;
+    }
+    const bool verify = !(owner_ && owner_->SkipChecksum());
+    const std::uint8_t* data = log.data();
+    const std::size_t size = log.size();
+    for (std::size_t at = Find(data, 0, size, kDollar); at < size;
+         at = Find(data, at + 1, size, kDollar)) {
+        const std::size_t window = std::min(kAbandonLength, size - at);
+        const std::int32_t type = PositionTypeOfCode(Recognize(log.subspan(at, window)));
+        if (type == NoPositionType || (onlySelected && type != positionType_)) continue;
+        const std::size_t length = SentenceLength(data, at, size);
+        if (length == 0) continue;
+        // A damaged sentence would put a wrong time into the index.
+        if (verify && !VerifyChecksum(log.subspan(at, length))) continue;
+        IndexSentence(log.subspan(at, std::min(length, kAbandonLength)), type, filePosition + at,
+                      static_cast<std::uint32_t>(length));
+    }
+    if (!onlySelected) SelectPositionType();
+}
+
+void CNmeaParser::IndexSentence(std::span<const std::uint8_t> head, std::int32_t type,
+                                std::uint64_t filePosition, std::uint32_t length)
+{
+    const Fields fields(head);
+    const std::uint64_t time = ParseTimeOfDay(fields[type == Gll ? 5 : 1]);
+    if (time == kNoTime) return;
+    const auto t = static_cast<std::size_t>(type);
+    if (!timeIndex_[t].emplace(time, TimeIndexEntry{filePosition, length}).second) return;
+    ++indexedCount_;
+    const std::uint64_t previous = lastIndexedTime_[t];
+    if (previous != kNoTime && time > previous && time - previous < smallestInterval_[t])
+        smallestInterval_[t] = time - previous;
+    lastIndexedTime_[t] = time;
+    typesAtTime_[time] |= 1u << type;
+}
+
+void CNmeaParser::SelectPositionType()
+{
+    std::uint64_t reference = kInitialSmallestIntervalMs;
+    for (std::size_t t = 0; t < kPositionTypeCount; ++t)
+        if (!timeIndex_[t].empty() && smallestInterval_[t] < reference)
+            reference = smallestInterval_[t];
+    std::uint32_t candidates = 0;
+    for (std::size_t t = 0; t < kPositionTypeCount; ++t)
+        if (!timeIndex_[t].empty() && smallestInterval_[t] == reference) candidates |= 1u << t;
+
+    positionType_ = NoPositionType;
+    if (candidates == 0) return;
+    if (std::popcount(candidates) == 1) {
+        positionType_ = std::countr_zero(candidates);
+        return;
+    }
+    // Several equally fast types: the one the receiver sends first in an epoch that has
+    // exactly these types; failing that, the one whose first entry lies first in the log.
+    const auto firstInLog = [&](auto positionOf) {
+        std::uint64_t best = kNoTime;
+        for (std::size_t t = 0; t < kPositionTypeCount; ++t) {
+            if (!(candidates & (1u << t))) continue;
+            const std::uint64_t position = positionOf(t);
+            if (position < best) {
+                best = position;
+                positionType_ = static_cast<std::int32_t>(t);
+            }
+        }
+    };
+    for (const auto& entry : typesAtTime_) {
+        if (entry.second != candidates) continue;
+        const std::uint64_t time = entry.first;
+        firstInLog([&](std::size_t t) { return timeIndex_[t].at(time).filePosition; });
+        return;
+    }
+    firstInLog([&](std::size_t t) { return timeIndex_[t].begin()->second.filePosition; });
+}
+
+std::uint64_t CNmeaParser::DecodeAtTime(std::uint64_t timeOfDayMs, EpochPosition& position,
+                                        std::span<const std::uint8_t> log,
+                                        std::uint64_t filePosition, std::uint64_t& epochOffset,
+                                        std::size_t& epochLength)
+{
+    if (positionType_ == NoPositionType) return kNoTime;
+    const TimeIndex& index = timeIndex_[static_cast<std::size_t>(positionType_)];
+    const auto it = index.lower_bound(timeOfDayMs);
+    if (it == index.end()) return kNoTime;
+    const std::uint64_t entry = it->second.filePosition;
+    if (entry < filePosition || entry - filePosition + it->second.length > log.size())
+        return kNoTime;
+    const std::size_t begin = static_cast<std::size_t>(entry - filePosition);
+    // The epoch ends where the next indexed epoch lying behind it in the log begins.
+    std::size_t limit = log.size();
+    const auto next = std::next(it);
+    if (next != index.end() && next->second.filePosition > entry)
+        limit = static_cast<std::size_t>(
+            std::min<std::uint64_t>(limit, next->second.filePosition - filePosition));
+
+    state_->ClearEpoch();
+    hasTime_ = false;
+    positionTimeMs_ = kNoTime;
+    suppressEpochCallbacks_ = true;
+    std::size_t cursor = begin;
+    while (cursor < limit) {
+        std::size_t start = 0, length = 0;
+        const auto rest = log.subspan(cursor, limit - cursor);
+        if (FindMessage(rest, start, length, false, false) == 0) break;
+        ParseMessage(rest.subspan(start, length), false);
+        cursor += start + length;
+        if (state_->Has(ContentFlag::Position | ContentFlag::Height)) break;
+    }
+    suppressEpochCallbacks_ = false;
+
+    position.latitudeDeg = state_->latitudeDeg;
+    position.longitudeDeg = state_->longitudeDeg;
+    position.ellipsoidHeight = state_->ellipsoidHeight;
+    position.hasFixQuality = (state_->contentFlags & ContentFlag::FixQuality) != 0;
+    position.fixQuality = position.hasFixQuality ? state_->fixQuality : 0;
+    epochOffset = entry;
+    epochLength = cursor - begin;
+    return it->first;
+}
+
+bool CNmeaParser::FindIndexGaps(std::int32_t positionType, std::vector<IndexGap>& gaps) const
+{
+    if (positionType < 0 || positionType >= kPositionTypeCount) return !gaps.empty();
+    const auto t = static_cast<std::size_t>(positionType);
+    const std::uint64_t interval = smallestInterval_[t];
+    const TimeIndex& index = timeIndex_[t];
+    for (auto it = index.begin(); it != index.end(); ++it) {
+        const auto next = std::next(it);
+        if (next == index.end()) break;
+        if (next->first - it->first != interval)
+            gaps.push_back(IndexGap{it->first + interval, positionType});
+    }
+    return !gaps.empty();
+}
