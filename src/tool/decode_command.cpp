@@ -1,0 +1,167 @@
+#include "tool/decode_command.h"
+
+#include <charconv>
+#include <cinttypes>
+#include <cstdio>
+#include <fstream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "decode/nmea_parser.h"
+#include "decode/parser_owner.h"
+
+namespace {
+
+constexpr std::size_t kDefaultBlock = 10240;
+constexpr std::size_t kMaxBlock = std::size_t{64} << 20;
+// A tail this long is no sentence still arriving; the intake drops it rather than grow.
+constexpr std::size_t kMaxCarried = std::size_t{64} << 10;
+
+// Owns the decoder the way the main window does: it is the position source, and an epoch
+// completes whenever a position message carries a new time.
+class CEpochPrinter final : public IParserOwner {
+public:
+    explicit CEpochPrinter(std::ostream& out) : out_(out), parser_(this) {}
+
+    CNmeaParser& Parser() { return parser_; }
+    std::uint64_t Epochs() const { return epochs_; }
+
+    bool IsNewEpoch(std::uint64_t timeOfDayMs) override
+    {
+        return !hasLastEpoch_ || timeOfDayMs != lastEpochMs_;
+    }
+    void OnEpochComplete(CParser& parser) override
+    {
+        GnssReceiverState& state = *parser.State();
+        Print(state);
+        lastEpochMs_ = state.timeOfDayMs;
+        hasLastEpoch_ = true;
+        state.ClearEpoch();
+    }
+    void SelectPositionSource(std::int32_t) override { parser_.SetPositionSource(true); }
+    bool SkipChecksum() const override { return false; }
+    std::uint32_t ProtocolsSeen() const override { return protocolsSeen_; }
+    void MarkProtocolSeen(std::int32_t id) override { protocolsSeen_ |= 1u << id; }
+    const std::uint8_t* IntakeDataEnd() const override { return nullptr; }
+    bool IsReplayRunning() const override { return false; }
+    bool HasWindow() const override { return true; }
+
+    // The stream has ended: commit the epoch still being filled, as the idle flush does.
+    void Flush()
+    {
+        const GnssReceiverState& state = *parser_.State();
+        if (state.contentFlags & (ContentFlag::TimeOfDay | ContentFlag::Position))
+            if (IsNewEpoch(state.timeOfDayMs)) OnEpochComplete(parser_);
+    }
+
+private:
+    void Print(const GnssReceiverState& s)
+    {
+        const std::uint64_t ms = s.timeOfDayMs;
+        char line[320];
+        const int n =
+            std::snprintf(line, sizeof line,
+                          "%02" PRIu64 "%02" PRIu64 "%02" PRIu64 ".%03" PRIu64
+                          ",%.9f,%.9f,%.3f,%.3f,%d,%d,%d,%.2f,%.2f,%.3f,%.2f,%d,%d\n",
+                          ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000, s.latitudeDeg,
+                          s.longitudeDeg, s.ellipsoidHeight, s.mslAltitude, s.fixQuality, s.fixMode,
+                          s.satellitesUsed, static_cast<double>(s.hdop),
+                          static_cast<double>(s.pdop), static_cast<double>(s.speedKmh),
+                          static_cast<double>(s.courseDeg), s.inViewTotal, s.usedTotal);
+        if (n > 0) out_.write(line, std::min<int>(n, sizeof line - 1));
+        ++epochs_;
+    }
+
+    std::ostream& out_;
+    CNmeaParser parser_;
+    std::uint32_t protocolsSeen_ = 0;
+    std::uint64_t lastEpochMs_ = 0;
+    bool hasLastEpoch_ = false;
+    std::uint64_t epochs_ = 0;
+};
+
+// Frames and decodes what the buffer holds; returns how many leading bytes are done with.
+std::size_t DecodeBuffer(CNmeaParser& parser, std::span<const std::uint8_t> buffer)
+{
+    std::size_t pos = 0;
+    while (pos < buffer.size()) {
+        std::size_t start = 0, length = 0;
+        const auto rest = buffer.subspan(pos);
+        if (parser.FindMessage(rest, start, length, true, false) == 0)
+            return parser.IsPartial() ? pos + start : buffer.size();
+        parser.ParseMessage(rest.subspan(start, length), false);
+        pos += start + length;
+    }
+    return pos;
+}
+
+bool ParseBlockSize(std::string_view text, std::size_t& value)
+{
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc{} && end == text.data() + text.size() && value >= 1 &&
+           value <= kMaxBlock;
+}
+
+}  // namespace
+
+int RunDecode(std::span<const std::string_view> args, std::ostream& out, std::ostream& err)
+{
+    std::string path;
+    std::size_t block = kDefaultBlock;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--block") {
+            if (i + 1 >= args.size() || !ParseBlockSize(args[i + 1], block)) {
+                err << "skarnet2-tool decode: --block needs a byte count from 1 to " << kMaxBlock
+                    << "\n";
+                return 2;
+            }
+            ++i;
+        } else if (!args[i].empty() && args[i][0] == '-' && args[i] != "-") {
+            err << "skarnet2-tool decode: unknown option '" << args[i] << "'\n";
+            return 2;
+        } else if (path.empty()) {
+            path = args[i];
+        } else {
+            err << "skarnet2-tool decode: only one log file can be decoded at a time\n";
+            return 2;
+        }
+    }
+    if (path.empty()) {
+        err << "skarnet2-tool decode: no log file given\n";
+        return 2;
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        err << "skarnet2-tool decode: cannot open '" << path << "'\n";
+        return 1;
+    }
+
+    out << "time,latitude,longitude,ellipsoid_height,msl_altitude,fix_quality,fix_mode,"
+           "satellites_used,hdop,pdop,speed_kmh,course,in_view_total,used_total\n";
+    CEpochPrinter printer(out);
+    std::vector<std::uint8_t> buffer;
+    std::uint64_t bytesRead = 0;
+    for (;;) {
+        const std::size_t carried = buffer.size();
+        buffer.resize(carried + block);
+        file.read(reinterpret_cast<char*>(buffer.data() + carried),
+                  static_cast<std::streamsize>(block));
+        const auto got = static_cast<std::size_t>(file.gcount());
+        buffer.resize(carried + got);
+        if (got == 0) break;
+        bytesRead += got;
+        const std::size_t done = DecodeBuffer(printer.Parser(), buffer);
+        buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(done));
+        if (buffer.size() > kMaxCarried) buffer.clear();
+        printer.Parser().ClearErrorLog();
+    }
+    if (file.bad()) {
+        err << "skarnet2-tool decode: read error on '" << path << "'\n";
+        return 1;
+    }
+    printer.Flush();
+    out << "# epochs " << printer.Epochs() << ", bytes " << bytesRead << ", checksum errors "
+        << printer.Parser().ErrorCount() << "\n";
+    return out ? 0 : 1;
+}
