@@ -1,0 +1,109 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "decode/nmea_parser.h"
+#include "decode/parser_owner.h"
+
+// Owns one NMEA decoder the way the main window does and keeps every completed epoch.
+class RecordingOwner : public IParserOwner {
+public:
+    RecordingOwner() : parser(this) {}
+
+    bool IsNewEpoch(std::uint64_t timeOfDayMs) override
+    {
+        return !hasLastEpoch || timeOfDayMs != lastEpochMs;
+    }
+    void OnEpochComplete(CParser& p) override
+    {
+        epochs.push_back(*p.State());
+        lastEpochMs = p.State()->timeOfDayMs;
+        hasLastEpoch = true;
+        p.State()->ClearEpoch();
+    }
+    void SelectPositionSource(std::int32_t protocolId) override
+    {
+        selectCalls.push_back(protocolId);
+        if (acceptSource) parser.SetPositionSource(true);
+    }
+    bool SkipChecksum() const override { return skipChecksum; }
+    std::uint32_t ProtocolsSeen() const override { return protocolsSeen; }
+    void MarkProtocolSeen(std::int32_t id) override { protocolsSeen |= 1u << id; }
+    const std::uint8_t* IntakeDataEnd() const override { return dataEnd; }
+    bool IsReplayRunning() const override { return replaying; }
+    bool HasWindow() const override { return true; }
+
+    // Frames and decodes a whole buffer as the intake does; returns the bytes left over.
+    std::size_t Feed(std::span<const std::uint8_t> bytes)
+    {
+        std::size_t pos = 0;
+        while (pos < bytes.size()) {
+            std::size_t start = 0, length = 0;
+            const auto rest = bytes.subspan(pos);
+            if (parser.FindMessage(rest, start, length, true, false) == 0)
+                return parser.IsPartial() ? bytes.size() - (pos + start) : 0;
+            parser.ParseMessage(rest.subspan(start, length), false);
+            pos += start + length;
+        }
+        return 0;
+    }
+    std::size_t Feed(std::string_view text)
+    {
+        return Feed(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    }
+
+    // Feeds bytes in blocks of blockSize, carrying each unfinished tail in front of the next
+    // block, then commits the epoch still open.
+    void FeedInBlocks(std::span<const std::uint8_t> bytes, std::size_t blockSize)
+    {
+        std::vector<std::uint8_t> buffer;
+        for (std::size_t at = 0; at < bytes.size(); at += blockSize) {
+            const auto block = bytes.subspan(at, std::min(blockSize, bytes.size() - at));
+            buffer.insert(buffer.end(), block.begin(), block.end());
+            const std::size_t left = Feed(buffer);
+            buffer.erase(buffer.begin(), buffer.end() - static_cast<std::ptrdiff_t>(left));
+        }
+        Flush();
+    }
+
+    void Flush()
+    {
+        const GnssReceiverState& s = *parser.State();
+        if ((s.contentFlags & ContentFlag::TimeOfDay) && IsNewEpoch(s.timeOfDayMs))
+            OnEpochComplete(parser);
+    }
+
+    CNmeaParser parser;
+    std::vector<GnssReceiverState> epochs;
+    std::vector<std::int32_t> selectCalls;
+    std::uint32_t protocolsSeen = 0;
+    const std::uint8_t* dataEnd = nullptr;
+    bool acceptSource = true;
+    bool skipChecksum = false;
+    bool replaying = false;
+    std::uint64_t lastEpochMs = 0;
+    bool hasLastEpoch = false;
+};
+
+// A sentence with its checksum and CR LF added: Sentence("GPGGA,...") -> "$GPGGA,...*hh\r\n".
+inline std::string Sentence(std::string_view body)
+{
+    std::uint8_t sum = 0;
+    for (char c : body) sum ^= static_cast<std::uint8_t>(c);
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string s = "$";
+    s.append(body);
+    s += '*';
+    s += kHex[sum >> 4];
+    s += kHex[sum & 0xF];
+    s += "\r\n";
+    return s;
+}
+
+inline std::span<const std::uint8_t> Bytes(std::string_view text)
+{
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}

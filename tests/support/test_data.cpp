@@ -1,0 +1,37 @@
+#include "support/test_data.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace testdata {
+
+std::optional<std::filesystem::path> DataDir()
+{
+    const char* env = std::getenv("SKARNET2_DATA_DIR");
+    const std::filesystem::path dir = (env && *env) ? env : SKARNET2_DEFAULT_DATA_DIR;
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec)) return std::nullopt;
+    return dir;
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::filesystem::path> FilesIn(const std::string& subfolder)
+{
+    std::vector<std::filesystem::path> files;
+    const auto dir = DataDir();
+    if (!dir) return files;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(*dir / subfolder, ec))
+        if (entry.is_regular_file()) files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+}  // namespace testdata
