@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "decode/message_loop.h"
 #include "decode/nmea_parser.h"
 #include "decode/parser_owner.h"
 
@@ -88,22 +89,6 @@ private:
     std::uint32_t seen_ = 0;
 };
 
-// Frames and decodes what the buffer holds; returns how many bytes are done with, so the
-// unfinished tail starts there.
-std::size_t FrameAndDecode(CParser& parser, std::span<const std::uint8_t> buffer)
-{
-    std::size_t pos = 0;
-    while (pos < buffer.size()) {
-        const auto rest = buffer.subspan(pos);
-        std::size_t start = 0, length = 0;
-        if (parser.FindMessage(rest, start, length, /*check*/ true, /*stopOnError*/ false) == 0)
-            return parser.IsPartial() ? pos + start : buffer.size();
-        benchmark::DoNotOptimize(parser.ParseMessage(rest.subspan(start, length), false));
-        pos += start + length;
-    }
-    return pos;
-}
-
 void BM_DecodeWholeBuffer(benchmark::State& state)
 {
     const Corpus& corpus = LoadCorpus();
@@ -116,7 +101,7 @@ void BM_DecodeWholeBuffer(benchmark::State& state)
         CWindowLikeOwner owner;
         CNmeaParser parser(&owner);
         owner.Attach(&parser);
-        benchmark::DoNotOptimize(FrameAndDecode(parser, corpus.bytes));
+        benchmark::DoNotOptimize(DecodeMessages(parser, corpus.bytes));
         benchmark::DoNotOptimize(parser.State()->timeOfDayMs);
         epochs += owner.Epochs();
     }
@@ -146,7 +131,7 @@ void BM_DecodeIntakeBlocks(benchmark::State& state)
         for (std::size_t at = 0; at < all.size(); at += kIntakeBlock) {
             const auto block = all.subspan(at, std::min(kIntakeBlock, all.size() - at));
             intake.insert(intake.end(), block.begin(), block.end());
-            const std::size_t done = FrameAndDecode(parser, intake);
+            const std::size_t done = DecodeMessages(parser, intake);
             intake.erase(intake.begin(), intake.begin() + static_cast<std::ptrdiff_t>(done));
         }
         benchmark::DoNotOptimize(parser.State()->timeOfDayMs);

@@ -1,6 +1,7 @@
 #include "decode/gnss_receiver_state.h"
 
-#include <algorithm>
+#include <cstring>
+#include <type_traits>
 
 std::string_view ProtocolName(ProtocolId id)
 {
@@ -68,12 +69,14 @@ void GnssReceiverState::Clear()
 
 void GnssReceiverState::ClearEpoch()
 {
-    for (auto& row : usedPrn) std::fill(std::begin(row), std::end(row), 0);
-    std::fill(std::begin(usedCount), std::end(usedCount), 0);
+    // Plain data: one memset per table is what keeps a 100 Hz stream cheap.
+    static_assert(std::is_trivially_copyable_v<SatelliteInView>);
+    std::memset(usedPrn, 0, sizeof usedPrn);
+    std::memset(usedCount, 0, sizeof usedCount);
     usedTotal = 0;
-    for (auto& row : satellitesInView) std::fill(std::begin(row), std::end(row), SatelliteInView{});
-    std::fill(std::begin(inViewCount), std::end(inViewCount), 0);
-    std::fill(std::begin(lastUpdatedIndex), std::end(lastUpdatedIndex), 0);
+    std::memset(satellitesInView, 0, sizeof satellitesInView);
+    std::memset(inViewCount, 0, sizeof inViewCount);
+    std::memset(lastUpdatedIndex, 0, sizeof lastUpdatedIndex);
     inViewTotal = 0;
     contentFlags = 0;
 }

@@ -28,6 +28,41 @@ constexpr std::array<std::string_view, CNmeaParser::kPositionTypeCount> kPositio
 
 bool IsLineEnd(std::uint8_t c) { return c == kCr || c == kLf; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+// XOR of the bytes, eight at a time.
+std::uint8_t XorOf(const std::uint8_t* data, std::size_t size)
+{
+    std::uint64_t wide = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, data + i, sizeof word);
+        wide ^= word;
+    }
+    std::uint8_t sum = 0;
+    for (int shift = 0; shift < 64; shift += 8) sum ^= static_cast<std::uint8_t>(wide >> shift);
+    for (; i < size; ++i) sum ^= data[i];
+    return sum;
+}
+
+// The checksum leaves '$' bytes out: each one counted cancels against another, so only the
+// parity of their number needs mending.
+std::uint8_t XorSkippingDollars(const std::uint8_t* data, std::size_t size)
+{
+    const auto dollars = std::count(data, data + size, kDollar);
+    const std::uint8_t sum = XorOf(data, size);
+    return (dollars & 1) ? static_cast<std::uint8_t>(sum ^ kDollar) : sum;
+}
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// A framed sentence has its only '$' at the front and "*hh" at star.
+bool FramedChecksumMatches(const std::uint8_t* sentence, std::size_t star)
+{
+    const std::uint8_t sum = XorOf(sentence + 1, star - 1);
+    return sentence[star + 1] == kHexDigits[sum >> 4] &&
+           sentence[star + 2] == kHexDigits[sum & 0xF];
+}
+
 bool IsUpperHex(std::uint8_t c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
 std::size_t Find(const std::uint8_t* data, std::size_t from, std::size_t to, std::uint8_t c)
@@ -39,9 +74,9 @@ std::size_t Find(const std::uint8_t* data, std::size_t from, std::size_t to, std
 
 std::size_t FindLast(const std::uint8_t* data, std::size_t from, std::size_t to, std::uint8_t c)
 {
-    for (std::size_t i = to; i > from; --i)
-        if (data[i - 1] == c) return i - 1;
-    return to;
+    if (from >= to) return to;
+    const void* hit = memrchr(data + from, c, to - from);
+    return hit ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - data) : to;
 }
 
 bool ParseDouble(std::string_view s, double& value)
@@ -71,13 +106,21 @@ float ToFloat(double v)
 
 float ToFloat(std::string_view s) { return ToFloat(ToDouble(s)); }
 
+// Leading decimal digits with an optional minus, like from_chars; fields are short and
+// numerous, so this stays inline.
 bool ParseInt(std::string_view s, std::int32_t& value)
 {
-    if (s.empty()) return false;
-    std::int32_t v = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc{} || end == s.data()) return false;
-    value = v;
+    std::size_t i = 0;
+    const bool negative = !s.empty() && s[0] == '-';
+    if (negative) ++i;
+    std::int64_t v = 0;
+    const std::size_t first = i;
+    for (; i < s.size() && IsDigit(s[i]); ++i) {
+        v = v * 10 + (s[i] - '0');
+        if (v > std::numeric_limits<std::int32_t>::max()) return false;
+    }
+    if (i == first) return false;
+    value = static_cast<std::int32_t>(negative ? -v : v);
     return true;
 }
 
@@ -198,13 +241,19 @@ std::size_t SentenceLength(const std::uint8_t* data, std::size_t at, std::size_t
 }  // namespace
 
 struct CNmeaParser::Fields {
-    std::array<std::string_view, kMaxFields> field;
+    // Left uninitialised on purpose: only the first count entries are ever read, and zeroing
+    // the table for every sentence costs more than splitting it.
+    struct Ref {
+        const char* text;
+        std::size_t size;
+    };
+    Ref field[kMaxFields];
     std::size_t count = 0;
 
     // Absent fields read as empty.
     std::string_view operator[](std::size_t i) const
     {
-        return i < count ? field[i] : std::string_view{};
+        return i < count ? std::string_view(field[i].text, field[i].size) : std::string_view{};
     }
 
     // Splits the sentence (at most the work buffer's worth of it) at commas up to the first
@@ -216,15 +265,15 @@ struct CNmeaParser::Fields {
         const void* star = std::memchr(text, kStar, size);
         if (!star) return;
         const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(star) - text);
+        // Fields are a few bytes long: a plain loop beats a library search per field.
         std::size_t begin = 0;
-        while (count < kMaxFields) {
-            const void* comma = std::memchr(text + begin, ',', end - begin);
-            const std::size_t stop =
-                comma ? static_cast<std::size_t>(static_cast<const char*>(comma) - text) : end;
-            field[count++] = std::string_view(text + begin, stop - begin);
-            if (!comma) break;
-            begin = stop + 1;
+        for (std::size_t i = 0; i < end; ++i) {
+            if (text[i] != ',') continue;
+            field[count++] = {text + begin, i - begin};
+            begin = i + 1;
+            if (count == kMaxFields) return;
         }
+        field[count++] = {text + begin, end - begin};
     }
 };
 
@@ -299,11 +348,9 @@ bool CNmeaParser::VerifyChecksum(std::span<const std::uint8_t> sentence)
     const std::size_t size = sentence.size();
     const std::size_t star = Find(data, 0, size, kStar);
     if (star == size) return false;
-    std::uint8_t sum = 0;
-    for (std::size_t i = 0; i < star; ++i)
-        if (data[i] != kDollar) sum ^= data[i];
     if (star + 2 >= size) return false;
-    static constexpr char kHex[] = "0123456789ABCDEF";
+    const std::uint8_t sum = XorSkippingDollars(data, star);
+    const auto& kHex = kHexDigits;
     const bool highOk = data[star + 1] == kHex[sum >> 4];
     const bool lowOk = data[star + 2] == kHex[sum & 0xF];
     if (highOk && lowOk) return true;
@@ -362,7 +409,9 @@ std::uint32_t CNmeaParser::FindMessage(std::span<const std::uint8_t> buffer, std
         const std::span<const std::uint8_t> sentence(data + candidate, end - candidate);
         bool rejected = false;
         if (verify) {
-            rejected = !VerifyChecksum(sentence);
+            // The full check runs again only to tell the diagnostics what failed.
+            rejected = !FramedChecksumMatches(sentence.data(), star - candidate) &&
+                       !VerifyChecksum(sentence);
             if (rejected) LogChecksumError();
         }
         if (rejected || (!verify && !ChecksumDigitsValid(sentence))) {

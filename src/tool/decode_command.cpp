@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "decode/message_loop.h"
 #include "decode/nmea_parser.h"
 #include "decode/parser_owner.h"
 
@@ -81,21 +82,6 @@ private:
     std::uint64_t epochs_ = 0;
 };
 
-// Frames and decodes what the buffer holds; returns how many leading bytes are done with.
-std::size_t DecodeBuffer(CNmeaParser& parser, std::span<const std::uint8_t> buffer)
-{
-    std::size_t pos = 0;
-    while (pos < buffer.size()) {
-        std::size_t start = 0, length = 0;
-        const auto rest = buffer.subspan(pos);
-        if (parser.FindMessage(rest, start, length, true, false) == 0)
-            return parser.IsPartial() ? pos + start : buffer.size();
-        parser.ParseMessage(rest.subspan(start, length), false);
-        pos += start + length;
-    }
-    return pos;
-}
-
 bool ParseBlockSize(std::string_view text, std::size_t& value)
 {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -151,7 +137,7 @@ int RunDecode(std::span<const std::string_view> args, std::ostream& out, std::os
         buffer.resize(carried + got);
         if (got == 0) break;
         bytesRead += got;
-        const std::size_t done = DecodeBuffer(printer.Parser(), buffer);
+        const std::size_t done = DecodeMessages(printer.Parser(), buffer);
         buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(done));
         if (buffer.size() > kMaxCarried) buffer.clear();
         printer.Parser().ClearErrorLog();

@@ -400,3 +400,26 @@ TEST(NmeaLifecycle, TaxiMeterStepsOnlyInTaxiOperation)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ReceiverState, TextsAndClearing)
+{
+    EXPECT_EQ(FixQualityText(0), "Invalid");
+    EXPECT_EQ(FixQualityText(5), "Float RTK");
+    EXPECT_EQ(FixQualityText(8), "Simualtion mode");  // the spelling operators know
+    EXPECT_EQ(FixQualityText(10), "");
+    EXPECT_EQ(ProtocolName(ProtocolId::Sbf), "SBF");
+    GnssReceiverState s;
+    s.satellitesInView[6][63].prn = 5;
+    s.usedPrn[3][20] = 7;
+    s.contentFlags = 0xFFFFFFFF;
+    s.latitudeDeg = 1.0;
+    s.ClearEpoch();
+    EXPECT_EQ(s.satellitesInView[6][63].prn, 0);
+    EXPECT_EQ(s.usedPrn[3][20], 0);
+    EXPECT_EQ(s.contentFlags, 0u);
+    EXPECT_EQ(s.latitudeDeg, 1.0) << "position survives into the next epoch";
+}
+
+}  // namespace

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "decode/message_loop.h"
 #include "decode/nmea_parser.h"
 #include "decode/parser_owner.h"
 
@@ -39,16 +40,7 @@ public:
     // Frames and decodes a whole buffer as the intake does; returns the bytes left over.
     std::size_t Feed(std::span<const std::uint8_t> bytes)
     {
-        std::size_t pos = 0;
-        while (pos < bytes.size()) {
-            std::size_t start = 0, length = 0;
-            const auto rest = bytes.subspan(pos);
-            if (parser.FindMessage(rest, start, length, true, false) == 0)
-                return parser.IsPartial() ? bytes.size() - (pos + start) : 0;
-            parser.ParseMessage(rest.subspan(start, length), false);
-            pos += start + length;
-        }
-        return 0;
+        return bytes.size() - DecodeMessages(parser, bytes);
     }
     std::size_t Feed(std::string_view text)
     {
