@@ -16,8 +16,6 @@ namespace {
 
 constexpr std::size_t kDefaultBlock = 10240;
 constexpr std::size_t kMaxBlock = std::size_t{64} << 20;
-// A tail this long is no sentence still arriving; the intake drops it rather than grow.
-constexpr std::size_t kMaxCarried = std::size_t{64} << 10;
 
 // Owns the decoder the way the main window does: it is the position source, and an epoch
 // completes whenever a position message carries a new time.
@@ -103,7 +101,7 @@ int RunDecode(std::span<const std::string_view> args, std::ostream& out, std::os
                 return 2;
             }
             ++i;
-        } else if (!args[i].empty() && args[i][0] == '-' && args[i] != "-") {
+        } else if (!args[i].empty() && args[i][0] == '-') {
             err << "skarnet2-tool decode: unknown option '" << args[i] << "'\n";
             return 2;
         } else if (path.empty()) {
@@ -139,7 +137,6 @@ int RunDecode(std::span<const std::string_view> args, std::ostream& out, std::os
         bytesRead += got;
         const std::size_t done = DecodeMessages(printer.Parser(), buffer);
         buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(done));
-        if (buffer.size() > kMaxCarried) buffer.clear();
         printer.Parser().ClearErrorLog();
     }
     if (file.bad()) {
