@@ -280,7 +280,6 @@ struct CNmeaParser::Fields {
 CNmeaParser::CNmeaParser(IParserOwner* owner)
     : owner_(owner), hasWindow_(owner != nullptr && owner->HasWindow())
 {
-    ClearTimeIndex();
 }
 
 std::string_view CNmeaParser::GetPositionTypeNameAt(std::int32_t index) const
@@ -295,7 +294,6 @@ void CNmeaParser::Reset()
     ClearErrors();
     ClearTimeIndex();
     positionType_ = NoPositionType;
-    indexedCount_ = 0;
     partial_ = false;
     hasTime_ = false;
     positionClockSeen_ = false;
@@ -775,35 +773,13 @@ void CNmeaParser::HandleZda(const Fields& f)
 
 // ---- time index ----
 
-void CNmeaParser::ClearTimeIndex()
-{
-    for (auto& index : timeIndex_) index.clear();
-    smallestInterval_.fill(kInitialSmallestIntervalMs);
-    lastIndexedTime_.fill(kNoTime);
-    typesAtTime_.clear();
-}
-
-const TimeIndex& CNmeaParser::GetTimeIndex(std::int32_t positionType) const
-{
-    static const TimeIndex kEmpty;
-    if (positionType < 0 || positionType >= kPositionTypeCount) return kEmpty;
-    return timeIndex_[static_cast<std::size_t>(positionType)];
-}
-
-std::uint64_t CNmeaParser::GetSmallestInterval(std::int32_t positionType) const
-{
-    if (positionType < 0 || positionType >= kPositionTypeCount) return kInitialSmallestIntervalMs;
-    return smallestInterval_[static_cast<std::size_t>(positionType)];
-}
+void CNmeaParser::ClearTimeIndex() { timeIndex_.Clear(); }
 
 void CNmeaParser::BuildTimeIndex(std::span<const std::uint8_t> log, std::uint64_t filePosition,
                                  bool incremental)
 {
     const bool onlySelected = incremental && positionType_ != NoPositionType;
-    if (!onlySelected) {
-        ClearTimeIndex();
-        indexedCount_ = 0;
-    }
+    if (!onlySelected) timeIndex_.Clear();
     const bool verify = !(owner_ && owner_->SkipChecksum());
     const std::uint8_t* data = log.data();
     const std::size_t size = log.size();
@@ -816,64 +792,11 @@ void CNmeaParser::BuildTimeIndex(std::span<const std::uint8_t> log, std::uint64_
         if (length == 0) continue;
         // A damaged sentence would put a wrong time into the index.
         if (verify && !VerifyChecksum(log.subspan(at, length))) continue;
-        IndexSentence(log.subspan(at, std::min(length, kAbandonLength)), type, filePosition + at,
-                      static_cast<std::uint32_t>(length));
+        const Fields fields(log.subspan(at, length));
+        timeIndex_.Add(type, ParseTimeOfDay(fields[type == Gll ? 5 : 1]), filePosition + at,
+                       static_cast<std::uint32_t>(length));
     }
-    if (!onlySelected) SelectPositionType();
-}
-
-void CNmeaParser::IndexSentence(std::span<const std::uint8_t> head, std::int32_t type,
-                                std::uint64_t filePosition, std::uint32_t length)
-{
-    const Fields fields(head);
-    const std::uint64_t time = ParseTimeOfDay(fields[type == Gll ? 5 : 1]);
-    if (time == kNoTime) return;
-    const auto t = static_cast<std::size_t>(type);
-    if (!timeIndex_[t].emplace(time, TimeIndexEntry{filePosition, length}).second) return;
-    ++indexedCount_;
-    const std::uint64_t previous = lastIndexedTime_[t];
-    if (previous != kNoTime && time > previous && time - previous < smallestInterval_[t])
-        smallestInterval_[t] = time - previous;
-    lastIndexedTime_[t] = time;
-    typesAtTime_[time] |= 1u << type;
-}
-
-void CNmeaParser::SelectPositionType()
-{
-    std::uint64_t reference = kInitialSmallestIntervalMs;
-    for (std::size_t t = 0; t < kPositionTypeCount; ++t)
-        if (!timeIndex_[t].empty() && smallestInterval_[t] < reference)
-            reference = smallestInterval_[t];
-    std::uint32_t candidates = 0;
-    for (std::size_t t = 0; t < kPositionTypeCount; ++t)
-        if (!timeIndex_[t].empty() && smallestInterval_[t] == reference) candidates |= 1u << t;
-
-    positionType_ = NoPositionType;
-    if (candidates == 0) return;
-    if (std::popcount(candidates) == 1) {
-        positionType_ = std::countr_zero(candidates);
-        return;
-    }
-    // Several equally fast types: the one the receiver sends first in an epoch that has
-    // exactly these types; failing that, the one whose first entry lies first in the log.
-    const auto firstInLog = [&](auto positionOf) {
-        std::uint64_t best = kNoTime;
-        for (std::size_t t = 0; t < kPositionTypeCount; ++t) {
-            if (!(candidates & (1u << t))) continue;
-            const std::uint64_t position = positionOf(t);
-            if (position < best) {
-                best = position;
-                positionType_ = static_cast<std::int32_t>(t);
-            }
-        }
-    };
-    for (const auto& entry : typesAtTime_) {
-        if (entry.second != candidates) continue;
-        const std::uint64_t time = entry.first;
-        firstInLog([&](std::size_t t) { return timeIndex_[t].at(time).filePosition; });
-        return;
-    }
-    firstInLog([&](std::size_t t) { return timeIndex_[t].begin()->second.filePosition; });
+    if (!onlySelected) positionType_ = timeIndex_.Select();
 }
 
 std::uint64_t CNmeaParser::DecodeAtTime(std::uint64_t timeOfDayMs, EpochPosition& position,
@@ -881,57 +804,21 @@ std::uint64_t CNmeaParser::DecodeAtTime(std::uint64_t timeOfDayMs, EpochPosition
                                         std::uint64_t filePosition, std::uint64_t& epochOffset,
                                         std::size_t& epochLength)
 {
-    if (positionType_ == NoPositionType) return kNoTime;
-    const TimeIndex& index = timeIndex_[static_cast<std::size_t>(positionType_)];
-    const auto it = index.lower_bound(timeOfDayMs);
-    if (it == index.end()) return kNoTime;
-    const std::uint64_t entry = it->second.filePosition;
-    if (entry < filePosition || entry - filePosition + it->second.length > log.size())
-        return kNoTime;
-    const std::size_t begin = static_cast<std::size_t>(entry - filePosition);
-    // The epoch ends where the next indexed epoch lying behind it in the log begins.
-    std::size_t limit = log.size();
-    const auto next = std::next(it);
-    if (next != index.end() && next->second.filePosition > entry)
-        limit = static_cast<std::size_t>(
-            std::min<std::uint64_t>(limit, next->second.filePosition - filePosition));
-
+    const auto epoch = timeIndex_.Locate(positionType_, timeOfDayMs, log, filePosition);
+    if (!epoch) return kNoTime;
     state_->ClearEpoch();
     hasTime_ = false;
     positionTimeMs_ = kNoTime;
     suppressEpochCallbacks_ = true;
-    std::size_t cursor = begin;
-    while (cursor < limit) {
-        std::size_t start = 0, length = 0;
-        const auto rest = log.subspan(cursor, limit - cursor);
-        if (FindMessage(rest, start, length, false, false) == 0) break;
-        ParseMessage(rest.subspan(start, length), false);
-        cursor += start + length;
-        if (state_->Has(ContentFlag::Position | ContentFlag::Height)) break;
-    }
+    const std::size_t end = DecodeEpoch(log, epoch->begin, epoch->limit);
     suppressEpochCallbacks_ = false;
-
-    position.latitudeDeg = state_->latitudeDeg;
-    position.longitudeDeg = state_->longitudeDeg;
-    position.ellipsoidHeight = state_->ellipsoidHeight;
-    position.hasFixQuality = (state_->contentFlags & ContentFlag::FixQuality) != 0;
-    position.fixQuality = position.hasFixQuality ? state_->fixQuality : 0;
-    epochOffset = entry;
-    epochLength = cursor - begin;
-    return it->first;
+    ReportEpoch(position);
+    epochOffset = epoch->filePosition;
+    epochLength = end - epoch->begin;
+    return epoch->time;
 }
 
 bool CNmeaParser::FindIndexGaps(std::int32_t positionType, std::vector<IndexGap>& gaps) const
 {
-    if (positionType < 0 || positionType >= kPositionTypeCount) return !gaps.empty();
-    const auto t = static_cast<std::size_t>(positionType);
-    const std::uint64_t interval = smallestInterval_[t];
-    const TimeIndex& index = timeIndex_[t];
-    for (auto it = index.begin(); it != index.end(); ++it) {
-        const auto next = std::next(it);
-        if (next == index.end()) break;
-        if (next->first - it->first != interval)
-            gaps.push_back(IndexGap{it->first + interval, positionType});
-    }
-    return !gaps.empty();
+    return timeIndex_.FindGaps(positionType, gaps);
 }

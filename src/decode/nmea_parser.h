@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "decode/parser.h"
+#include "decode/time_index_set.h"
 
 class IParserOwner;
 class ITaxiMeterStep;
@@ -72,13 +73,19 @@ public:
     }
     std::string_view GetPositionTypeNameAt(std::int32_t index) const override;
     std::int32_t GetPositionTypeCount() const override { return kPositionTypeCount; }
-    std::int32_t GetIndexedMessageCount() const override { return indexedCount_; }
+    std::int32_t GetIndexedMessageCount() const override { return timeIndex_.Count(); }
 
     // Kind code of the sentence starting at text[0] == '$' (0: not a sentence).
     static std::uint32_t Recognize(std::span<const std::uint8_t> text);
 
-    const TimeIndex& GetTimeIndex(std::int32_t positionType) const;
-    std::uint64_t GetSmallestInterval(std::int32_t positionType) const;
+    const TimeIndex& GetTimeIndex(std::int32_t positionType) const
+    {
+        return timeIndex_.Get(positionType);
+    }
+    std::uint64_t GetSmallestInterval(std::int32_t positionType) const
+    {
+        return timeIndex_.SmallestInterval(positionType);
+    }
 
     void SetTaxiMeter(ITaxiMeterStep* meter) { taxiMeter_ = meter; }
     void SetTaxiMeterSwitch(bool on) { taxiMeterSwitch_ = on; }
@@ -109,16 +116,12 @@ private:
     void HandleZda(const Fields& f);
 
     bool ChecksumDigitsValid(std::span<const std::uint8_t> sentence) const;
-    void IndexSentence(std::span<const std::uint8_t> head, std::int32_t type,
-                       std::uint64_t filePosition, std::uint32_t length);
-    void SelectPositionType();
 
     IParserOwner* owner_;
     bool hasWindow_;
     bool positionSource_ = false;
     std::int32_t positionType_ = NoPositionType;
     bool partial_ = false;
-    std::int32_t indexedCount_ = 0;
     // Set once a time has been stored, so that 00:00:00.000 still counts as a time.
     bool hasTime_ = false;
     // Time of the last stored position; a ZDA that moved the clock first must not keep the
@@ -128,11 +131,7 @@ private:
     bool positionClockSeen_ = false;
     bool suppressEpochCallbacks_ = false;
 
-    std::array<TimeIndex, kPositionTypeCount> timeIndex_;
-    std::array<std::uint64_t, kPositionTypeCount> smallestInterval_{};
-    std::array<std::uint64_t, kPositionTypeCount> lastIndexedTime_{};
-    // Time of day to the set of position types seen there (bit per type).
-    std::map<std::uint64_t, std::uint32_t> typesAtTime_;
+    CTimeIndexSet timeIndex_{kPositionTypeCount};
 
     bool taxiMeterSwitch_ = true;
     std::int32_t operationType_ = 0;

@@ -32,3 +32,27 @@ void CParser::ClearErrors()
     errorLog_.clear();
     errorCount_ = 0;
 }
+
+std::size_t CParser::DecodeEpoch(std::span<const std::uint8_t> log, std::size_t begin,
+                                 std::size_t limit)
+{
+    std::size_t cursor = begin;
+    while (cursor < limit) {
+        std::size_t start = 0, length = 0;
+        const auto rest = log.subspan(cursor, limit - cursor);
+        if (FindMessage(rest, start, length, false, false) == 0) break;
+        ParseMessage(rest.subspan(start, length), false);
+        cursor += start + length;
+        if (state_->Has(ContentFlag::Position | ContentFlag::Height)) break;
+    }
+    return cursor;
+}
+
+void CParser::ReportEpoch(EpochPosition& position) const
+{
+    position.latitudeDeg = state_->latitudeDeg;
+    position.longitudeDeg = state_->longitudeDeg;
+    position.ellipsoidHeight = state_->ellipsoidHeight;
+    position.hasFixQuality = (state_->contentFlags & ContentFlag::FixQuality) != 0;
+    position.fixQuality = position.hasFixQuality ? state_->fixQuality : 0;
+}

@@ -100,6 +100,13 @@ protected:
     bool HasDiagnostics() const { return static_cast<bool>(diagnostics_); }
     void ClearErrors();
 
+    // Replay: decodes messages (checksums not checked) from log[begin] until the state holds
+    // position and height or limit is reached; returns the end of the last message decoded.
+    std::size_t DecodeEpoch(std::span<const std::uint8_t> log, std::size_t begin,
+                            std::size_t limit);
+    // What DecodeAtTime reports of the state.
+    void ReportEpoch(EpochPosition& position) const;
+
     std::vector<std::string> errorLog_;
     std::uint32_t errorCount_ = 0;
     GnssReceiverState state_storage_;

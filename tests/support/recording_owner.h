@@ -9,10 +9,11 @@
 #include "decode/nmea_parser.h"
 #include "decode/parser_owner.h"
 
-// Owns one NMEA decoder the way the main window does and keeps every completed epoch.
-class RecordingOwner : public IParserOwner {
+// Owns one decoder the way the main window does and keeps every completed epoch.
+template <class Parser>
+class BasicRecordingOwner : public IParserOwner {
 public:
-    RecordingOwner() : parser(this) {}
+    BasicRecordingOwner() : parser(this) {}
 
     bool IsNewEpoch(std::uint64_t timeOfDayMs) override
     {
@@ -68,7 +69,7 @@ public:
             OnEpochComplete(parser);
     }
 
-    CNmeaParser parser;
+    Parser parser;
     std::vector<GnssReceiverState> epochs;
     std::vector<std::int32_t> selectCalls;
     std::uint32_t protocolsSeen = 0;
@@ -79,6 +80,8 @@ public:
     std::uint64_t lastEpochMs = 0;
     bool hasLastEpoch = false;
 };
+
+using RecordingOwner = BasicRecordingOwner<CNmeaParser>;
 
 // A sentence with its checksum and CR LF added: Sentence("GPGGA,...") -> "$GPGGA,...*hh\r\n".
 inline std::string Sentence(std::string_view body)

@@ -1,0 +1,48 @@
+#include "decode/gps_time.h"
+
+#include <gtest/gtest.h>
+
+#include "decode/byte_reader.h"
+
+namespace {
+
+TEST(GpsTime, WeekAndTimeOfWeekToCalendar)
+{
+    struct Case {
+        std::uint32_t week;
+        std::uint64_t msOfWeek;
+        const char* date;
+        const char* time;
+        int year;
+    };
+    const Case cases[] = {
+        {0, 0, "060180", "000000", 1980},
+        {2048, 0, "070419", "000000", 2019},         // the second week-number rollover
+        {2346, 86399999, "221224", "235959", 2024},  // last second of a Sunday
+        {2346, 86400000, "231224", "000000", 2024},  // midnight
+        {2303, 4 * 86400000 + 3723000, "290224", "010203", 2024},  // leap day
+        {1355, 604799000, "311205", "235959", 2005},               // a year's end
+    };
+    for (const Case& c : cases) {
+        const CalendarTime t = GpsToCalendar(c.week, c.msOfWeek);
+        EXPECT_EQ(DateText(t), c.date) << c.week << " " << c.msOfWeek;
+        EXPECT_EQ(TimeText(t), c.time) << c.week << " " << c.msOfWeek;
+        EXPECT_EQ(t.year, c.year);
+    }
+}
+
+TEST(ByteReader, FieldsOutsideTheFrameReadAsNothing)
+{
+    const std::uint8_t bytes[] = {0x01, 0x02, 0x03, 0x04, 0x3F, 0xF0, 0, 0, 0, 0, 0, 0};
+    const CByteReader r(bytes);
+    EXPECT_EQ(r.Le<std::uint16_t>(0), 0x0201);
+    EXPECT_EQ(r.Be<std::uint16_t>(0), 0x0102);
+    EXPECT_EQ(r.Le<std::int32_t>(0), 0x04030201);
+    EXPECT_EQ(r.Be<double>(4), 1.0);
+    EXPECT_FALSE(r.Be<double>(5));
+    EXPECT_FALSE(r.Le<std::uint8_t>(12));
+    EXPECT_FALSE(r.Le<std::uint32_t>(SIZE_MAX - 1));
+    EXPECT_TRUE(r.Sub(10, 3).empty());
+}
+
+}  // namespace
