@@ -504,7 +504,7 @@ std::int32_t CNmeaParser::Dispatch(std::uint32_t code, const Fields& f, std::siz
 
 std::uint64_t CNmeaParser::PositionEpoch(std::int32_t type, std::string_view timeField)
 {
-    if (type != kZdaType && !positionSource_ && hasWindow_ && owner_)
+    if (type != kZdaType && !positionSource_ && hasWindow_ && !suppressEpochCallbacks_ && owner_)
         owner_->SelectPositionSource(static_cast<std::int32_t>(ProtocolId::Nmea));
     const std::uint64_t time = ParseTimeOfDay(timeField);
     if (time == kNoTime) return kNoTime;

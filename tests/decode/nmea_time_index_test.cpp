@@ -133,6 +133,7 @@ TEST(NmeaTimeIndex, DecodeAtTimeReportsTheEpoch)
     EXPECT_TRUE(position.hasFixQuality);
     EXPECT_EQ(position.fixQuality, 4);
     EXPECT_TRUE(owner.epochs.empty()) << "indexed decoding must not complete live epochs";
+    EXPECT_TRUE(owner.selectCalls.empty()) << "nor choose the live position source";
 
     EXPECT_EQ(p.DecodeAtTime(43203000, position, Bytes(log), 500, offset, length), kNoTime);
     // The epoch must lie inside the bytes given.
