@@ -1,0 +1,463 @@
+#include "decode/sbf_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <numbers>
+#include <optional>
+#include <random>
+#include <regex>
+#include <set>
+#include <tuple>
+
+#include "support/recording_owner.h"
+#include "support/test_data.h"
+
+namespace {
+
+using Owner = BasicRecordingOwner<CSBFParser>;
+using ByteVector = std::vector<std::uint8_t>;
+constexpr double kDeg = 180 / std::numbers::pi;
+
+// Bit by bit, apart from the decoder's table: polynomial 0x1021, start 0.
+std::uint16_t XmodemCrc(const std::uint8_t* p, std::size_t n)
+{
+    std::uint16_t crc = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        crc ^= static_cast<std::uint16_t>(p[i] << 8);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = static_cast<std::uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
+    }
+    return crc;
+}
+
+template <class T>
+T Get(const std::uint8_t* p)
+{
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+std::uint8_t U8(int v) { return static_cast<std::uint8_t>(v); }
+
+// Block bytes written field by field: Fill(96)(14, mode)(16, latitude)...
+struct Fill {
+    ByteVector b;
+    explicit Fill(std::size_t size) : b(size) {}
+    template <class T>
+    Fill& operator()(std::size_t at, T v)
+    {
+        std::memcpy(&b.at(at + sizeof v - 1) - (sizeof v - 1), &v, sizeof v);
+        return *this;
+    }
+};
+
+// Adds sync, id, TOW, WNc 2360, the length (padded to a multiple of 4) and the CRC.
+ByteVector Seal(std::uint16_t number, ByteVector b, std::uint32_t tow = 45296000)
+{
+    b.resize(std::max<std::size_t>(16, (b.size() + 3) / 4 * 4));
+    Fill f(0);
+    f.b.swap(b);
+    f(0, U8('$'))(1, U8('@'))(4, number)(6, U8(f.b.size()))(7, U8(f.b.size() >> 8))(8, tow);
+    f(12, std::uint16_t{2360})(2, XmodemCrc(&f.b[4], f.b.size() - 4));
+    return f.b;
+}
+
+ByteVector Cat(std::initializer_list<ByteVector> parts)
+{
+    ByteVector out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+ByteVector Pvt(int mode, std::uint32_t tow = 45296000)
+{
+    Fill f(96);
+    f(14, U8(mode))(16, 0.5)(24, -1.0)(32, 123.456789012)(40, 45.25f)(56, 123.5f)(74, U8(17));
+    f(90, std::uint16_t{500})(92, std::uint16_t{300});
+    return Seal(CSBFParser::kPvtGeodetic, f.b, tow);
+}
+
+// A ChannelStatus satellite (12 bytes) with an 8-byte state sub-block per PVT status.
+ByteVector Sat(int svid, int azimuth, int elevation, ByteVector states)
+{
+    Fill f(12);
+    f(0, U8(svid))(4, std::uint16_t(0x4000 | azimuth))(8, U8(elevation))(9, U8(states.size()));
+    for (const std::uint8_t status : states) f.b.insert(f.b.end(), {0, 0, 0, 0, status, 0, 0, 0});
+    return f.b;
+}
+
+// A MeasEpoch type-1 sub-block (20 bytes) for the first {signal, CN0}, a type-2 one (12 bytes)
+// for each further pair.
+ByteVector Meas(int svid, std::vector<std::pair<int, int>> signals)
+{
+    Fill f(20);
+    f(1, U8(signals[0].first))(2, U8(svid))(15, U8(signals[0].second))(19, U8(signals.size() - 1));
+    for (std::size_t i = 1; i < signals.size(); ++i)
+        f.b.insert(f.b.end(),
+                   {U8(signals[i].first), 0, U8(signals[i].second), 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    return f.b;
+}
+
+// ChannelStatus (12/8-byte sub-blocks) or MeasEpoch (20/12) holding count and sub-blocks.
+ByteVector WithSubBlocks(std::uint16_t number, int count, std::initializer_list<ByteVector> subs)
+{
+    const bool meas = number == CSBFParser::kMeasEpoch;
+    Fill f(20);
+    f(14, U8(count))(15, U8(meas ? 20 : 12))(16, U8(meas ? 12 : 8));
+    for (const auto& sub : subs) f.b.insert(f.b.end(), sub.begin(), sub.end());
+    return Seal(number, f.b);
+}
+
+const SatelliteInView* FindSat(const GnssReceiverState& s, int row, int prn)
+{
+    for (int i = 0; i < s.inViewCount[row]; ++i)
+        if (s.satellitesInView[row][i].prn == prn) return &s.satellitesInView[row][i];
+    return nullptr;
+}
+
+// ---- real captures ----
+
+struct PlainBlock {
+    std::size_t at, length;
+    int number;
+    std::uint32_t tow;
+};
+
+// "$@", a length that is a multiple of 4 and fits, and a matching CRC; else one byte on.
+std::vector<PlainBlock> PlainBlocks(const ByteVector& d)
+{
+    std::vector<PlainBlock> out;
+    for (std::size_t i = 0; i + 14 <= d.size(); ++i) {
+        const std::size_t length = Get<std::uint16_t>(&d[i + 6]);
+        if (d[i] != '$' || d[i + 1] != '@' || length < 16 || length % 4 || i + length > d.size() ||
+            XmodemCrc(&d[i + 4], length - 4) != Get<std::uint16_t>(&d[i + 2]))
+            continue;
+        out.push_back(
+            {i, length, Get<std::uint16_t>(&d[i + 4]) & 0x1FFF, Get<std::uint32_t>(&d[i + 8])});
+        i += length - 1;
+    }
+    return out;
+}
+
+// Changes of the time of day of the receiver-epoch blocks the decoder reads, plus one.
+std::size_t IndependentEpochCount(const ByteVector& bytes)
+{
+    static const std::set<int> kEpochBlocks = {4001, 4007, 4013, 4027, 5908, 5938};
+    std::size_t changes = 0;
+    std::optional<std::uint32_t> current;
+    for (const PlainBlock& b : PlainBlocks(bytes)) {
+        if (!kEpochBlocks.count(b.number)) continue;
+        changes += current && *current != b.tow % 86400000;
+        current = b.tow % 86400000;
+    }
+    return current ? changes + 1 : 0;
+}
+
+// SBF chosen as the position source, as the main window does for an SBF stream; the input
+// arrives in pieces ending at the cuts.
+std::unique_ptr<Owner> Decode(const ByteVector& bytes, std::vector<std::size_t> cuts = {})
+{
+    auto owner = std::make_unique<Owner>();
+    owner->parser.SetPositionSource(true);
+    cuts.push_back(bytes.size());
+    ByteVector buffer;
+    for (std::size_t i = 0; i < cuts.size(); ++i) {
+        buffer.insert(buffer.end(), bytes.begin() + (i ? cuts[i - 1] : 0), bytes.begin() + cuts[i]);
+        buffer.erase(buffer.begin(), buffer.end() - owner->Feed(buffer));
+    }
+    owner->Flush();
+    return owner;
+}
+
+auto Keys(const Owner& owner)
+{
+    std::vector<std::tuple<std::uint64_t, double, double, double, int, int, float, int, int,
+                           std::uint32_t, std::string>>
+        keys;
+    for (const auto& s : owner.epochs)
+        keys.emplace_back(s.timeOfDayMs, s.latitudeDeg, s.longitudeDeg, s.ellipsoidHeight,
+                          s.fixQuality, s.satellitesUsed, s.pdop, s.inViewTotal, s.usedTotal,
+                          s.contentFlags, s.timeText + s.dateText);
+    return keys;
+}
+
+ByteVector Capture(const std::string& name)
+{
+    return testdata::ReadBytes(*testdata::DataDir() / name);
+}
+
+TEST(SbfRealData, EveryCaptureDecodesWithItsEpochs)
+{
+    SKIP_WITHOUT_DATA();
+    // The inventory's epoch counts, except for the PVTCartesian capture (58 there): none of
+    // its blocks is one the decoder reads.
+    const std::map<std::string, std::size_t> inventory = {
+        {"sbf/pysbf2_mosaic-x5_atteuler.sbf", 1},
+        {"sbf/pysbf2_mosaic-x5_channelstatus_3s.sbf", 3},
+        {"sbf/pysbf2_mosaic-x5_dop.sbf", 1},
+        {"sbf/pysbf2_mosaic-x5_measepoch.sbf", 1},
+        {"sbf/pysbf2_mosaic-x5_pvtcart_58s.sbf", 0},
+        {"sbf/pysbf2_mosaic-x5_truncated_tail.sbf", 1},
+        {"sbf/pysbf2_mosaic-x5_pvtgeodetic_velcovgeodetic.sbf", 1},
+        {"sbf/sbfmixer_mosaic_all_blocks.sbf", 2},
+        {"sbf/sbfmixer_mosaic_pvtgeod_dop_chstatus_meas_atteuler.sbf", 12},
+        {"mixed/pysbf2_nmea_sbf_rtcm3.log", 1}};
+    ASSERT_EQ(testdata::FilesIn("sbf").size(), inventory.size() - 1);
+    std::mt19937 random(7);
+    for (const auto& [name, epochs] : inventory) {
+        SCOPED_TRACE(name);
+        const auto bytes = Capture(name);
+        const auto owner = Decode(bytes);
+        EXPECT_EQ(owner->parser.ErrorCount(), 0u);
+        EXPECT_EQ(owner->epochs.size(), IndependentEpochCount(bytes));
+        EXPECT_EQ(owner->epochs.size(), epochs);
+        // However the input is split, the epochs stay the same.
+        const auto reference = Keys(*owner);
+        for (std::size_t block = 1; block <= 64; ++block) {
+            std::vector<std::size_t> cuts;
+            for (std::size_t at = block; at < bytes.size(); at += block) cuts.push_back(at);
+            EXPECT_EQ(Keys(*Decode(bytes, cuts)), reference) << block;
+        }
+        for (int round = 0; round < 4; ++round) {
+            std::vector<std::size_t> cuts = {random() % bytes.size(), random() % bytes.size()};
+            std::sort(cuts.begin(), cuts.end());
+            EXPECT_EQ(Keys(*Decode(bytes, cuts)), reference) << cuts[0] << " " << cuts[1];
+        }
+    }
+    // The block cut short at the end waits for more data; it is not an error.
+    Owner owner;
+    EXPECT_EQ(owner.Feed(Capture("sbf/pysbf2_mosaic-x5_truncated_tail.sbf")), 14u);
+    EXPECT_TRUE(owner.parser.IsPartial());
+}
+
+TEST(SbfRealData, HandCheckedPvtGeodetic)
+{
+    SKIP_WITHOUT_DATA();
+    const auto bytes = Capture("sbf/pysbf2_mosaic-x5_pvtgeodetic_velcovgeodetic.sbf");
+    const PlainBlock pvt = PlainBlocks(bytes).at(0);
+    ASSERT_EQ(pvt.number, 4007);
+    const std::uint8_t* raw = &bytes[pvt.at];
+    const auto owner = Decode(bytes);
+    ASSERT_EQ(owner->epochs.size(), 1u);
+    const GnssReceiverState& s = owner->epochs[0];
+    EXPECT_NEAR(s.latitudeDeg, Get<double>(raw + 16) * kDeg, 1e-9);
+    EXPECT_NEAR(s.longitudeDeg, Get<double>(raw + 24) * kDeg, 1e-9);
+    EXPECT_NEAR(s.latitudeDeg, 53.344052, 1e-6);
+    // Mode 6 (SBAS-aided) is fix quality 2.
+    EXPECT_EQ(std::make_tuple(s.ellipsoidHeight, raw[14], s.fixQuality, s.satellitesUsed),
+              std::make_tuple(Get<double>(raw + 32), 6, 2, int{raw[74]}));
+    EXPECT_FLOAT_EQ(s.horizontalAccuracy, Get<std::uint16_t>(raw + 90) * 0.01f);
+    EXPECT_EQ(s.timeOfDayMs, Get<std::uint32_t>(raw + 8) % 86400000);
+    EXPECT_EQ(s.timeText + s.dateText, "140727230525");  // week 2367, TOW 482847 s
+}
+
+// ---- blocks built here ----
+
+TEST(SbfBlocks, PvtGeodeticModeGivesFixQualityAndMode)
+{
+    // {mode, fix quality, fix mode, quality delivered}, each after a block of mode 1.
+    const std::tuple<int, int, int, bool> cases[] = {
+        {0, 0, 3, true},    {1, 1, 3, true},  {2, 2, 3, true},    {3, 2, 3, true}, {6, 2, 3, true},
+        {4, 4, 3, true},    {7, 4, 3, true},  {5, 5, 3, true},    {8, 5, 3, true}, {10, 3, 3, true},
+        {0x84, 4, 2, true}, {9, 1, 3, false}, {0x8F, 1, 2, false}};
+    for (const auto& [mode, quality, fixMode, delivered] : cases) {
+        Owner owner;
+        owner.Feed(Cat({Pvt(1), Pvt(mode)}));
+        const GnssReceiverState& s = *owner.parser.State();
+        EXPECT_EQ(std::make_tuple(s.fixQuality, s.fixMode, s.Has(ContentFlag::FixQuality)),
+                  std::make_tuple(quality, fixMode, delivered))
+            << mode;
+    }
+}
+
+TEST(SbfBlocks, PvtGeodeticAndDopFields)
+{
+    Owner owner;
+    std::array<double, 3> position = {7, 8, 9};
+    EXPECT_EQ(owner.parser.GetPosition(position), kNoTime);
+    EXPECT_EQ(position, (std::array<double, 3>{7, 8, 9}));
+    owner.Feed(
+        Cat({Pvt(1, 3 * 86400000 + 45296000),
+             Seal(CSBFParser::kDop, Fill(24)(16, std::uint16_t{250})(20, std::uint16_t{120}).b)}));
+    const GnssReceiverState& s = *owner.parser.State();
+    EXPECT_NEAR(s.latitudeDeg, 0.5 * kDeg, 1e-9);
+    EXPECT_NEAR(s.longitudeDeg, -kDeg, 1e-9);
+    EXPECT_EQ(std::make_tuple(s.geoidSeparation, s.courseDeg, s.satellitesUsed),
+              std::make_tuple(45.25, 123.5f, 17));
+    EXPECT_EQ(std::make_tuple(s.horizontalAccuracy, s.sigmaAlt, s.pdop, s.hdop),
+              std::make_tuple(500 * 0.01f, 300 * 0.01f, 250 * 0.01f, 120 * 0.01f));
+    EXPECT_EQ(s.sigmaLat, s.sigmaLon);
+    EXPECT_FLOAT_EQ(std::hypot(s.sigmaLat, s.sigmaLon), 5.0f);
+    EXPECT_EQ(s.timeOfDayMs, 45296000u);
+    EXPECT_EQ(s.timeText + s.dateText, "123456020425");
+    EXPECT_TRUE(s.Has(0x22570000u | ContentFlag::Dop));
+    EXPECT_EQ(owner.selectCalls, std::vector<std::int32_t>{3});
+    EXPECT_EQ(owner.parser.GetPosition(position), 45296000u);
+    EXPECT_EQ(position[2], static_cast<double>(static_cast<float>(123.456789012)));
+    Owner midnight;  // 00:00:00.000 is a time like any other
+    midnight.Feed(Pvt(1, 86400000));
+    EXPECT_TRUE(midnight.parser.State()->Has(ContentFlag::TimeOfDay));
+}
+
+TEST(SbfBlocks, MeasEpochSignalLevels)
+{
+    Owner owner;
+    owner.Feed(WithSubBlocks(CSBFParser::kMeasEpoch, 5,
+                             {Meas(5, {{0, 160}}), Meas(6, {{1, 160}}),
+                              Meas(71, {{17, 100}, {2, 100}, {24, 140}, {4, 200}}),
+                              Meas(250, {{0, 160}, {2, 100}}), Meas(7, {{31, 160}})}));
+    const GnssReceiverState& s = *owner.parser.State();
+    EXPECT_EQ(FindSat(s, 1, 5)->snr[0], 50);
+    EXPECT_EQ(FindSat(s, 1, 6)->snr[0], 40);
+    const SatelliteInView* galileo = FindSat(s, 4, 71);
+    ASSERT_NE(galileo, nullptr);
+    EXPECT_EQ(galileo->snr[0], 45);  // the higher of 35 and 45
+    EXPECT_EQ(galileo->snr[1], 25);  // P-code signal: no 10 dB-Hz offset
+    EXPECT_EQ(galileo->signalMask, 3u);
+    EXPECT_EQ(s.inViewTotal, 3);  // neither SVID 250 nor signal 31
+    EXPECT_TRUE(s.Has(ContentFlag::SatellitesInView));
+}
+
+TEST(SbfBlocks, ChannelStatusAndMeasEpochShareTheSatelliteEntries)
+{
+    Owner owner;
+    owner.Feed(
+        Cat({WithSubBlocks(CSBFParser::kChannelStatus, 2,
+                           {Sat(12, 300, 45, {0x0A, 0x09}), Sat(71, 10, 20, {})}),
+             WithSubBlocks(CSBFParser::kMeasEpoch, 3,
+                           {Meas(12, {{0, 160}}), Meas(71, {{17, 100}}), Meas(13, {{0, 120}})})}));
+    const GnssReceiverState& s = *owner.parser.State();
+    // Used on three signals: listed three times.
+    EXPECT_EQ(std::vector<int>(s.usedPrn[1], s.usedPrn[1] + s.usedCount[1]),
+              std::vector<int>(3, 12));
+    EXPECT_EQ(s.usedTotal, 3);
+    EXPECT_EQ(s.inViewTotal, 3);
+    EXPECT_EQ(s.inViewCount[1], 2);
+    const SatelliteInView* sat = FindSat(s, 1, 12);
+    ASSERT_NE(sat, nullptr);
+    EXPECT_EQ(std::make_tuple(sat->azimuthDeg, sat->elevationDeg, sat->snr[0]),
+              std::make_tuple(300, 45, 50));
+    EXPECT_TRUE(s.Has(0x18000000u));
+}
+
+TEST(SbfBlocks, CountsPointingPastTheBlockDecodeOnlyWhatIsInside)
+{
+    Owner owner;
+    owner.Feed(
+        WithSubBlocks(CSBFParser::kChannelStatus, 5, {Sat(3, 1, 2, {}), Sat(4, 1, 2, {2, 2})}));
+    EXPECT_EQ(owner.parser.State()->inViewTotal, 2);
+    EXPECT_EQ(owner.parser.State()->usedTotal, 2);
+    // Four state sub-blocks claimed, one there (the decoder does not look at the CRC).
+    ByteVector states = WithSubBlocks(CSBFParser::kChannelStatus, 1, {Sat(9, 1, 2, {2})});
+    states[20 + 9] = 4;
+    owner.parser.ParseMessage(states, false);
+    EXPECT_EQ(owner.parser.State()->usedTotal, 3);
+    // Three type-2 sub-blocks claimed, one there.
+    ByteVector cut = WithSubBlocks(CSBFParser::kMeasEpoch, 1, {Meas(6, {{0, 160}, {2, 100}})});
+    cut[20 + 19] = 3;
+    owner.parser.ParseMessage(cut, false);
+    EXPECT_EQ(FindSat(*owner.parser.State(), 1, 6)->signalMask, 3u);
+}
+
+// ---- framing ----
+
+TEST(SbfFraming, StepsOverGarbageBlock4201AndBadCrcs)
+{
+    Owner owner;
+    const ByteVector dop = Seal(CSBFParser::kDop, Fill(24)(16, std::uint16_t{250}).b);
+    ByteVector bad = dop;
+    bad[20] ^= 1;
+    const ByteVector step = Seal(CSBFParser::kStepOver, ByteVector(40));
+    // A '$' without 0x40, and "$@" with a length that is no multiple of 4.
+    const ByteVector bytes = Cat({{'x', '$', 'G', '$', '@', 3, 0, 9, 0, 5, 0}, step, bad, dop});
+    std::size_t start = 0, length = 0;
+    EXPECT_EQ(owner.parser.FindMessage(bytes, start, length, true, false), 0x04000000u);
+    EXPECT_EQ(std::make_pair(start, length), std::make_pair(bytes.size() - dop.size(), dop.size()));
+    EXPECT_EQ(owner.parser.ErrorCount(), 1u);
+    EXPECT_TRUE(std::regex_match(owner.parser.ErrorLog().at(0), std::regex(R"(\[\d{6}\] error)")));
+    EXPECT_EQ(owner.parser.GetHexText().substr(0, 6), "24 40 ");
+    EXPECT_EQ(owner.parser.GetHexText().size(), dop.size() * 3 - 1);
+    EXPECT_EQ(owner.protocolsSeen, 1u << 3);
+    // With stop-on-error the search ends at the bad block.
+    EXPECT_EQ(owner.parser.FindMessage(Cat({bad, dop}), start, length, true, true), 0u);
+    // The 4201 block is never reported; the bad one never decoded.
+    EXPECT_EQ(owner.parser.FindMessage(step, start, length, true, false), 0u);
+    EXPECT_FALSE(owner.parser.IsPartial());
+    Owner fed;
+    fed.Feed(Cat({step, bad, Pvt(1)}));
+    EXPECT_EQ(fed.parser.State()->pdop, 0.0f);
+    EXPECT_EQ(fed.parser.State()->contentFlags & ContentFlag::Unknown, 0u);
+    // A navigation block (GPSNav) carries the time of its message, not of the epoch.
+    fed.Feed(Seal(5891, ByteVector(20), 1000));
+    EXPECT_EQ(fed.parser.State()->timeOfDayMs, 45296000u);
+    EXPECT_TRUE(fed.parser.State()->Has(ContentFlag::Unknown));
+    for (const auto& [number, kind] : {std::pair{4001, 0x04000000u},
+                                       {4007, 0x22570000u},
+                                       {4013, 0x18000000u},
+                                       {4027, 0x08000000u},
+                                       {4201, 0u},
+                                       {5908, 0x02000000u},
+                                       {5938, 0x01000000u},
+                                       {4006, 0x80000000u}})
+        EXPECT_EQ(CSBFParser::KindCode(static_cast<std::uint16_t>(number)), kind) << number;
+}
+
+TEST(SbfFraming, BlockSplitAcrossCallsWaitsForItsTail)
+{
+    Owner owner;
+    const ByteVector bytes = Cat({{'a', 'b'}, Pvt(4)});
+    for (std::size_t cut : {3, 9, 60}) {
+        std::size_t start = 0, length = 0;
+        EXPECT_EQ(owner.parser.FindMessage(std::span(bytes).first(cut), start, length, true, false),
+                  0u);
+        EXPECT_TRUE(owner.parser.IsPartial());
+        EXPECT_EQ(std::make_pair(start, length), std::make_pair(std::size_t{2}, cut - 2));
+    }
+    EXPECT_EQ(owner.Feed(std::span(bytes).first(50)), 48u);
+    EXPECT_EQ(owner.Feed(bytes), 0u);
+    EXPECT_EQ(owner.parser.State()->fixQuality, 4);
+    // A length shorter than a header is no block.
+    std::size_t start = 0, length = 0;
+    EXPECT_EQ(owner.parser.FindMessage(ByteVector{'$', '@', 0, 0, 1, 2, 4, 0, 0, 0}, start, length,
+                                       true, false),
+              0u);
+    EXPECT_FALSE(owner.parser.IsPartial());
+}
+
+// ---- time index ----
+
+TEST(SbfTimeIndex, IndexesPvtGeodeticAndDecodesAtTime)
+{
+    SKIP_WITHOUT_DATA();
+    const auto bytes = Capture("sbf/sbfmixer_mosaic_pvtgeod_dop_chstatus_meas_atteuler.sbf");
+    std::vector<PlainBlock> pvts;
+    for (const PlainBlock& b : PlainBlocks(bytes))
+        if (b.number == 4007) pvts.push_back(b);
+    ASSERT_EQ(pvts.size(), 12u);
+    Owner owner;
+    owner.parser.BuildTimeIndex(bytes, 1000, false);
+    EXPECT_EQ(owner.parser.GetIndexedMessageCount(), 12);
+    EXPECT_EQ(owner.parser.TimeIndexes().SmallestInterval(0), 1000u);
+    std::vector<IndexGap> gaps;
+    EXPECT_FALSE(owner.parser.FindIndexGaps(0, gaps));  // 1 Hz throughout
+    EpochPosition position;
+    std::uint64_t offset = 0;
+    std::size_t length = 0;
+    const std::uint64_t time = pvts[4].tow % 86400000;
+    EXPECT_EQ(owner.parser.DecodeAtTime(time - 1, position, bytes, 1000, offset, length), time);
+    EXPECT_EQ(std::make_pair(offset, length), std::make_pair(1000 + pvts[4].at, pvts[4].length));
+    const GnssReceiverState live = Decode(bytes)->epochs.at(4);
+    EXPECT_EQ(std::make_tuple(position.latitudeDeg, position.ellipsoidHeight, position.fixQuality,
+                              position.hasFixQuality),
+              std::make_tuple(live.latitudeDeg, live.ellipsoidHeight, 2, true));
+    std::size_t start = 0;
+    EXPECT_TRUE(owner.parser.FindPositionMessage(bytes, start, length));
+    EXPECT_EQ(start, pvts[0].at);
+}
+
+}  // namespace
