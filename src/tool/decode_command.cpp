@@ -4,26 +4,46 @@
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
+#include "decode/gsof_parser.h"
 #include "decode/message_loop.h"
 #include "decode/nmea_parser.h"
 #include "decode/parser_owner.h"
+#include "decode/sbf_parser.h"
+#include "decode/ubx_parser.h"
+#include "tool/protocol_detector.h"
 
 namespace {
 
 constexpr std::size_t kDefaultBlock = 10240;
 constexpr std::size_t kMaxBlock = std::size_t{64} << 20;
+// Bytes without a single checked message start after which the protocol is settled anyway.
+constexpr std::size_t kDetectLimit = std::size_t{16} << 20;
 
 // Owns the decoder the way the main window does: it is the position source, and an epoch
 // completes whenever a position message carries a new time.
 class CEpochPrinter final : public IParserOwner {
 public:
-    explicit CEpochPrinter(std::ostream& out) : out_(out), parser_(this) {}
+    explicit CEpochPrinter(std::ostream& out) : out_(out) {}
 
-    CNmeaParser& Parser() { return parser_; }
+    void CreateParser(LogProtocol protocol)
+    {
+        switch (protocol) {
+            case LogProtocol::Ubx: parser_ = std::make_unique<CUBXParser>(this); break;
+            case LogProtocol::Gsof: parser_ = std::make_unique<CGSOFParser>(this); break;
+            case LogProtocol::Sbf: parser_ = std::make_unique<CSBFParser>(this); break;
+            case LogProtocol::Nmea:
+            case LogProtocol::Unknown: parser_ = std::make_unique<CNmeaParser>(this); break;
+        }
+    }
+    bool HasParser() const { return parser_ != nullptr; }
+    CParser& Parser() { return *parser_; }
     std::uint64_t Epochs() const { return epochs_; }
 
     bool IsNewEpoch(std::uint64_t timeOfDayMs) override
@@ -38,7 +58,7 @@ public:
         hasLastEpoch_ = true;
         state.ClearEpoch();
     }
-    void SelectPositionSource(std::int32_t) override { parser_.SetPositionSource(true); }
+    void SelectPositionSource(std::int32_t) override { parser_->SetPositionSource(true); }
     bool SkipChecksum() const override { return false; }
     std::uint32_t ProtocolsSeen() const override { return protocolsSeen_; }
     void MarkProtocolSeen(std::int32_t id) override { protocolsSeen_ |= 1u << id; }
@@ -49,9 +69,9 @@ public:
     // The stream has ended: commit the epoch still being filled, as the idle flush does.
     void Flush()
     {
-        const GnssReceiverState& state = *parser_.State();
+        const GnssReceiverState& state = *parser_->State();
         if (state.contentFlags & (ContentFlag::TimeOfDay | ContentFlag::Position))
-            if (IsNewEpoch(state.timeOfDayMs)) OnEpochComplete(parser_);
+            if (IsNewEpoch(state.timeOfDayMs)) OnEpochComplete(*parser_);
     }
 
 private:
@@ -73,12 +93,30 @@ private:
     }
 
     std::ostream& out_;
-    CNmeaParser parser_;
+    std::unique_ptr<CParser> parser_;
     std::uint32_t protocolsSeen_ = 0;
     std::uint64_t lastEpochMs_ = 0;
     bool hasLastEpoch_ = false;
     std::uint64_t epochs_ = 0;
 };
+
+// "auto" leaves the choice to the data.
+bool ParseProtocol(std::string_view text, LogProtocol& protocol)
+{
+    static constexpr std::pair<std::string_view, LogProtocol> kNames[] = {
+        {"auto", LogProtocol::Unknown},
+        {"nmea", LogProtocol::Nmea},
+        {"ubx", LogProtocol::Ubx},
+        {"sbf", LogProtocol::Sbf},
+        {"gsof", LogProtocol::Gsof}};
+    for (const auto& [name, value] : kNames) {
+        if (text == name) {
+            protocol = value;
+            return true;
+        }
+    }
+    return false;
+}
 
 bool ParseBlockSize(std::string_view text, std::size_t& value)
 {
@@ -93,8 +131,15 @@ int RunDecode(std::span<const std::string_view> args, std::ostream& out, std::os
 {
     std::string path;
     std::size_t block = kDefaultBlock;
+    LogProtocol forced = LogProtocol::Unknown;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--block") {
+        if (args[i] == "--protocol") {
+            if (i + 1 >= args.size() || !ParseProtocol(args[i + 1], forced)) {
+                err << "skarnet2-tool decode: --protocol must be auto, nmea, ubx, sbf or gsof\n";
+                return 2;
+            }
+            ++i;
+        } else if (args[i] == "--block") {
             if (i + 1 >= args.size() || !ParseBlockSize(args[i + 1], block)) {
                 err << "skarnet2-tool decode: --block needs a byte count from 1 to " << kMaxBlock
                     << "\n";
@@ -124,6 +169,8 @@ int RunDecode(std::span<const std::string_view> args, std::ostream& out, std::os
     out << "time,latitude,longitude,ellipsoid_height,msl_altitude,fix_quality,fix_mode,"
            "satellites_used,hdop,pdop,speed_kmh,course,in_view_total,used_total\n";
     CEpochPrinter printer(out);
+    if (forced != LogProtocol::Unknown) printer.CreateParser(forced);
+    CProtocolDetector detector;
     std::vector<std::uint8_t> buffer;
     std::uint64_t bytesRead = 0;
     for (;;) {
@@ -133,11 +180,21 @@ int RunDecode(std::span<const std::string_view> args, std::ostream& out, std::os
                   static_cast<std::streamsize>(block));
         const auto got = static_cast<std::size_t>(file.gcount());
         buffer.resize(carried + got);
-        if (got == 0) break;
+        const bool atEnd = got == 0;
         bytesRead += got;
+        if (!printer.HasParser()) {
+            // Everything read so far stays until the decoder is chosen, then it gets it all.
+            const LogProtocol protocol =
+                detector.Scan(buffer, atEnd || buffer.size() >= kDetectLimit);
+            if (protocol == LogProtocol::Unknown) continue;
+            printer.CreateParser(protocol);
+        } else if (atEnd) {
+            break;
+        }
         const std::size_t done = DecodeMessages(printer.Parser(), buffer);
         buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(done));
         printer.Parser().ClearErrorLog();
+        if (atEnd) break;
     }
     if (file.bad()) {
         err << "skarnet2-tool decode: read error on '" << path << "'\n";

@@ -10,8 +10,9 @@ namespace {
 void Usage(std::ostream& out)
 {
     out << "usage: skarnet2-tool simulate [--rate HZ] [--seconds N] [--start HHMMSS] "
-           "[--lat DEG --lon DEG] [--seed N] > FILE\n"
-           "       skarnet2-tool decode FILE [--block N]\n";
+           "[--lat DEG --lon DEG] [--seed N]\n"
+           "                              [--protocol nmea|ubx|sbf|gsof|mixed] > FILE\n"
+           "       skarnet2-tool decode FILE [--block N] [--protocol auto|nmea|ubx|sbf|gsof]\n";
 }
 
 }  // namespace

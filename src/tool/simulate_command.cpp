@@ -53,13 +53,15 @@ int Fail(std::ostream& err, std::string_view message, std::string_view quoted = 
 int RunSimulate(std::span<const std::string_view> args, std::ostream& out, std::ostream& err)
 {
     SimulatorOptions options;
+    SimulatedProtocol protocol = SimulatedProtocol::Nmea;
     bool haveLat = false;
     bool haveLon = false;
 
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view name = args[i];
         const bool known = name == "--rate" || name == "--seconds" || name == "--start" ||
-                           name == "--lat" || name == "--lon" || name == "--seed";
+                           name == "--lat" || name == "--lon" || name == "--seed" ||
+                           name == "--protocol";
         if (!known) return Fail(err, "unknown argument ", name);
         if (i + 1 >= args.size()) return Fail(err, name, {}, " needs a value");
         const std::string_view value = args[++i];
@@ -95,6 +97,12 @@ int RunSimulate(std::span<const std::string_view> args, std::ostream& out, std::
             }
             options.longitudeDeg = number;
             haveLon = true;
+        } else if (name == "--protocol") {
+            const auto named = ProtocolNamed(value);
+            if (!named) {
+                return Fail(err, "--protocol must be nmea, ubx, sbf, gsof or mixed, not ", value);
+            }
+            protocol = *named;
         } else {
             if (!ParseUnsigned(value, options.seed)) {
                 return Fail(err, "--seed must be a whole number from 0 to 4294967295, not ", value);
@@ -103,7 +111,7 @@ int RunSimulate(std::span<const std::string_view> args, std::ostream& out, std::
     }
     if (haveLat != haveLon) return Fail(err, "--lat and --lon must be given together");
 
-    CReceiverSimulator simulator(options);
+    CReceiverSimulator simulator(options, protocol);
     std::string epoch;
     while (simulator.NextEpoch(epoch)) {
         out.write(epoch.data(), static_cast<std::streamsize>(epoch.size()));

@@ -119,6 +119,7 @@ TEST(DecodeCommand, BadArguments)
         {{"a", "b"}, 2, "one log file"},
         {{"a", "--block", "12x"}, 2, "--block"},
         {{"a", "--fast"}, 2, "unknown option"},
+        {{"a", "--protocol", "rtcm"}, 2, "--protocol"},
         {{"/nonexistent/skarnet2.log"}, 1, "cannot open"},
     };
     for (const auto& c : cases) {

@@ -145,7 +145,7 @@ TEST(SimulateCommandTest, BadArgumentsFailWithoutOutput)
     const char* const cases[] = {
         "--bogus", "--rate", "--rate 0", "--rate 100.5", "--rate 10x", "--seconds -1",
         "--start 240000", "--start 120060", "--start 12a000", "--lat 45", "--lat 91 --lon 0",
-        "--seed 4294967296", "2"};
+        "--seed 4294967296", "--protocol rtcm", "2"};
     // clang-format on
     for (const std::string_view line : cases) {
         std::vector<std::string_view> args;

@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/test_data.h"
+#include "tool/decode_command.h"
+#include "tool/receiver_simulator.h"
+
+namespace {
+
+using namespace std::string_literals;
+using Bytes = std::string;
+using Rows = std::vector<std::vector<std::string>>;
+
+Bytes Simulate(const SimulatorOptions& options, SimulatedProtocol protocol)
+{
+    Bytes out;
+    for (CReceiverSimulator simulator(options, protocol); simulator.NextEpoch(out);) continue;
+    return out;
+}
+
+// The decoded epochs, each split into its fields; header and summary left out.
+Rows Decode(const Bytes& log, std::string_view block = "10240")
+{
+    const auto path = (std::filesystem::temp_directory_path() / "skarnet2_binary.log").string();
+    std::ofstream(path, std::ios::binary) << log;
+    std::ostringstream out, err;
+    EXPECT_EQ(RunDecode(std::vector<std::string_view>{path, "--block", block}, out, err), 0);
+    Rows rows;
+    std::istringstream lines(out.str());
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find_first_of("t#") == 0) continue;
+        std::istringstream fields(line);
+        for (rows.emplace_back(); std::getline(fields, line, ',');) rows.back().push_back(line);
+    }
+    return rows;
+}
+
+unsigned U8(const Bytes& b, std::size_t at) { return static_cast<unsigned char>(b[at]); }
+unsigned Le16(const Bytes& b, std::size_t at) { return U8(b, at) | U8(b, at + 1) << 8; }
+
+// Frame checks from the published layouts, independent of the simulator: the length of the
+// valid frame at `at`, else 0.
+std::size_t UbxFrame(const Bytes& b, std::size_t at)
+{
+    const std::size_t n = at + 6 <= b.size() ? Le16(b, at + 4) + 8 : 0;
+    if (n == 0 || at + n > b.size()) return 0;
+    unsigned a = 0, c = 0;
+    for (std::size_t i = at + 2; i < at + n - 2; ++i) a = (a + U8(b, i)) & 0xFF, c = (c + a) & 0xFF;
+    const bool ok = b.compare(at, 2, "\xB5\x62") == 0 && a == U8(b, at + n - 2);
+    return ok && c == U8(b, at + n - 1) ? n : 0;
+}
+
+std::size_t SbfBlock(const Bytes& b, std::size_t at)
+{
+    const std::size_t n = at + 8 <= b.size() ? Le16(b, at + 6) : 0;
+    if (n < 8 || at + n > b.size()) return 0;
+    unsigned crc = 0;
+    for (std::size_t i = at * 8 + 32; i < (at + n) * 8; ++i) {  // bit by bit, MSB first
+        const unsigned bit = (U8(b, i / 8) >> (7 - i % 8) ^ crc >> 15) & 1;
+        crc = (crc << 1 ^ (bit ? 0x1021 : 0)) & 0xFFFF;
+    }
+    return b.compare(at, 2, "$@") == 0 && n % 4 == 0 && crc == Le16(b, at + 2) ? n : 0;
+}
+
+std::size_t GsofPacket(const Bytes& b, std::size_t at)
+{
+    const std::size_t n = at + 4 <= b.size() ? U8(b, at + 3) + 6 : 0;
+    if (n == 0 || at + n > b.size()) return 0;
+    unsigned sum = 0;
+    for (std::size_t i = at + 1; i < at + n - 2; ++i) sum += U8(b, i);
+    const bool ok = U8(b, at) == 2 && U8(b, at + 2) == 0x40 && U8(b, at + n - 1) == 3;
+    return ok && (sum & 0xFF) == U8(b, at + n - 2) && U8(b, at + 5) <= U8(b, at + 6) ? n : 0;
+}
+
+const struct Case {
+    SimulatedProtocol protocol;
+    double degrees;  // position resolution, NMEA's 1e-7 minute included
+    std::size_t (*frame)(const Bytes&, std::size_t);
+} kCases[] = {{SimulatedProtocol::Ubx, 1.1e-7, UbxFrame},
+              {SimulatedProtocol::Sbf, 2e-9, SbfBlock},
+              {SimulatedProtocol::Gsof, 2e-9, GsofPacket},
+              {SimulatedProtocol::Mixed, 1.1e-7, nullptr}};
+
+std::int64_t Milliseconds(const std::string& hhmmss)
+{
+    const std::int64_t t = std::llround(std::stod(hhmmss) * 1000);
+    return t / 10000000 * 3600000 + t / 100000 % 100 * 60000 + t % 100000;
+}
+
+// Across midnight and the GPS week change (5 Dec 2026 is a Saturday): every frame checks,
+// and the binary protocols give the NMEA epochs in GPS time, 18 s ahead of UTC, with the
+// same positions to their resolution.
+TEST(BinaryProtocols, SimulateThenDecodeGivesTheNmeaEpochs)
+{
+    SimulatorOptions options;
+    options.rateHz = 5;
+    options.startHhmmss = 235930;
+    const Rows nmea = Decode(Simulate(options, SimulatedProtocol::Nmea));
+    ASSERT_EQ(nmea.size(), 300u);
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(static_cast<int>(c.protocol));
+        const Bytes log = Simulate(options, c.protocol);
+        std::size_t frames = 0, laterPages = 0;
+        for (std::size_t at = 0; c.frame && at < log.size(); ++frames) {
+            const std::size_t n = c.frame(log, at);
+            ASSERT_GT(n, 0u) << "byte " << at;
+            laterPages += c.frame == GsofPacket && U8(log, at + 5) > 0;
+            at += n;
+        }
+        EXPECT_GE(frames, c.frame ? 3 * nmea.size() : 0);
+        EXPECT_GE(laterPages, c.frame == GsofPacket ? nmea.size() : 0);
+
+        const Rows rows = Decode(log);
+        ASSERT_EQ(rows.size(), nmea.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            EXPECT_EQ(Milliseconds(rows[i][0]), (Milliseconds(nmea[i][0]) + 18000) % 86400000);
+            EXPECT_NEAR(std::stod(rows[i][1]), std::stod(nmea[i][1]), c.degrees) << i;
+            EXPECT_NEAR(std::stod(rows[i][2]), std::stod(nmea[i][2]), c.degrees) << i;
+            EXPECT_NEAR(std::stod(rows[i][3]), std::stod(nmea[i][3]), 0.0011) << i;
+        }
+    }
+}
+
+// Also when the capture starts inside a frame, whose signatures must not decide.
+TEST(BinaryProtocols, DecodeDoesNotDependOnTheBlockSize)
+{
+    SimulatorOptions options;
+    options.rateHz = 2;
+    options.seconds = 8;
+    std::vector<Bytes> logs;
+    for (const Case& c : kCases) logs.push_back(Simulate(options, c.protocol));
+    for (const char* file : {"ubx/gpsd_ublox-spg510_navpvt_navsat_navsig_300s.log",
+                             "sbf/sbfmixer_mosaic_all_blocks.sbf"}) {
+        const auto bytes = testdata::DataDir() ? testdata::ReadBytes(*testdata::DataDir() / file)
+                                               : std::vector<std::uint8_t>{};
+        if (!bytes.empty()) logs.emplace_back(bytes.begin(), bytes.end());
+    }
+    const Bytes cut = "\x02\x08\x40\x05-$GPGGA,1*00\r\n\xB5\x62\x01\x07\x00\x00\x01\x02$@xx"s;
+    for (const Bytes& log : logs) {
+        const Rows expected = Decode(log);
+        ASSERT_GE(expected.size(), 2u);
+        for (const char* block : {"1", "7", "1024"}) EXPECT_EQ(Decode(cut + log, block), expected);
+    }
+}
+
+}  // namespace
