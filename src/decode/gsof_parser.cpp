@@ -438,15 +438,9 @@ void CGSOFParser::HandleAllSatellites(std::span<const std::uint8_t> data)
 
 std::string CGSOFParser::GetHexText() const
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string text;
-    text.reserve(joining_.length * 3);
     ForEachRecord(joining_.Records(), [&](std::uint8_t, std::span<const std::uint8_t> record) {
-        for (std::size_t i = 0; i < record.size(); ++i) {
-            if (i > 0) text += ' ';
-            text += kHex[record[i] >> 4];
-            text += kHex[record[i] & 0xF];
-        }
+        AppendHex(text, record);
         text += '\r';
     });
     return text;
@@ -456,9 +450,7 @@ bool CGSOFParser::IsAtDataEnd(const std::uint8_t* /*position*/) const { return j
 
 std::uint64_t CGSOFParser::GetPosition(std::array<double, 3>& position) const
 {
-    if (!(state_->contentFlags & ContentFlag::Position)) return kNoTime;
-    position = {state_->latitudeDeg, state_->longitudeDeg, state_->ellipsoidHeight};
-    return state_->timeOfDayMs;
+    return PositionOfState(position);
 }
 
 bool CGSOFParser::FindPositionMessage(std::span<const std::uint8_t> buffer, std::size_t& start,
@@ -533,17 +525,12 @@ std::uint64_t CGSOFParser::DecodeAtTime(std::uint64_t timeOfDayMs, EpochPosition
                                         std::uint64_t filePosition, std::uint64_t& epochOffset,
                                         std::size_t& epochLength)
 {
-    const auto epoch = timeIndex_.Locate(0, timeOfDayMs, log, filePosition);
-    if (!epoch) return kNoTime;
-    state_->ClearEpoch();
-    hasTime_ = false;
-    joining_.Reset();
     const bool wasQuiet = quiet_;
-    quiet_ = true;
-    const std::size_t end = DecodeEpoch(log, epoch->begin, epoch->limit);
-    quiet_ = wasQuiet;
-    ReportEpoch(position);
-    epochOffset = epoch->filePosition;
-    epochLength = end - epoch->begin;
-    return epoch->time;
+    return DecodeIndexedEpoch(timeIndex_, 0, timeOfDayMs, position, log, filePosition, epochOffset,
+                              epochLength, [&](bool quiet) {
+                                  quiet_ = quiet || wasQuiet;
+                                  if (!quiet) return;
+                                  hasTime_ = false;
+                                  joining_.Reset();
+                              });
 }

@@ -449,19 +449,12 @@ bool CNmeaParser::FindPositionMessage(std::span<const std::uint8_t> buffer, std:
 
 bool CNmeaParser::IsAtDataEnd(const std::uint8_t* position) const
 {
-    if (!owner_ || !owner_->IsReplayRunning()) return false;
-    const std::uint8_t* end = owner_->IntakeDataEnd();
-    if (!end || !position) return false;
-    const auto p = reinterpret_cast<std::uintptr_t>(position);
-    const auto e = reinterpret_cast<std::uintptr_t>(end);
-    return p <= e && e - p <= 5;
+    return NearIntakeEnd(owner_, position);
 }
 
 std::uint64_t CNmeaParser::GetPosition(std::array<double, 3>& position) const
 {
-    if (!(state_->contentFlags & ContentFlag::Position)) return kNoTime;
-    position = {state_->latitudeDeg, state_->longitudeDeg, state_->ellipsoidHeight};
-    return state_->timeOfDayMs;
+    return PositionOfState(position);
 }
 
 std::int32_t CNmeaParser::ParseMessage(std::span<const std::uint8_t> message, bool /*trial*/)
@@ -804,18 +797,14 @@ std::uint64_t CNmeaParser::DecodeAtTime(std::uint64_t timeOfDayMs, EpochPosition
                                         std::uint64_t filePosition, std::uint64_t& epochOffset,
                                         std::size_t& epochLength)
 {
-    const auto epoch = timeIndex_.Locate(positionType_, timeOfDayMs, log, filePosition);
-    if (!epoch) return kNoTime;
-    state_->ClearEpoch();
-    hasTime_ = false;
-    positionTimeMs_ = kNoTime;
-    suppressEpochCallbacks_ = true;
-    const std::size_t end = DecodeEpoch(log, epoch->begin, epoch->limit);
-    suppressEpochCallbacks_ = false;
-    ReportEpoch(position);
-    epochOffset = epoch->filePosition;
-    epochLength = end - epoch->begin;
-    return epoch->time;
+    return DecodeIndexedEpoch(timeIndex_, positionType_, timeOfDayMs, position, log, filePosition,
+                              epochOffset, epochLength, [&](bool quiet) {
+                                  suppressEpochCallbacks_ = quiet;
+                                  if (quiet) {
+                                      hasTime_ = false;
+                                      positionTimeMs_ = kNoTime;
+                                  }
+                              });
 }
 
 bool CNmeaParser::FindIndexGaps(std::int32_t positionType, std::vector<IndexGap>& gaps) const

@@ -78,6 +78,7 @@ public:
     // Kind code of the sentence starting at text[0] == '$' (0: not a sentence).
     static std::uint32_t Recognize(std::span<const std::uint8_t> text);
 
+    const CTimeIndexSet& TimeIndexes() const { return timeIndex_; }
     const TimeIndex& GetTimeIndex(std::int32_t positionType) const
     {
         return timeIndex_.Get(positionType);

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "decode/parser_owner.h"
+
 CParser::CParser()
 {
     state_->Clear();
@@ -55,4 +57,33 @@ void CParser::ReportEpoch(EpochPosition& position) const
     position.ellipsoidHeight = state_->ellipsoidHeight;
     position.hasFixQuality = (state_->contentFlags & ContentFlag::FixQuality) != 0;
     position.fixQuality = position.hasFixQuality ? state_->fixQuality : 0;
+}
+
+std::uint64_t CParser::PositionOfState(std::array<double, 3>& position) const
+{
+    if (!(state_->contentFlags & ContentFlag::Position)) return kNoTime;
+    position = {state_->latitudeDeg, state_->longitudeDeg, state_->ellipsoidHeight};
+    return state_->timeOfDayMs;
+}
+
+bool CParser::NearIntakeEnd(const IParserOwner* owner, const std::uint8_t* position)
+{
+    if (!owner || !owner->IsReplayRunning()) return false;
+    const std::uint8_t* end = owner->IntakeDataEnd();
+    if (!end || !position) return false;
+    // Compared as numbers: the two pointers need not point into the same array.
+    const auto p = reinterpret_cast<std::uintptr_t>(position);
+    const auto e = reinterpret_cast<std::uintptr_t>(end);
+    return p <= e && e - p <= 5;
+}
+
+void CParser::AppendHex(std::string& text, std::span<const std::uint8_t> bytes)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    text.reserve(text.size() + bytes.size() * 3);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i > 0) text += ' ';
+        text += kHex[bytes[i] >> 4];
+        text += kHex[bytes[i] & 0xF];
+    }
 }

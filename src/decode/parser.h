@@ -12,6 +12,8 @@
 
 #include "decode/gnss_receiver_state.h"
 
+class IParserOwner;
+
 // Where one indexed position message lies in a log.
 struct TimeIndexEntry {
     std::uint64_t filePosition = 0;
@@ -106,6 +108,34 @@ protected:
                             std::size_t limit);
     // What DecodeAtTime reports of the state.
     void ReportEpoch(EpochPosition& position) const;
+    // DecodeAtTime for every decoder: locates the epoch in the index, lets the decoder go
+    // quiet (setQuiet(true): forget the live epoch clock, no owner callbacks), decodes it and
+    // reports it. The state is untouched when there is no such epoch.
+    template <class Index, class SetQuiet>
+    std::uint64_t DecodeIndexedEpoch(const Index& index, std::int32_t type,
+                                     std::uint64_t timeOfDayMs, EpochPosition& position,
+                                     std::span<const std::uint8_t> log, std::uint64_t filePosition,
+                                     std::uint64_t& epochOffset, std::size_t& epochLength,
+                                     SetQuiet&& setQuiet)
+    {
+        const auto epoch = index.Locate(type, timeOfDayMs, log, filePosition);
+        if (!epoch) return kNoTime;
+        state_->ClearEpoch();
+        setQuiet(true);
+        const std::size_t end = DecodeEpoch(log, epoch->begin, epoch->limit);
+        setQuiet(false);
+        ReportEpoch(position);
+        epochOffset = epoch->filePosition;
+        epochLength = end - epoch->begin;
+        return epoch->time;
+    }
+    // GetPosition as most decoders answer it.
+    std::uint64_t PositionOfState(std::array<double, 3>& position) const;
+    // IsAtDataEnd for the stream decoders: a replay runs and position lies at most 5 bytes
+    // before the end of what the owner last read.
+    static bool NearIntakeEnd(const IParserOwner* owner, const std::uint8_t* position);
+    // Bytes as upper-case hex pairs separated by spaces, appended to text.
+    static void AppendHex(std::string& text, std::span<const std::uint8_t> bytes);
 
     std::vector<std::string> errorLog_;
     std::uint32_t errorCount_ = 0;

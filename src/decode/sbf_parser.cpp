@@ -269,25 +269,14 @@ bool CSBFParser::FindPositionMessage(std::span<const std::uint8_t> buffer, std::
 
 std::string CSBFParser::GetHexText() const
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string text;
-    text.reserve(lastFrame_.size() * 3);
-    for (const std::uint8_t b : lastFrame_) {
-        if (!text.empty()) text += ' ';
-        text += kHex[b >> 4];
-        text += kHex[b & 0xF];
-    }
+    AppendHex(text, lastFrame_);
     return text;
 }
 
 bool CSBFParser::IsAtDataEnd(const std::uint8_t* position) const
 {
-    if (!owner_ || !owner_->IsReplayRunning()) return false;
-    const std::uint8_t* end = owner_->IntakeDataEnd();
-    if (!end || !position) return false;
-    const auto p = reinterpret_cast<std::uintptr_t>(position);
-    const auto e = reinterpret_cast<std::uintptr_t>(end);
-    return p <= e && e - p <= 5;
+    return NearIntakeEnd(owner_, position);
 }
 
 std::uint64_t CSBFParser::GetPosition(std::array<double, 3>& position) const
@@ -550,15 +539,9 @@ std::uint64_t CSBFParser::DecodeAtTime(std::uint64_t timeOfDayMs, EpochPosition&
                                        std::uint64_t filePosition, std::uint64_t& epochOffset,
                                        std::size_t& epochLength)
 {
-    const auto epoch = timeIndex_.Locate(0, timeOfDayMs, log, filePosition);
-    if (!epoch) return kNoTime;
-    state_->ClearEpoch();
-    hasTime_ = false;
-    suppressEpochCallbacks_ = true;
-    const std::size_t end = DecodeEpoch(log, epoch->begin, epoch->limit);
-    suppressEpochCallbacks_ = false;
-    ReportEpoch(position);
-    epochOffset = epoch->filePosition;
-    epochLength = end - epoch->begin;
-    return epoch->time;
+    return DecodeIndexedEpoch(timeIndex_, 0, timeOfDayMs, position, log, filePosition, epochOffset,
+                              epochLength, [&](bool quiet) {
+                                  suppressEpochCallbacks_ = quiet;
+                                  if (quiet) hasTime_ = false;
+                              });
 }

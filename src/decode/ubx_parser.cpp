@@ -210,14 +210,8 @@ std::uint32_t CUBXParser::FindMessage(std::span<const std::uint8_t> buffer, std:
 
 std::string CUBXParser::GetHexText() const
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string text;
-    text.reserve(lastFrame_.size() * 3);
-    for (const std::uint8_t byte : lastFrame_) {
-        if (!text.empty()) text += ' ';
-        text += kHex[byte >> 4];
-        text += kHex[byte & 0xF];
-    }
+    AppendHex(text, lastFrame_);
     return text;
 }
 
@@ -253,19 +247,12 @@ bool CUBXParser::FindPositionMessage(std::span<const std::uint8_t> buffer, std::
 
 bool CUBXParser::IsAtDataEnd(const std::uint8_t* position) const
 {
-    if (!owner_ || !owner_->IsReplayRunning()) return false;
-    const std::uint8_t* end = owner_->IntakeDataEnd();
-    if (!end || !position) return false;
-    const auto p = reinterpret_cast<std::uintptr_t>(position);
-    const auto e = reinterpret_cast<std::uintptr_t>(end);
-    return p <= e && e - p <= 5;
+    return NearIntakeEnd(owner_, position);
 }
 
 std::uint64_t CUBXParser::GetPosition(std::array<double, 3>& position) const
 {
-    if (!(state_->contentFlags & ContentFlag::Position)) return kNoTime;
-    position = {state_->latitudeDeg, state_->longitudeDeg, state_->ellipsoidHeight};
-    return state_->timeOfDayMs;
+    return PositionOfState(position);
 }
 
 std::int32_t CUBXParser::ParseMessage(std::span<const std::uint8_t> message, bool trial)
@@ -654,15 +641,9 @@ std::uint64_t CUBXParser::DecodeAtTime(std::uint64_t timeOfDayMs, EpochPosition&
                                        std::uint64_t filePosition, std::uint64_t& epochOffset,
                                        std::size_t& epochLength)
 {
-    const auto epoch = timeIndex_.Locate(positionType_, timeOfDayMs, log, filePosition);
-    if (!epoch) return kNoTime;
-    state_->ClearEpoch();
-    hasTime_ = false;
-    suppressCallbacks_ = true;
-    const std::size_t end = DecodeEpoch(log, epoch->begin, epoch->limit);
-    suppressCallbacks_ = false;
-    ReportEpoch(position);
-    epochOffset = epoch->filePosition;
-    epochLength = end - epoch->begin;
-    return epoch->time;
+    return DecodeIndexedEpoch(timeIndex_, positionType_, timeOfDayMs, position, log, filePosition,
+                              epochOffset, epochLength, [&](bool quiet) {
+                                  suppressCallbacks_ = quiet;
+                                  if (quiet) hasTime_ = false;
+                              });
 }
