@@ -4,6 +4,11 @@
 #include <cstdint>
 #include <span>
 
+#include "decode/gsof_parser.h"
+#include "decode/nmea_parser.h"
+#include "decode/sbf_parser.h"
+#include "decode/ubx_parser.h"
+
 enum class LogProtocol { Unknown, Nmea, Ubx, Gsof, Sbf };
 
 // Finds which protocol a log speaks from the first message start in it: "$" with a talker
@@ -13,6 +18,7 @@ enum class LogProtocol { Unknown, Nmea, Ubx, Gsof, Sbf };
 class CProtocolDetector {
 public:
     static constexpr std::size_t kNmeaMaxLength = 120;
+    enum class Verdict { NoStart, NeedMore, Rejected, Confirmed };
 
     // data: the stream from its first byte, however much of it has arrived. Returns the
     // protocol once it is known; Unknown while more bytes are needed. With atEnd set the
@@ -20,8 +26,13 @@ public:
     LogProtocol Scan(std::span<const std::uint8_t> data, bool atEnd);
 
 private:
-    enum class Verdict { NoStart, NeedMore, Rejected, Confirmed };
-    static Verdict Check(std::span<const std::uint8_t> data, std::size_t at, LogProtocol& protocol);
+    Verdict Check(std::span<const std::uint8_t> data, std::size_t at, LogProtocol& protocol);
+
+    // The decoders' own checks decide whether a frame holds; these never decode anything.
+    CNmeaParser nmea_{nullptr};
+    CUBXParser ubx_{nullptr};
+    CSBFParser sbf_{nullptr};
+    CGSOFParser gsof_{nullptr};
 
     std::size_t scanned_ = 0;
     LogProtocol firstUnconfirmed_ = LogProtocol::Unknown;
