@@ -35,14 +35,21 @@ constexpr std::uint32_t kCodeChannelStatus = 0x18000000;
 constexpr std::uint32_t kCodeVelCovGeodetic = 0x02000000;
 constexpr std::uint32_t kCodeAttEuler = 0x01000000;
 
-constexpr auto kCrcTable = [] {
-    std::array<std::uint16_t, 256> table{};
+// CRC-16 tables for eight bytes at a time: table k is the CRC of one byte followed by k zero
+// bytes, so the eight lookups of a word can be XORed together.
+constexpr auto kCrcTables = [] {
+    std::array<std::array<std::uint16_t, 256>, 8> tables{};
     for (std::uint32_t i = 0; i < 256; ++i) {
         std::uint32_t crc = i << 8;
         for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1;
-        table[i] = static_cast<std::uint16_t>(crc);
+        tables[0][i] = static_cast<std::uint16_t>(crc);
     }
-    return table;
+    for (std::size_t k = 1; k < tables.size(); ++k)
+        for (std::size_t i = 0; i < 256; ++i) {
+            const std::uint16_t previous = tables[k - 1][i];
+            tables[k][i] = static_cast<std::uint16_t>((previous << 8) ^ tables[0][previous >> 8]);
+        }
+    return tables;
 }();
 
 // SBF SVID to constellation row; 0 when it names none the tables keep.
@@ -144,9 +151,17 @@ std::uint32_t CSBFParser::KindCode(std::uint16_t blockNumber)
 
 std::uint16_t CSBFParser::Crc16(std::span<const std::uint8_t> bytes)
 {
+    const auto& t = kCrcTables;
     std::uint16_t crc = 0;
-    for (const std::uint8_t b : bytes)
-        crc = static_cast<std::uint16_t>((crc << 8) ^ kCrcTable[((crc >> 8) ^ b) & 0xFF]);
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        const std::uint8_t* b = bytes.data() + i;
+        crc = static_cast<std::uint16_t>(t[7][(crc >> 8) ^ b[0]] ^ t[6][(crc & 0xFF) ^ b[1]] ^
+                                         t[5][b[2]] ^ t[4][b[3]] ^ t[3][b[4]] ^ t[2][b[5]] ^
+                                         t[1][b[6]] ^ t[0][b[7]]);
+    }
+    for (; i < bytes.size(); ++i)
+        crc = static_cast<std::uint16_t>((crc << 8) ^ t[0][((crc >> 8) ^ bytes[i]) & 0xFF]);
     return crc;
 }
 
