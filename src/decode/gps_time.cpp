@@ -1,7 +1,5 @@
 #include "decode/gps_time.h"
 
-#include <cstdio>
-
 namespace {
 
 // Seconds from 1970-01-01 to the GPS epoch, 1980-01-06.
@@ -39,16 +37,19 @@ CalendarTime GpsToCalendar(std::uint32_t week, std::uint64_t msOfWeek)
     return t;
 }
 
-std::string TimeText(const CalendarTime& t)
+// Three numbers as two digits each ("%02d%02d%02d" of each modulo 100), without the cost of
+// a formatted print on every epoch.
+std::string SixDigits(std::int32_t a, std::int32_t b, std::int32_t c)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d%02d%02d", t.hour % 100, t.minute % 100, t.second % 100);
+    std::string text;
+    for (std::int32_t v : {a, b, c}) {
+        v = (v % 100 + 100) % 100;
+        text += static_cast<char>('0' + v / 10);
+        text += static_cast<char>('0' + v % 10);
+    }
     return text;
 }
 
-std::string DateText(const CalendarTime& t)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d%02d%02d", t.day % 100, t.month % 100, t.year % 100);
-    return text;
-}
+std::string TimeText(const CalendarTime& t) { return SixDigits(t.hour, t.minute, t.second); }
+
+std::string DateText(const CalendarTime& t) { return SixDigits(t.day, t.month, t.year); }

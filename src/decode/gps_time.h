@@ -17,5 +17,6 @@ struct CalendarTime {
 CalendarTime GpsToCalendar(std::uint32_t week, std::uint64_t msOfWeek);
 
 // "hhmmss" and "ddmmyy", the forms the state's time and date texts take.
+std::string SixDigits(std::int32_t a, std::int32_t b, std::int32_t c);
 std::string TimeText(const CalendarTime& t);
 std::string DateText(const CalendarTime& t);

@@ -329,11 +329,8 @@ void CUBXParser::ShowFlagByte(std::uint8_t flags) const
 void CUBXParser::SetCalendarTexts(std::int32_t year, std::int32_t month, std::int32_t day,
                                   std::int32_t hour, std::int32_t minute, std::int32_t second)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d%02d%02d", hour % 100, minute % 100, second % 100);
-    state_->timeText.assign(text);
-    std::snprintf(text, sizeof text, "%02d%02d%02d", day % 100, month % 100, year % 100);
-    state_->dateText.assign(text);
+    state_->timeText = SixDigits(hour, minute, second);
+    state_->dateText = SixDigits(day, month, year);
 }
 
 // h / sqrt(2) on each axis keeps the horizontal error of the two together at h.
