@@ -74,6 +74,19 @@ std::int32_t RowOfGnssId(std::uint8_t gnssId)
     }
 }
 
+// NAV-PVT fix type and flags (gnssFixOK bit 0, diffSoln bit 1, carrSoln bits 6-7) to the
+// GGA quality codes.
+std::int32_t PvtFixQuality(std::uint8_t fixType, std::uint8_t flags)
+{
+    if (fixType == 1) return 6;  // dead reckoning only
+    if (fixType < 2 || fixType > 4 || !(flags & 0x01)) return 0;
+    switch (flags >> 6) {
+        case 2: return 4;  // carrier phase fixed
+        case 1: return 5;  // carrier phase float
+        default: return (flags & 0x02) ? 2 : 1;
+    }
+}
+
 std::int32_t SlotOfSigId(std::uint8_t sigId)
 {
     if (sigId <= 1) return 0;
@@ -423,6 +436,12 @@ std::uint32_t CUBXParser::HandlePvt(std::span<const std::uint8_t> payload)
     if (const auto fixType = r.Le<std::uint8_t>(20)) {
         s.fixMode = *fixType;
         found |= ContentFlag::FixMode;
+        // A receiver that sends only NAV-PVT still says what kind of fix it has; without
+        // this its RTK fixes would show as invalid.
+        if (const auto flags = r.Le<std::uint8_t>(21)) {
+            s.fixQuality = PvtFixQuality(*fixType, *flags);
+            found |= ContentFlag::FixQuality;
+        }
     }
     if (const auto used = r.Le<std::uint8_t>(23)) s.satellitesUsed = *used;
     const auto lon = r.Le<std::int32_t>(24), lat = r.Le<std::int32_t>(28);

@@ -307,6 +307,9 @@ TEST(UbxParser, DecodesBuiltFrames)
     const Bytes8 twoSat = Join({NavSat({{0, 5, 40, 1}, {6, 9, 33, 0}}), NavSat({{0, 5, 37, 1}})});
     const Bytes8 timTp =
         Join({Pvt(1000), Frame(CUBXParser::kTimTp, Fields(16, {{0, 86402000, 4}, {12, 2300, 2}}))});
+    const auto pvtFix = [](int fixType, int flags) {
+        return Frame(CUBXParser::kNavPvt, Fields(92, {{20, fixType, 1}, {21, flags, 1}}));
+    };
     const Bytes8 shortPosLlh = Frame(CUBXParser::kNavPosLlh, Fields(14, {{4, 10, 4}, {8, 20, 4}}));
     // clang-format off
     const std::vector<ValueCase> cases = {
@@ -321,8 +324,15 @@ TEST(UbxParser, DecodesBuiltFrames)
         {"PVT fix type", pvt, STATE(fixMode), 3},
         {"sigma = h / sqrt 2", pvt, STATE(sigmaLat), 1.414 / std::sqrt(2.0), kF},
         {"PVT vAcc", pvt, STATE(sigmaAlt), 2.5, kF},
-        {"PVT kind bits", pvt, STATE(contentFlags),
-         double(CUBXParser::KindCode(CUBXParser::kNavPvt))},
+        {"PVT kind bits and fix quality", pvt, STATE(contentFlags),
+         double(CUBXParser::KindCode(CUBXParser::kNavPvt) | ContentFlag::FixQuality)},
+        {"PVT no gnssFixOK: invalid", pvt, STATE(fixQuality), 0},
+        {"PVT carrSoln 2: RTK fixed", pvtFix(3, 0x81), STATE(fixQuality), 4},
+        {"PVT carrSoln 1: RTK float", pvtFix(3, 0x41), STATE(fixQuality), 5},
+        {"PVT diffSoln: DGPS", pvtFix(3, 0x03), STATE(fixQuality), 2},
+        {"PVT plain fix", pvtFix(2, 0x01), STATE(fixQuality), 1},
+        {"PVT dead reckoning", pvtFix(1, 0x00), STATE(fixQuality), 6},
+        {"PVT time only", pvtFix(5, 0x01), STATE(fixQuality), 0},
         {"HPPOSLLH lon + lonHp", hp, STATE(longitudeDeg), 123.456788995},
         {"HPPOSLLH lat + latHp", hp, STATE(latitudeDeg), -33.456789093},
         {"HPPOSLLH height + 0.1 mm", hp, STATE(ellipsoidHeight), 100.5003},
