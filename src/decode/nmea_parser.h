@@ -135,6 +135,7 @@ private:
     CTimeIndexSet timeIndex_{kPositionTypeCount};
 
     bool taxiMeterSwitch_ = true;
-    std::int32_t operationType_ = 0;
+    // Off until the taxi meter settings have been loaded.
+    std::int32_t operationType_ = -1;
     ITaxiMeterStep* taxiMeter_ = nullptr;
 };
