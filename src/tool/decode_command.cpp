@@ -1,9 +1,12 @@
 #include "tool/decode_command.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <istream>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -21,16 +24,18 @@
 
 namespace {
 
-constexpr std::size_t kDefaultBlock = 10240;
 constexpr std::size_t kMaxBlock = std::size_t{64} << 20;
 // Bytes without a single checked message start after which the protocol is settled anyway.
 constexpr std::size_t kDetectLimit = std::size_t{16} << 20;
 
 // Owns the decoder the way the main window does: it is the position source, and an epoch
 // completes whenever a position message carries a new time.
-class CEpochPrinter final : public IParserOwner {
+class CEpochCollector final : public IParserOwner {
 public:
-    explicit CEpochPrinter(std::ostream& out) : out_(out) {}
+    explicit CEpochCollector(const std::function<void(const GnssReceiverState&)>& onEpoch)
+        : onEpoch_(onEpoch)
+    {
+    }
 
     void CreateParser(LogProtocol protocol)
     {
@@ -53,7 +58,8 @@ public:
     void OnEpochComplete(CParser& parser) override
     {
         GnssReceiverState& state = *parser.State();
-        Print(state);
+        onEpoch_(state);
+        ++epochs_;
         lastEpochMs_ = state.timeOfDayMs;
         hasLastEpoch_ = true;
         state.ClearEpoch();
@@ -75,30 +81,28 @@ public:
     }
 
 private:
-    void Print(const GnssReceiverState& s)
-    {
-        const std::uint64_t ms = s.timeOfDayMs;
-        char line[320];
-        const int n =
-            std::snprintf(line, sizeof line,
-                          "%02" PRIu64 "%02" PRIu64 "%02" PRIu64 ".%03" PRIu64
-                          ",%.9f,%.9f,%.3f,%.3f,%d,%d,%d,%.2f,%.2f,%.3f,%.2f,%d,%d\n",
-                          ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000, s.latitudeDeg,
-                          s.longitudeDeg, s.ellipsoidHeight, s.mslAltitude, s.fixQuality, s.fixMode,
-                          s.satellitesUsed, static_cast<double>(s.hdop),
-                          static_cast<double>(s.pdop), static_cast<double>(s.speedKmh),
-                          static_cast<double>(s.courseDeg), s.inViewTotal, s.usedTotal);
-        if (n > 0) out_.write(line, std::min<int>(n, sizeof line - 1));
-        ++epochs_;
-    }
-
-    std::ostream& out_;
+    const std::function<void(const GnssReceiverState&)>& onEpoch_;
     std::unique_ptr<CParser> parser_;
     std::uint32_t protocolsSeen_ = 0;
     std::uint64_t lastEpochMs_ = 0;
     bool hasLastEpoch_ = false;
     std::uint64_t epochs_ = 0;
 };
+
+void PrintEpoch(std::ostream& out, const GnssReceiverState& s)
+{
+    const std::uint64_t ms = s.timeOfDayMs;
+    char line[320];
+    const int n = std::snprintf(
+        line, sizeof line,
+        "%02" PRIu64 "%02" PRIu64 "%02" PRIu64 ".%03" PRIu64
+        ",%.9f,%.9f,%.3f,%.3f,%d,%d,%d,%.2f,%.2f,%.3f,%.2f,%d,%d\n",
+        ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000, s.latitudeDeg, s.longitudeDeg,
+        s.ellipsoidHeight, s.mslAltitude, s.fixQuality, s.fixMode, s.satellitesUsed,
+        static_cast<double>(s.hdop), static_cast<double>(s.pdop), static_cast<double>(s.speedKmh),
+        static_cast<double>(s.courseDeg), s.inViewTotal, s.usedTotal);
+    if (n > 0) out.write(line, std::min<int>(n, sizeof line - 1));
+}
 
 // "auto" leaves the choice to the data.
 bool ParseProtocol(std::string_view text, LogProtocol& protocol)
@@ -127,10 +131,51 @@ bool ParseBlockSize(std::string_view text, std::size_t& value)
 
 }  // namespace
 
+bool DecodeLog(std::istream& file, std::size_t block, LogProtocol forced,
+               const std::function<void(const GnssReceiverState&)>& onEpoch,
+               LogDecodeSummary& summary)
+{
+    summary = LogDecodeSummary();
+    CEpochCollector collector(onEpoch);
+    if (forced != LogProtocol::Unknown) collector.CreateParser(forced);
+    CProtocolDetector detector;
+    std::vector<std::uint8_t> buffer;
+    for (;;) {
+        const std::size_t carried = buffer.size();
+        buffer.resize(carried + block);
+        file.read(reinterpret_cast<char*>(buffer.data() + carried),
+                  static_cast<std::streamsize>(block));
+        const auto got = static_cast<std::size_t>(file.gcount());
+        buffer.resize(carried + got);
+        const bool atEnd = got == 0;
+        summary.bytes += got;
+        if (!collector.HasParser()) {
+            // Everything read so far stays until the decoder is chosen, then it gets it all.
+            const LogProtocol protocol =
+                detector.Scan(buffer, atEnd || buffer.size() >= kDetectLimit);
+            if (protocol == LogProtocol::Unknown) continue;
+            collector.CreateParser(protocol);
+        } else if (atEnd) {
+            break;
+        }
+        const std::size_t done = DecodeMessages(collector.Parser(), buffer);
+        buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(done));
+        collector.Parser().ClearErrorLog();
+        if (atEnd) break;
+    }
+    if (file.bad()) return false;
+    if (collector.HasParser()) {
+        collector.Flush();
+        summary.checksumErrors = collector.Parser().ErrorCount();
+    }
+    summary.epochs = collector.Epochs();
+    return true;
+}
+
 int RunDecode(std::span<const std::string_view> args, std::ostream& out, std::ostream& err)
 {
     std::string path;
-    std::size_t block = kDefaultBlock;
+    std::size_t block = kDefaultDecodeBlock;
     LogProtocol forced = LogProtocol::Unknown;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--protocol") {
@@ -168,40 +213,14 @@ int RunDecode(std::span<const std::string_view> args, std::ostream& out, std::os
 
     out << "time,latitude,longitude,ellipsoid_height,msl_altitude,fix_quality,fix_mode,"
            "satellites_used,hdop,pdop,speed_kmh,course,in_view_total,used_total\n";
-    CEpochPrinter printer(out);
-    if (forced != LogProtocol::Unknown) printer.CreateParser(forced);
-    CProtocolDetector detector;
-    std::vector<std::uint8_t> buffer;
-    std::uint64_t bytesRead = 0;
-    for (;;) {
-        const std::size_t carried = buffer.size();
-        buffer.resize(carried + block);
-        file.read(reinterpret_cast<char*>(buffer.data() + carried),
-                  static_cast<std::streamsize>(block));
-        const auto got = static_cast<std::size_t>(file.gcount());
-        buffer.resize(carried + got);
-        const bool atEnd = got == 0;
-        bytesRead += got;
-        if (!printer.HasParser()) {
-            // Everything read so far stays until the decoder is chosen, then it gets it all.
-            const LogProtocol protocol =
-                detector.Scan(buffer, atEnd || buffer.size() >= kDetectLimit);
-            if (protocol == LogProtocol::Unknown) continue;
-            printer.CreateParser(protocol);
-        } else if (atEnd) {
-            break;
-        }
-        const std::size_t done = DecodeMessages(printer.Parser(), buffer);
-        buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(done));
-        printer.Parser().ClearErrorLog();
-        if (atEnd) break;
-    }
-    if (file.bad()) {
+    LogDecodeSummary summary;
+    if (!DecodeLog(
+            file, block, forced, [&out](const GnssReceiverState& s) { PrintEpoch(out, s); },
+            summary)) {
         err << "skarnet2-tool decode: read error on '" << path << "'\n";
         return 1;
     }
-    printer.Flush();
-    out << "# epochs " << printer.Epochs() << ", bytes " << bytesRead << ", checksum errors "
-        << printer.Parser().ErrorCount() << "\n";
+    out << "# epochs " << summary.epochs << ", bytes " << summary.bytes << ", checksum errors "
+        << summary.checksumErrors << "\n";
     return out ? 0 : 1;
 }

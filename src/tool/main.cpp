@@ -2,8 +2,10 @@
 #include <string_view>
 #include <vector>
 
+#include "tool/convert_command.h"
 #include "tool/decode_command.h"
 #include "tool/simulate_command.h"
+#include "tool/stats_command.h"
 
 namespace {
 
@@ -12,7 +14,17 @@ void Usage(std::ostream& out)
     out << "usage: skarnet2-tool simulate [--rate HZ] [--seconds N] [--start HHMMSS] "
            "[--lat DEG --lon DEG] [--seed N]\n"
            "                              [--protocol nmea|ubx|sbf|gsof|mixed] > FILE\n"
-           "       skarnet2-tool decode FILE [--block N] [--protocol auto|nmea|ubx|sbf|gsof]\n";
+           "       skarnet2-tool decode FILE [--block N] [--protocol auto|nmea|ubx|sbf|gsof]\n"
+           "       skarnet2-tool convert --from ROW --to ROW A B\n"
+           "              ROW: coordinate-system table row 0..22 (10 = WGS84 latitude/longitude);\n"
+           "              A B: LONGITUDE LATITUDE in degrees for row 10 (decimal or \"126도 52분 "
+           "52.356초\"),\n"
+           "              else EASTING NORTHING in metres\n"
+           "       skarnet2-tool stats FILE [--error-base 0|1|2|3] [--ref LAT,LON]\n"
+           "              error base: 0 average point (default), 1 reference station (needs "
+           "--ref),\n"
+           "              2 previous epoch, 3 arbitrary point (--ref, default "
+           "37.473125,126.881210)\n";
 }
 
 }  // namespace
@@ -28,6 +40,8 @@ int main(int argc, char** argv)
     std::vector<std::string_view> args(argv + 2, argv + argc);
     if (command == "simulate") return RunSimulate(args, std::cout, std::cerr);
     if (command == "decode") return RunDecode(args, std::cout, std::cerr);
+    if (command == "convert") return RunConvert(args, std::cout, std::cerr);
+    if (command == "stats") return RunStats(args, std::cout, std::cerr);
     if (command == "--help" || command == "-h" || command == "help") {
         Usage(std::cout);
         return 0;

@@ -1,0 +1,144 @@
+#include "tool/stats_command.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "geo/position_statistics.h"
+#include "tool/decode_command.h"
+
+namespace {
+
+constexpr std::string_view kPrefix = "skarnet2-tool stats: ";
+constexpr double kDefaultRefLatitude = 37.473125;
+constexpr double kDefaultRefLongitude = 126.881210;
+
+constexpr std::string_view kReferenceNames[] = {"average point", "reference station",
+                                                "previous epoch", "arbitrary point"};
+
+std::optional<double> ParseDouble(std::string_view text)
+{
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc{} || end != text.data() + text.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+bool ParseReference(std::string_view text, double& latitude, double& longitude)
+{
+    const std::size_t comma = text.find(',');
+    if (comma == std::string_view::npos) return false;
+    const auto lat = ParseDouble(text.substr(0, comma));
+    const auto lon = ParseDouble(text.substr(comma + 1));
+    if (!lat || !lon || std::abs(*lat) > 90.0 || std::abs(*lon) > 180.0) return false;
+    latitude = *lat;
+    longitude = *lon;
+    return true;
+}
+
+// to_chars keeps the decimal point whatever the locale.
+std::string Fixed(double value, int decimals)
+{
+    char text[64];
+    const auto [end, ec] =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    return ec == std::errc{} ? std::string(text, end) : std::string("nan");
+}
+
+}  // namespace
+
+int RunStats(std::span<const std::string_view> args, std::ostream& out, std::ostream& err)
+{
+    std::string path;
+    int errorBase = 0;
+    bool hasRef = false;
+    double refLatitude = kDefaultRefLatitude;
+    double refLongitude = kDefaultRefLongitude;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--error-base") {
+            const std::string_view text = i + 1 < args.size() ? args[i + 1] : "";
+            if (text.size() != 1 || text[0] < '0' || text[0] > '3') {
+                err << kPrefix << "--error-base must be 0, 1, 2 or 3\n";
+                return 2;
+            }
+            errorBase = text[0] - '0';
+            ++i;
+        } else if (args[i] == "--ref") {
+            if (i + 1 >= args.size() || !ParseReference(args[i + 1], refLatitude, refLongitude)) {
+                err << kPrefix << "--ref needs LAT,LON in degrees\n";
+                return 2;
+            }
+            hasRef = true;
+            ++i;
+        } else if (!args[i].empty() && args[i][0] == '-') {
+            err << kPrefix << "unknown option '" << args[i] << "'\n";
+            return 2;
+        } else if (path.empty()) {
+            path = args[i];
+        } else {
+            err << kPrefix << "only one log file can be analysed at a time\n";
+            return 2;
+        }
+    }
+    if (path.empty()) {
+        err << kPrefix << "no log file given\n";
+        return 2;
+    }
+    if (errorBase == 1 && !hasRef) {
+        err << kPrefix
+            << "--error-base 1 needs --ref LAT,LON: there is no reference station table yet\n";
+        return 2;
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        err << kPrefix << "cannot open '" << path << "'\n";
+        return 1;
+    }
+
+    CReplayStatistics statistics;
+    LogDecodeSummary summary;
+    const auto add = [&statistics](const GnssReceiverState& s) {
+        // A receiver that sends no MSL altitude still has its ellipsoid height.
+        const double altitude = s.mslAltitude != 0.0 ? s.mslAltitude : s.ellipsoidHeight;
+        statistics.AddEpoch(s.latitudeDeg, s.longitudeDeg, static_cast<float>(altitude),
+                            static_cast<std::int64_t>(s.timeOfDayMs),
+                            static_cast<std::uint32_t>(s.fixQuality));
+    };
+    if (!DecodeLog(file, kDefaultDecodeBlock, LogProtocol::Unknown, add, summary)) {
+        err << kPrefix << "read error on '" << path << "'\n";
+        return 1;
+    }
+    statistics.Average();
+    const auto results = statistics.Compute(errorBase, refLatitude, refLongitude);
+    if (!results) {
+        err << kPrefix << "error base " << errorBase << " is not supported\n";
+        return 2;
+    }
+
+    out << "decoded epochs " << summary.epochs << "\n"
+        << "epochs " << statistics.EpochCount() << "\n"
+        << "horizontal epochs " << statistics.HorizontalCount() << "\n"
+        << "vertical epochs " << statistics.VerticalCount() << "\n"
+        << "average latitude " << Fixed(statistics.AverageLatitude(), 9) << "\n"
+        << "average longitude " << Fixed(statistics.AverageLongitude(), 9) << "\n"
+        << "average altitude " << Fixed(statistics.AverageAltitude(), 3) << "\n"
+        << "error base " << errorBase << " (" << kReferenceNames[errorBase];
+    if (errorBase == 1 || errorBase == 3) {
+        out << " " << Fixed(refLatitude, 9) << "," << Fixed(refLongitude, 9);
+    }
+    if (errorBase == 1) out << " from --ref: no station table yet";
+    out << ")\n"
+        << "horizontal rms " << Fixed(results->horizontalRms, 3) << "\n"
+        << "vertical rms " << Fixed(results->verticalRms, 3) << "\n"
+        << "horizontal cep " << Fixed(results->horizontalCep, 3) << "\n"
+        << "vertical cep " << Fixed(results->verticalCep, 3) << "\n";
+    return out ? 0 : 1;
+}
