@@ -4,6 +4,7 @@
 
 #include "tool/convert_command.h"
 #include "tool/decode_command.h"
+#include "tool/geoid_command.h"
 #include "tool/simulate_command.h"
 #include "tool/stats_command.h"
 
@@ -24,7 +25,9 @@ void Usage(std::ostream& out)
            "              error base: 0 average point (default), 1 reference station (needs "
            "--ref),\n"
            "              2 previous epoch, 3 arbitrary point (--ref, default "
-           "37.473125,126.881210)\n";
+           "37.473125,126.881210)\n"
+           "       skarnet2-tool geoid LAT LON\n"
+           "              geoid height in metres from the Korean EGM96 grid (0.000 outside it)\n";
 }
 
 }  // namespace
@@ -42,6 +45,7 @@ int main(int argc, char** argv)
     if (command == "decode") return RunDecode(args, std::cout, std::cerr);
     if (command == "convert") return RunConvert(args, std::cout, std::cerr);
     if (command == "stats") return RunStats(args, std::cout, std::cerr);
+    if (command == "geoid") return RunGeoid(args, std::cout, std::cerr);
     if (command == "--help" || command == "-h" || command == "help") {
         Usage(std::cout);
         return 0;

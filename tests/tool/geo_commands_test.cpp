@@ -13,6 +13,7 @@
 #include "support/test_data.h"
 #include "tool/convert_command.h"
 #include "tool/decode_command.h"
+#include "tool/geoid_command.h"
 #include "tool/receiver_simulator.h"
 #include "tool/stats_command.h"
 
@@ -123,6 +124,13 @@ TEST(StatsCommand, SimulatedUbxStaysNearItsStart)
     EXPECT_LT(Value(run.out, "horizontal rms"), 60.0) << run.out;
 }
 
+TEST(GeoidCommand, PrintsMetresWithThreeDecimals)
+{
+    // Seoul against PROJ (cct vgridshift on egm96_15.gtx: 22.8975 m); 0 outside the grid.
+    EXPECT_NEAR(std::stod(Tool<RunGeoid>({"37.5665", "126.9780"}).out), 22.8975, 0.01);
+    EXPECT_EQ(Tool<RunGeoid>({"+10", "127"}).out, "0.000\n");
+}
+
 using Command = int (*)(std::span<const std::string_view>, std::ostream&, std::ostream&);
 
 TEST(GeoCommands, BadArgumentsGiveOneLineAndCode)
@@ -144,12 +152,17 @@ TEST(GeoCommands, BadArgumentsGiveOneLineAndCode)
         {RunStats, {"a.log", "--ref", "95,127"}, 2},
         {RunStats, {"a.log", "--verbose"}, 2},
         {RunStats, {"/nonexistent/skarnet2.log"}, 1},
+        {RunGeoid, {"37.5665"}, 2},
+        {RunGeoid, {"37.5665", "east"}, 2},
+        {RunGeoid, {"91", "127"}, 2},
     };
     for (const auto& [command, args, code] : cases) {
         std::ostringstream out, err;
         EXPECT_EQ(command(args, out, err), code) << err.str();
         const std::string text = err.str();
-        const std::string prefix = command == RunStats ? "stats: " : "convert: ";
+        const std::string prefix = command == RunStats   ? "stats: "
+                                   : command == RunGeoid ? "geoid: "
+                                                         : "convert: ";
         EXPECT_EQ(text.rfind("skarnet2-tool " + prefix, 0), 0u) << text;
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
         EXPECT_TRUE(out.str().empty());
