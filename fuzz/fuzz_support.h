@@ -149,4 +149,22 @@ void IndexAndReplay(std::span<const std::uint8_t> input, bool skipChecksum)
     parser.BuildTimeIndex(input, input.size(), true);
 }
 
+// One fuzz input through every use of a decoder. The first byte chooses whether checksums
+// are skipped and where the intake splits the input in two.
+template <class Parser, class DecodeWhole, class Check, class Raw>
+int RunAll(const std::uint8_t* data, std::size_t size, DecodeWhole&& decodeWhole, Check&& check,
+           Raw&& raw)
+{
+    const std::span<const std::uint8_t> input(data, size);
+    const std::uint8_t first = size > 0 ? data[0] : 0;
+    const bool skipChecksum = (first & 1) != 0;
+    const std::size_t split = size * first / 256;
+
+    decodeWhole(input, skipChecksum);
+    DecodeInTwoChunks<Parser>(input, split, skipChecksum, check);
+    IndexAndReplay<Parser>(input, skipChecksum);
+    raw(input, skipChecksum);
+    return 0;
+}
+
 }  // namespace fuzz

@@ -64,14 +64,5 @@ void RawEntryPoints(std::span<const std::uint8_t> input, bool skipChecksum)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::span<const std::uint8_t> input(data, size);
-    const std::uint8_t first = size > 0 ? data[0] : 0;
-    const bool skipChecksum = (first & 1) != 0;
-    const std::size_t split = size * first / 256;
-
-    DecodeWhole(input, skipChecksum);
-    fuzz::DecodeInTwoChunks<CGSOFParser>(input, split, skipChecksum, CheckMessage);
-    fuzz::IndexAndReplay<CGSOFParser>(input, skipChecksum);
-    RawEntryPoints(input, skipChecksum);
-    return 0;
+    return fuzz::RunAll<CGSOFParser>(data, size, DecodeWhole, CheckMessage, RawEntryPoints);
 }
