@@ -4,10 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "decode/gsof_parser.h"
-#include "decode/nmea_parser.h"
-#include "decode/sbf_parser.h"
-#include "decode/ubx_parser.h"
+#include "decode/frame_check.h"
 
 enum class LogProtocol { Unknown, Nmea, Ubx, Gsof, Sbf };
 
@@ -17,8 +14,7 @@ enum class LogProtocol { Unknown, Nmea, Ubx, Gsof, Sbf };
 // that a signature inside a frame cut by the start of the capture does not decide.
 class CProtocolDetector {
 public:
-    static constexpr std::size_t kNmeaMaxLength = 120;
-    enum class Verdict { NoStart, NeedMore, Rejected, Confirmed };
+    using Verdict = CFrameCheck::Verdict;
 
     // data: the stream from its first byte, however much of it has arrived. Returns the
     // protocol once it is known; Unknown while more bytes are needed. With atEnd set the
@@ -28,11 +24,7 @@ public:
 private:
     Verdict Check(std::span<const std::uint8_t> data, std::size_t at, LogProtocol& protocol);
 
-    // The decoders' own checks decide whether a frame holds; these never decode anything.
-    CNmeaParser nmea_{nullptr};
-    CUBXParser ubx_{nullptr};
-    CSBFParser sbf_{nullptr};
-    CGSOFParser gsof_{nullptr};
+    CFrameCheck frames_;
 
     std::size_t scanned_ = 0;
     LogProtocol firstUnconfirmed_ = LogProtocol::Unknown;

@@ -1,5 +1,8 @@
 #include "support/test_data.h"
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -35,3 +38,11 @@ std::vector<std::filesystem::path> FilesIn(const std::string& subfolder)
 }
 
 }  // namespace testdata
+
+std::filesystem::path testdata::UniqueTempPath(const std::string& name)
+{
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string stem = "skarnet2-" + std::to_string(::getpid()) + "-";
+    if (test != nullptr) stem += std::string(test->test_suite_name()) + "." + test->name() + "-";
+    return std::filesystem::temp_directory_path() / (stem + name);
+}

@@ -17,6 +17,9 @@ std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 // Files of one subfolder of the data folder, sorted by name.
 std::vector<std::filesystem::path> FilesIn(const std::string& subfolder);
 
+// A file path in the temporary folder that no other test, process or build shares.
+std::filesystem::path UniqueTempPath(const std::string& name);
+
 }  // namespace testdata
 
 // Skips the running test when the captures are not there.

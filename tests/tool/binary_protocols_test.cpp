@@ -27,7 +27,7 @@ Bytes Simulate(const SimulatorOptions& options, SimulatedProtocol protocol)
 // The decoded epochs, each split into its fields; header and summary left out.
 Rows Decode(const Bytes& log, std::string_view block = "10240")
 {
-    const auto path = (std::filesystem::temp_directory_path() / "skarnet2_binary.log").string();
+    const auto path = testdata::UniqueTempPath("binary.log").string();
     std::ofstream(path, std::ios::binary) << log;
     std::ostringstream out, err;
     EXPECT_EQ(RunDecode(std::vector<std::string_view>{path, "--block", block}, out, err), 0);

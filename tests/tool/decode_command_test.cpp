@@ -44,7 +44,7 @@ std::string SimulatedLog(const SimulatorOptions& options)
 
 std::string WriteTemp(const std::string& name, const std::string& bytes)
 {
-    const auto path = std::filesystem::temp_directory_path() / name;
+    const auto path = testdata::UniqueTempPath(name);
     std::ofstream(path, std::ios::binary) << bytes;
     return path.string();
 }

@@ -114,7 +114,7 @@ TEST(StatsCommand, SimulatedUbxStaysNearItsStart)
     std::string log;
     while (simulator.NextEpoch(log)) {
     }
-    const auto path = (std::filesystem::temp_directory_path() / "geo_commands_sim.ubx").string();
+    const auto path = testdata::UniqueTempPath("sim.ubx").string();
     std::ofstream(path, std::ios::binary) << log;
     const ToolRun run =
         Tool<RunStats>({path, "--error-base", "3", "--ref", "37.473125,126.881210"});

@@ -1,0 +1,155 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+
+#include "app/intake_listener.h"
+#include "decode/frame_check.h"
+#include "decode/gnss_receiver_state.h"
+#include "decode/parser_owner.h"
+
+// Which sentence kinds the raw-message window shows; a cleared flag hides them.
+struct RawLogFilter {
+    bool gga = true;
+    bool rmc = true;
+    bool gsa = true;
+    bool gsv = true;
+    bool gpgsv = true;
+    bool glgsv = true;
+    bool gagsv = true;
+    bool gbgsv = true;
+    bool gqgsv = true;
+};
+
+// The one path every received byte takes: collects arrivals in the intake buffer, picks the
+// decoder by start signatures, runs the message loop, and at each epoch takes the snapshot
+// from the position source (merging what a second protocol adds) and hands it to the
+// listener. Serial, network and replay feed the same object.
+class CIntakeDispatcher final : public IParserOwner {
+public:
+    static constexpr std::size_t kBufferSize = 10240;
+    // A serial port hands over at most this much per arrival.
+    static constexpr std::size_t kMaxArrival = 1024;
+    // Unclaimed bytes wait for more data up to this count, then are dropped.
+    static constexpr std::size_t kMaxUnclaimed = 256;
+    // Above this fill the unconsumed tail moves to the front of the buffer...
+    static constexpr std::size_t kCompactThreshold = 6826;
+    // ...if it is shorter than this; a longer tail is dropped.
+    static constexpr std::size_t kMaxCarriedTail = 5119;
+
+    static constexpr std::int32_t kSyncAuto = 0;
+    static constexpr std::int32_t kSyncNonNmea = 1;
+
+    explicit CIntakeDispatcher(IIntakeListener& listener);
+    ~CIntakeDispatcher() override;
+
+    CIntakeDispatcher(const CIntakeDispatcher&) = delete;
+    CIntakeDispatcher& operator=(const CIntakeDispatcher&) = delete;
+
+    void SetSyncProtocol(std::int32_t syncProtocol);
+    void SetSkipChecksum(bool skip) { skipChecksum_ = skip; }
+    void SetReplayRunning(bool running) { replayRunning_ = running; }
+    void SetRawLogFilter(const RawLogFilter& filter) { rawLogFilter_ = filter; }
+    // Without a raw-message window no line texts are built.
+    void SetRawLogEnabled(bool enabled) { rawLogEnabled_ = enabled; }
+
+    // Serial arrival: bytes are taken in pieces of at most kMaxArrival.
+    void Arrive(std::span<const std::uint8_t> bytes);
+    // Network arrival: the caller reads into ReceiveSpace(), then reports the count.
+    std::span<std::uint8_t> ReceiveSpace();
+    void Received(std::size_t count);
+
+    // One pass of decoder choice and message loop over bytes; returns the decoder used (null
+    // when none) and how many bytes are done with.
+    CParser* Dispatch(std::span<const std::uint8_t> bytes, std::size_t& consumed);
+    // No data for a while: shows the epoch in progress.
+    void IdleFlush();
+
+    void FullReset();
+    // Keeps the decoders' framing but forgets the epoch (replay jumps).
+    void PartialReset();
+    // Link down: decoders released, detection starts from scratch.
+    void Disconnect();
+
+    const GnssReceiverState& Snapshot() const { return snapshot_; }
+    std::size_t CarriedLength() const { return carried_; }
+    std::size_t ParseOffset() const { return parseOffset_; }
+    CParser* CurrentDecoder() const { return current_; }
+    CParser* Decoder(ProtocolId id) const;
+
+    // IParserOwner
+    bool IsNewEpoch(std::uint64_t timeOfDayMs) override;
+    void OnEpochComplete(CParser& parser) override;
+    void SelectPositionSource(std::int32_t protocolId) override;
+    bool SkipChecksum() const override { return skipChecksum_; }
+    std::uint32_t ProtocolsSeen() const override { return protocolsSeen_; }
+    void MarkProtocolSeen(std::int32_t protocolId) override;
+    const std::uint8_t* IntakeDataEnd() const override { return dataEnd_; }
+    bool IsReplayRunning() const override { return replayRunning_; }
+    bool HasWindow() const override { return true; }
+
+private:
+    struct Choice {
+        CParser* decoder = nullptr;
+        std::size_t begin = 0;
+        std::size_t end = 0;
+    };
+    struct Start {
+        std::size_t offset = 0;
+        ProtocolId protocol = ProtocolId::Nmea;
+    };
+
+    void Intake(std::size_t length);
+    void CarryOver(std::size_t length, const CParser* decoder, std::size_t consumed);
+    Choice ChooseDecoder(std::span<const std::uint8_t> bytes);
+    Choice ChooseFromStarts(std::span<const std::uint8_t> bytes);
+    void RecordBinaryStarts(std::span<const std::uint8_t> bytes);
+    std::optional<std::size_t> FindPlausibleStart(ProtocolId id,
+                                                  std::span<const std::uint8_t> bytes);
+    void RecordStart(std::size_t offset, ProtocolId protocol);
+    bool HasStart(ProtocolId protocol) const;
+    void SearchAlso(std::span<const std::uint8_t> bytes, ProtocolId protocol);
+    std::size_t RunMessageLoop(std::span<const std::uint8_t> bytes, CParser& decoder,
+                               std::size_t begin, std::size_t end);
+    void FeedRawLog(std::span<const std::uint8_t> message, CParser& decoder);
+    bool HiddenByFilter(std::string_view text) const;
+    void ForwardErrors(CParser& decoder);
+    CParser* PositionSourceFor(CParser& parser) const;
+    // Copies the position source's epoch (with what a second protocol adds) into the
+    // snapshot; false when there is no source or nothing new.
+    bool TakeSnapshot(CParser& parser);
+    bool ShowEpoch();
+    CParser& DecoderFor(ProtocolId id);
+    CParser* Existing(ProtocolId id) const;
+    bool BinarySeen() const;
+    ProtocolId OnlyBinarySeen(bool& exactlyOne) const;
+
+    IIntakeListener& listener_;
+    std::array<std::uint8_t, kBufferSize> buffer_{};
+    std::size_t carried_ = 0;
+    std::size_t parseOffset_ = 0;
+
+    std::array<std::unique_ptr<CParser>, kProtocolCount> decoders_;
+    CParser* current_ = nullptr;
+    CParser* source_ = nullptr;     // remembered position source
+    CParser* auxiliary_ = nullptr;  // remembered auxiliary decoder
+    std::uint32_t protocolsSeen_ = 0;
+    std::int32_t syncProtocol_ = kSyncAuto;
+    bool skipChecksum_ = false;
+    bool replayRunning_ = false;
+    const std::uint8_t* dataEnd_ = nullptr;
+
+    // Message starts of the current pass, in offset order.
+    std::array<Start, kProtocolCount> starts_{};
+    std::size_t startCount_ = 0;
+    CFrameCheck frameCheck_;
+
+    GnssReceiverState snapshot_;
+    std::uint64_t lastEpochTime_ = 0;
+    RawLogFilter rawLogFilter_;
+    bool rawLogEnabled_ = true;
+};
