@@ -1,0 +1,295 @@
+#include "views/nmea_data_wnd.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <array>
+
+#include "app/settings_keys.h"
+#include "app/settings_store.h"
+#include "views/view_fonts.h"
+
+namespace {
+
+// The panel colours, given as 0x00BBGGRR values, here in RGB order.
+const QColor kWhite(0xFF, 0xFF, 0xFF);
+const QColor kLightGrey(0xEA, 0xEA, 0xEA);  // 0xEAEAEA
+const QColor kSeparator(0xC4, 0xC4, 0xC4);  // 0xC4C4C4
+const QColor kAlarmRed(0xFF, 0x00, 0x00);   // COLORREF 0x0000FF
+const QColor kFareBlue(0xEA, 0xEA, 0xFF);   // COLORREF 0xFFEAEA
+const QColor kText(0x00, 0x00, 0x00);
+
+// Row boundaries of the five background bands across the whole panel.
+constexpr std::array<int, 6> kBandRows{0, 4, 8, 12, 14, kMainRowCount};
+constexpr int kStatusRow = 2;
+
+// Parts of the third column, out of kThirdParts.
+constexpr int kThirdParts = 5;
+struct PartSpan {
+    int first;
+    int last;
+};
+constexpr PartSpan kThirdLabel{0, 1};
+constexpr PartSpan kThirdValue{2, 4};
+constexpr std::array<PartSpan, 3> kFareColumns{{{0, 0}, {1, 2}, {3, 4}}};
+constexpr std::array<PartSpan, 3> kSensorColumns{{{0, 0}, {1, 2}, {3, 4}}};
+
+// Rows of the taxi layout in the third column.
+constexpr int kImuRow = kFareRowCount;
+constexpr int kSensorHeaderRow = kImuRow + 1;
+
+constexpr int kMinFontPixels = 6;
+constexpr int kMaxFontPixels = 18;
+constexpr int kCellPadding = 4;
+
+}  // namespace
+
+QByteArray CNmeaDataWnd::SensorStatusPoll()
+{
+    static constexpr char kPoll[] = {'\xB5', '\x62', '\x10', '\x10',
+                                     '\x00', '\x00', '\x20', '\x70'};
+    return QByteArray(kPoll, sizeof kPoll);
+}
+
+CNmeaDataWnd::CNmeaDataWnd(CSettingsStore& store, QWidget* parent)
+    : QWidget(parent),
+      store_(store),
+      state_(std::make_unique<GnssReceiverState>()),
+      timeToFloat_(QStringLiteral("00:00")),
+      timeToFixed_(QStringLiteral("00:00"))
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    sensorPollTimer_.setInterval(kSensorPollIntervalMs);
+    connect(&sensorPollTimer_, &QTimer::timeout, this, &CNmeaDataWnd::OnSensorPollTick);
+    // Nothing waits on the reply window yet; it only runs out.
+    sensorReplyTimer_.setSingleShot(true);
+    sensorReplyTimer_.setInterval(kSensorReplyWindowMs);
+    Reset();
+    ApplySettings();
+}
+
+CNmeaDataWnd::~CNmeaDataWnd() = default;
+
+void CNmeaDataWnd::Update(const GnssReceiverState& state)
+{
+    if (state.contentFlags == 0) return;
+    *state_ = state;
+    // The copy must not lead back into a decoder.
+    state_->owner = nullptr;
+    update();
+}
+
+void CNmeaDataWnd::SetStatistics(double horizontalDrms, double verticalDrms, double horizontalCep,
+                                 double verticalCep)
+{
+    statistics_ = {horizontalDrms, verticalDrms, horizontalCep, verticalCep};
+    update();
+}
+
+void CNmeaDataWnd::SetTimesToFix(const QString& timeToFloat, const QString& timeToFixed)
+{
+    if (!timeToFloat.isEmpty()) timeToFloat_ = timeToFloat;
+    if (!timeToFixed.isEmpty()) timeToFixed_ = timeToFixed;
+    update();
+}
+
+void CNmeaDataWnd::Reset()
+{
+    state_->Clear();
+    // A reset panel shows zeros throughout, heading included.
+    state_->headingDeg = 0.0f;
+    state_->yawDeg = 0.0f;
+    update();
+}
+
+void CNmeaDataWnd::SetReplayMode(bool replayRunning, bool rmsFromGst)
+{
+    replayRunning_ = replayRunning;
+    rmsFromGst_ = rmsFromGst;
+    update();
+}
+
+void CNmeaDataWnd::SetTaxiFare(const TaxiFareValues& fare)
+{
+    fare_ = fare;
+    update();
+}
+
+void CNmeaDataWnd::SetSensorStatus(const SensorStatusTable& sensors)
+{
+    sensors_ = sensors;
+    update();
+}
+
+bool CNmeaDataWnd::SensorPollWanted() const
+{
+    return store_.Get(settings::kNmeaOperationType) == kTaxiOperationType &&
+           store_.Get(settings::kNmeaGpsModule) == 1;
+}
+
+void CNmeaDataWnd::ApplySettings()
+{
+    if (!SensorPollWanted()) {
+        sensorPollTimer_.stop();
+    } else if (!sensorPollTimer_.isActive()) {
+        sensorPollTimer_.start();
+    }
+    update();
+}
+
+void CNmeaDataWnd::OnSensorPollTick()
+{
+    // The settings may have changed since the poll was started.
+    if (!SensorPollWanted()) {
+        sensorPollTimer_.stop();
+        return;
+    }
+    emit sensorPollRequested(SensorStatusPoll());
+    sensorReplyTimer_.start();
+    ++sensorPollCount_;
+}
+
+int CNmeaDataWnd::RowTop(int row) const { return row * height() / kMainRowCount; }
+
+QRect CNmeaDataWnd::CellRect(int column, int row) const
+{
+    if (column < kLabelColumn || column > kThirdColumn || row < 0 || row >= kMainRowCount)
+        return {};
+    const int left = column * width() / 3;
+    const int right = (column + 1) * width() / 3;
+    return QRect(QPoint(left, RowTop(row)), QPoint(right - 1, RowTop(row + 1) - 1));
+}
+
+QRect CNmeaDataWnd::ThirdColumnCell(int row, int first, int last) const
+{
+    const QRect column = CellRect(kThirdColumn, row);
+    const int left = column.left() + first * column.width() / kThirdParts;
+    const int right = column.left() + (last + 1) * column.width() / kThirdParts;
+    return QRect(QPoint(left, column.top()), QPoint(right - 1, column.bottom()));
+}
+
+QRect CNmeaDataWnd::FareAreaRect() const
+{
+    return CellRect(kThirdColumn, 0).united(CellRect(kThirdColumn, kFareRowCount - 1));
+}
+
+void CNmeaDataWnd::paintEvent(QPaintEvent*)
+{
+    // The receiver's own estimates are taken at every paint.
+    statistics_ = PaintTimeStatistics(statistics_, *state_, replayRunning_, rmsFromGst_);
+    const bool taxi = store_.Get(settings::kNmeaOperationType) == kTaxiOperationType;
+    const TaxiFareValues fare =
+        fare_.meterPresent
+            ? fare_
+            : FareValuesWithoutMeter(BasicFeeFromText(store_.Get(settings::kNmeaBasicFee)));
+
+    QPainter painter(this);
+    PaintBackground(painter, taxi && fare.meterPresent && fare.meterActive);
+    PaintMainColumns(painter, statistics_);
+    if (taxi) {
+        PaintTaxiInfo(painter, fare);
+    } else {
+        PaintBaseInfo(painter);
+    }
+}
+
+void CNmeaDataWnd::PaintBackground(QPainter& painter, bool fareArea) const
+{
+    for (std::size_t band = 0; band + 1 < kBandRows.size(); ++band) {
+        const int top = RowTop(kBandRows[band]);
+        const bool last = band + 2 == kBandRows.size();
+        const int bottom = last ? height() : RowTop(kBandRows[band + 1]);
+        painter.fillRect(0, top, width(), bottom - top, band % 2 == 0 ? kWhite : kLightGrey);
+    }
+    if (HasInterferenceAlarm(state_->interferenceFlags))
+        painter.fillRect(CellRect(kValueColumn, kStatusRow), kAlarmRed);
+    if (fareArea) {
+        painter.fillRect(FareAreaRect(), kFareBlue);
+        PaintFareFrame(painter);
+    }
+    painter.setPen(kSeparator);
+    for (int column = 1; column < 3; ++column) {
+        const int x = column * width() / 3;
+        painter.drawLine(x, 0, x, height());
+    }
+}
+
+void CNmeaDataWnd::PaintFareFrame(QPainter& painter) const
+{
+    painter.setPen(kSeparator);
+    const QRect area = FareAreaRect();
+    painter.drawRect(area.adjusted(0, 0, -1, -1));
+    for (int row = 1; row < kFareRowCount; ++row)
+        painter.drawLine(area.left(), RowTop(row), area.right(), RowTop(row));
+    for (std::size_t c = 1; c < kFareColumns.size(); ++c) {
+        const int x = ThirdColumnCell(0, kFareColumns[c].first, kFareColumns[c].last).left();
+        painter.drawLine(x, area.top(), x, area.bottom());
+    }
+}
+
+void CNmeaDataWnd::PaintMainColumns(QPainter& painter, const PanelStatistics& statistics) const
+{
+    const bool relay = store_.Get(settings::kCommRelayServerMode) != 0;
+    const auto cells = MainCells(*state_, statistics, relay);
+    for (int row = 0; row < kMainRowCount; ++row) {
+        const CellText& cell = cells[static_cast<std::size_t>(row)];
+        DrawCell(painter, CellRect(kLabelColumn, row), cell.label, true);
+        DrawCell(painter, CellRect(kValueColumn, row), cell.value, false);
+    }
+}
+
+void CNmeaDataWnd::PaintBaseInfo(QPainter& painter) const
+{
+    const auto cells = BaseInfoCells(*state_, timeToFloat_, timeToFixed_);
+    for (int row = 0; row < kBaseInfoRowCount; ++row) {
+        const CellText& cell = cells[static_cast<std::size_t>(row)];
+        DrawCell(painter, ThirdColumnCell(row, kThirdLabel.first, kThirdLabel.last), cell.label,
+                 true);
+        DrawCell(painter, ThirdColumnCell(row, kThirdValue.first, kThirdValue.last), cell.value,
+                 false);
+    }
+}
+
+void CNmeaDataWnd::PaintTaxiInfo(QPainter& painter, const TaxiFareValues& fare) const
+{
+    const auto fareRows = FareRows(fare);
+    for (int row = 0; row < kFareRowCount; ++row) {
+        const FareRow& r = fareRows[static_cast<std::size_t>(row)];
+        const std::array<const QString*, 3> texts{&r.name, &r.amount, &r.distance};
+        for (std::size_t c = 0; c < texts.size(); ++c) {
+            const PartSpan span = kFareColumns[c];
+            DrawCell(painter, ThirdColumnCell(row, span.first, span.last), *texts[c], row == 0);
+        }
+    }
+    DrawCell(painter, ThirdColumnCell(kImuRow, kThirdLabel.first, kThirdLabel.last), tr("IMU상태"),
+             true);
+    DrawCell(painter, ThirdColumnCell(kImuRow, kThirdValue.first, kThirdValue.last),
+             ImuStateText(state_->sensorsCalibrated), false);
+    const auto sensorRows = SensorRows(sensors_);
+    for (int i = 0; i < kSensorRowCount; ++i) {
+        const SensorRow& r = sensorRows[static_cast<std::size_t>(i)];
+        const std::array<const QString*, 3> texts{&r.time, &r.status, &r.sensor};
+        for (std::size_t c = 0; c < texts.size(); ++c) {
+            const PartSpan span = kSensorColumns[c];
+            DrawCell(painter, ThirdColumnCell(kSensorHeaderRow + i, span.first, span.last),
+                     *texts[c], i == 0);
+        }
+    }
+}
+
+void CNmeaDataWnd::DrawCell(QPainter& painter, const QRect& rect, const QString& text,
+                            bool bold) const
+{
+    if (text.isEmpty() || rect.width() <= 0 || rect.height() <= 0) return;
+    int pixels = std::clamp(rect.height() * 3 / 5, kMinFontPixels, kMaxFontPixels);
+    QFont font = ViewFont(kFontMalgunGothic, pixels, bold);
+    const int room = std::max(1, rect.width() - kCellPadding);
+    const int needed = QFontMetrics(font).horizontalAdvance(text);
+    // Long values shrink rather than spill into the next cell.
+    if (needed > room) {
+        pixels = std::max(kMinFontPixels, pixels * room / needed);
+        font = ViewFont(kFontMalgunGothic, pixels, bold);
+    }
+    painter.setFont(font);
+    painter.setPen(kText);
+    painter.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, text);
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QByteArray>
+#include <QRect>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+
+#include "decode/gnss_receiver_state.h"
+#include "views/status_texts.h"
+
+class CSettingsStore;
+class QPainter;
+
+// Receiver status panel: the latest epoch as a table of labelled cells, with a third column
+// for the reference station or, in taxi operation, the fare and the inertial sensors.
+class CNmeaDataWnd : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kSensorPollIntervalMs = 1000;
+    static constexpr int kSensorReplyWindowMs = 1500;
+    static constexpr int kTaxiOperationType = 1;
+    // Columns of CellRect: labels, values, the third column.
+    enum Column { kLabelColumn = 0, kValueColumn = 1, kThirdColumn = 2 };
+
+    // u-blox ESF-STATUS poll: class 0x10, id 0x10, no payload, Fletcher checksum 0x20 0x70.
+    static QByteArray SensorStatusPoll();
+
+    explicit CNmeaDataWnd(CSettingsStore& store, QWidget* parent = nullptr);
+    ~CNmeaDataWnd() override;
+
+    const GnssReceiverState& State() const { return *state_; }
+    const PanelStatistics& Statistics() const { return statistics_; }
+    const QString& TimeToFloat() const { return timeToFloat_; }
+    const QString& TimeToFixed() const { return timeToFixed_; }
+    int SensorPollCount() const { return sensorPollCount_; }
+    bool IsSensorPollActive() const { return sensorPollTimer_.isActive(); }
+
+    // Where a cell lies for the current size; rows count from 0 at the top.
+    QRect CellRect(int column, int row) const;
+    // The light-blue fare area of taxi operation.
+    QRect FareAreaRect() const;
+
+public slots:
+    // Ignores states that delivered nothing.
+    void Update(const GnssReceiverState& state);
+    void SetStatistics(double horizontalDrms, double verticalDrms, double horizontalCep,
+                       double verticalCep);
+    // Empty texts keep the stored ones.
+    void SetTimesToFix(const QString& timeToFloat, const QString& timeToFixed);
+    void Reset();
+    // Whether the receiver's estimates may replace replay statistics.
+    void SetReplayMode(bool replayRunning, bool rmsFromGst);
+    void SetTaxiFare(const TaxiFareValues& fare);
+    void SetSensorStatus(const SensorStatusTable& sensors);
+    // Re-reads the operation type and the module type and starts or stops the sensor poll.
+    void ApplySettings();
+
+signals:
+    // Bytes for the receiver; the main window writes them to the receiver's link.
+    void sensorPollRequested(const QByteArray& message);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool SensorPollWanted() const;
+    void OnSensorPollTick();
+    int RowTop(int row) const;
+    QRect ThirdColumnCell(int row, int firstPart, int lastPart) const;
+    void PaintBackground(QPainter& painter, bool fareArea) const;
+    void PaintMainColumns(QPainter& painter, const PanelStatistics& statistics) const;
+    void PaintBaseInfo(QPainter& painter) const;
+    void PaintTaxiInfo(QPainter& painter, const TaxiFareValues& fare) const;
+    void PaintFareFrame(QPainter& painter) const;
+    void DrawCell(QPainter& painter, const QRect& rect, const QString& text, bool bold) const;
+
+    CSettingsStore& store_;
+    // Large (satellite tables), so it lives on the heap rather than in the widget.
+    std::unique_ptr<GnssReceiverState> state_;
+    PanelStatistics statistics_;
+    QString timeToFloat_;
+    QString timeToFixed_;
+    bool replayRunning_ = false;
+    bool rmsFromGst_ = false;
+    TaxiFareValues fare_;
+    SensorStatusTable sensors_{};
+    QTimer sensorPollTimer_;
+    QTimer sensorReplyTimer_;
+    int sensorPollCount_ = 0;
+};

@@ -1,0 +1,191 @@
+#pragma once
+
+#include <QColor>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "geo/coord_converter.h"
+#include "geo/geo_point.h"
+#include "geo/plot_statistics.h"
+#include "views/plot_texts.h"
+
+class CSettingsStore;
+class QToolButton;
+
+// Colours are kept in the store as 0x00BBGGRR (red in the low byte).
+QColor ColorFromColorRef(std::uint32_t colorRef);
+std::uint32_t ColorRefFromColor(const QColor& colour);
+
+// Scatter of receiver positions on a metric grid around a centre point: live points from the
+// receiver (or another process) as circles, replayed epochs as squares in the class colours,
+// with the running average, the maximum-error point and the RMS/CEP circles.
+class CPlotsView : public QWidget {
+    Q_OBJECT
+
+public:
+    enum class CentreMode : std::int32_t {
+        kAverage = 0,
+        kReferenceStation = 1,
+        kNewestPoint = 2,
+        kArbitraryPoint = 3,
+    };
+
+    struct PlotPoint {
+        double easting = 0.0;   // m
+        double northing = 0.0;  // m
+        std::uint32_t flag = 0;
+        std::int32_t fixClass = 0;  // GGA fix quality
+    };
+
+    static constexpr int kButtonWidth = 54;
+    static constexpr int kButtonHeight = 51;
+
+    explicit CPlotsView(QWidget* parent = nullptr);
+
+    // Scale, centre, coordinate system, point size and colours; empties the replay points.
+    void LoadSettings(const CSettingsStore& store);
+    // The main window's replay position list (it outlives the view); AddReplayPoint reads it.
+    void SetReplayPositionList(const std::vector<GeoPoint>* list);
+
+    // False when the position is not finite or its projection fails: nothing is added.
+    bool AddPosition(double longitude, double latitude, std::uint32_t flag, std::int32_t fixClass,
+                     bool useSelectedSystem);
+    // False for an index outside the replay position list or an unusable position.
+    bool AddReplayPoint(int index);
+    // Empties both point lists and the statistics.
+    void Clear(bool repaint);
+    void SetErrorCircles(double rms, double cep);
+    void SetMouseLock(bool on);
+
+    // Class 1..5 (GPS, DGPS, Float, RTK, DR): asks the operator for the colour.
+    void ChooseClassColour(int colourClass, CSettingsStore& store);
+    // What follows the colour dialog: keeps and stores the colour. False for a class outside
+    // 1..5 or an invalid colour.
+    bool SetClassColour(int colourClass, const QColor& colour, CSettingsStore& store);
+
+    int ScaleIndex() const { return scaleIndex_; }
+    CentreMode Mode() const { return centreMode_; }
+    int CoordSystem() const { return coordSystem_; }
+    int DegreeTextStyle() const { return degreeTextStyle_; }
+    int PointSize() const { return pointSize_; }
+    QColor ClassColour(int colourClass) const;
+    double CentreLatitude() const { return centreLatitude_; }
+    double CentreLongitude() const { return centreLongitude_; }
+    const CPlotStatistics& Statistics() const { return statistics_; }
+    std::size_t LiveCount() const { return live_.size(); }
+    std::size_t ReplayCount() const { return replay_.size(); }
+    std::optional<PlotPoint> NewestLivePoint() const;
+    // Geodetic position of the newest live point (0 before any).
+    double NewestLatitude() const { return newestLatitude_; }
+    double NewestLongitude() const { return newestLongitude_; }
+    QPoint PanOffset() const { return pan_; }
+    QString EastingText() const { return eastingText_; }
+    QString NorthingText() const { return northingText_; }
+    QString CoordSystemLabel() const { return coordSystemLabel_; }
+    // The double-clickable swatch of class 1..5; empty while there are no replay points.
+    QRect LegendRect(int colourClass) const;
+
+public slots:
+    void ZoomIn();
+    void ZoomOut();
+    void ClearLivePoints();
+    void ResetPan();
+
+signals:
+    // A legend swatch was double-clicked: the main window answers with ChooseClassColour.
+    void ClassColourRequested(int colourClass);
+    // The scale changed by button or wheel, for whoever keeps it in the settings.
+    void ScaleIndexChanged(int index);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    struct Geometry {
+        int width = 0;
+        int height = 0;
+        int cx = 0;
+        int cy = 0;
+        int r = 1;           // pixels from the centre to the visible range
+        double range = 1.0;  // metres shown from the centre to r
+        double centreEasting = 0.0;
+        double centreNorthing = 0.0;
+        QPoint shift;  // committed pan plus the drag in progress
+    };
+    struct PointMark {
+        int x = 0;
+        int y = 0;
+        std::uint8_t kind = 0;  // live circle or replay square
+        std::uint8_t slot = 0;  // legend slot of the class
+    };
+
+    void LoadCentre(const CSettingsStore& store);
+    std::optional<QPointF> Project(double longitude, double latitude, int row);
+    int SelectedRow(double longitude) const;
+    bool HasFixedCentre() const;
+    void SetScaleIndex(int index);
+    void CreateButtons();
+    int LineHeight() const;
+
+    Geometry CurrentGeometry() const;
+    std::optional<QPoint> ToPixel(const Geometry& g, double easting, double northing) const;
+    void DrawAxesAndGrid(QPainter& painter, const Geometry& g) const;
+    void DrawScaleLabel(QPainter& painter, const Geometry& g) const;
+    void DrawTextLines(QPainter& painter, int h) const;
+    void DrawLegend(QPainter& painter, int h) const;
+    void DrawPoints(QPainter& painter, const Geometry& g);
+    void CollectMarks(const Geometry& g);
+    void Mark(const Geometry& g, const PlotPoint& point, std::uint8_t kind);
+    void DrawErrorCircles(QPainter& painter, const Geometry& g) const;
+    void DrawStatisticsLines(QPainter& painter, int h) const;
+
+    CoordConverter converter_;
+    int scaleIndex_ = 1;
+    CentreMode centreMode_ = CentreMode::kNewestPoint;
+    int coordSystem_ = 4;
+    int degreeTextStyle_ = 0;
+    int pointSize_ = 2;
+    std::array<QColor, kPlotLegendCount> classColours_;
+
+    double centreEasting_ = 0.0;
+    double centreNorthing_ = 0.0;
+    double centreLatitude_ = 0.0;
+    double centreLongitude_ = 0.0;
+    double newestLatitude_ = 0.0;
+    double newestLongitude_ = 0.0;
+    CPlotStatistics statistics_;
+    double rms_ = 0.0;
+    double cep_ = 0.0;
+
+    std::vector<PlotPoint> live_;
+    std::vector<PlotPoint> replay_;
+    const std::vector<GeoPoint>* replayPositions_ = nullptr;
+
+    QPoint pan_;
+    QPoint dragStart_;
+    QPoint dragCurrent_;
+    bool dragging_ = false;
+    bool mouseLocked_ = false;
+
+    QString eastingText_;
+    QString northingText_;
+    QString ellipsoidLabel_;
+    QString coordSystemLabel_;
+
+    std::array<QToolButton*, 4> buttons_{};
+    // Per-paint scratch, kept to avoid reallocating at every repaint.
+    std::vector<std::uint16_t> coverage_;
+    std::vector<PointMark> marks_;
+};
