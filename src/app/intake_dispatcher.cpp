@@ -103,8 +103,7 @@ void CIntakeDispatcher::CarryOver(std::size_t length, const CParser* decoder, st
         if (length - parseOffset_ <= kMaxUnclaimed) {
             carried_ = length;
         } else {
-            carried_ = 0;
-            parseOffset_ = 0;
+            KeepFrom(length, LastPossibleStart(length));
         }
         return;
     }
@@ -114,13 +113,24 @@ void CIntakeDispatcher::CarryOver(std::size_t length, const CParser* decoder, st
         return;
     }
     const std::size_t rest = length - (parseOffset_ + consumed);
-    if (rest >= 1 && rest <= kMaxCarriedTail) {
-        std::memmove(buffer_.data(), buffer_.data() + length - rest, rest);
-        std::memset(buffer_.data() + rest, 0, length - rest);
-        carried_ = rest;
-    } else {
-        carried_ = 0;
+    KeepFrom(length, rest >= 1 && rest <= kMaxCarriedTail ? length - rest : length);
+}
+
+std::size_t CIntakeDispatcher::LastPossibleStart(std::size_t length) const
+{
+    const std::size_t earliest = std::max(parseOffset_, length - std::min(length, kMaxStartTail));
+    for (std::size_t i = length; i-- > earliest;) {
+        const std::uint8_t b = buffer_[i];
+        if (b == '$' || b == 0xB5 || b == 0x02) return i;
     }
+    return length;
+}
+
+void CIntakeDispatcher::KeepFrom(std::size_t length, std::size_t from)
+{
+    const std::size_t rest = length - from;
+    if (rest > 0) std::memmove(buffer_.data(), buffer_.data() + from, rest);
+    carried_ = rest;
     parseOffset_ = 0;
 }
 
@@ -467,6 +477,7 @@ CParser& CIntakeDispatcher::DecoderFor(ProtocolId id)
             case ProtocolId::Gsof: slot = std::make_unique<CGSOFParser>(this); break;
             case ProtocolId::Sbf: slot = std::make_unique<CSBFParser>(this); break;
         }
+        if (decoderSetup_) decoderSetup_(*slot);
     }
     return *slot;
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -38,8 +39,12 @@ public:
     static constexpr std::size_t kMaxUnclaimed = 256;
     // Above this fill the unconsumed tail moves to the front of the buffer...
     static constexpr std::size_t kCompactThreshold = 6826;
-    // ...if it is shorter than this; a longer tail is dropped.
-    static constexpr std::size_t kMaxCarriedTail = 5119;
+    // ...if the next arrival still fits behind it; a longer tail is dropped. (A message that
+    // long cannot be buffered anyway.)
+    static constexpr std::size_t kMaxCarriedTail = kBufferSize - kMaxArrival;
+    // Dropped unclaimed bytes keep a tail from the last possible message start this close
+    // to their end, so a message arriving in small pieces behind noise is not cut.
+    static constexpr std::size_t kMaxStartTail = 120;
 
     static constexpr std::int32_t kSyncAuto = 0;
     static constexpr std::int32_t kSyncNonNmea = 1;
@@ -56,6 +61,8 @@ public:
     void SetRawLogFilter(const RawLogFilter& filter) { rawLogFilter_ = filter; }
     // Without a raw-message window no line texts are built.
     void SetRawLogEnabled(bool enabled) { rawLogEnabled_ = enabled; }
+    // Runs on each decoder as it is created (the owner attaches the taxi meter to NMEA).
+    void SetDecoderSetup(std::function<void(CParser&)> setup) { decoderSetup_ = std::move(setup); }
 
     // Serial arrival: bytes are taken in pieces of at most kMaxArrival.
     void Arrive(std::span<const std::uint8_t> bytes);
@@ -105,6 +112,9 @@ private:
 
     void Intake(std::size_t length);
     void CarryOver(std::size_t length, const CParser* decoder, std::size_t consumed);
+    std::size_t LastPossibleStart(std::size_t length) const;
+    // Moves the bytes from 'from' up to length to the front and carries them.
+    void KeepFrom(std::size_t length, std::size_t from);
     Choice ChooseDecoder(std::span<const std::uint8_t> bytes);
     Choice ChooseFromStarts(std::span<const std::uint8_t> bytes);
     void RecordBinaryStarts(std::span<const std::uint8_t> bytes);
@@ -152,4 +162,5 @@ private:
     std::uint64_t lastEpochTime_ = 0;
     RawLogFilter rawLogFilter_;
     bool rawLogEnabled_ = true;
+    std::function<void(CParser&)> decoderSetup_;
 };

@@ -14,13 +14,9 @@
 #include <utility>
 #include <vector>
 
-#include "decode/gsof_parser.h"
 #include "decode/message_loop.h"
-#include "decode/nmea_parser.h"
-#include "decode/parser_owner.h"
-#include "decode/sbf_parser.h"
-#include "decode/ubx_parser.h"
 #include "tool/protocol_detector.h"
+#include "tool/single_decoder_owner.h"
 
 namespace {
 
@@ -28,64 +24,32 @@ constexpr std::size_t kMaxBlock = std::size_t{64} << 20;
 // Bytes without a single checked message start after which the protocol is settled anyway.
 constexpr std::size_t kDetectLimit = std::size_t{16} << 20;
 
-// Owns the decoder the way the main window does: it is the position source, and an epoch
-// completes whenever a position message carries a new time.
-class CEpochCollector final : public IParserOwner {
+// Hands each completed epoch on, as the main window hands its snapshot to the views.
+class CEpochCollector final : public CSingleDecoderOwner {
 public:
     explicit CEpochCollector(const std::function<void(const GnssReceiverState&)>& onEpoch)
         : onEpoch_(onEpoch)
     {
     }
 
-    void CreateParser(LogProtocol protocol)
-    {
-        switch (protocol) {
-            case LogProtocol::Ubx: parser_ = std::make_unique<CUBXParser>(this); break;
-            case LogProtocol::Gsof: parser_ = std::make_unique<CGSOFParser>(this); break;
-            case LogProtocol::Sbf: parser_ = std::make_unique<CSBFParser>(this); break;
-            case LogProtocol::Nmea:
-            case LogProtocol::Unknown: parser_ = std::make_unique<CNmeaParser>(this); break;
-        }
-    }
-    bool HasParser() const { return parser_ != nullptr; }
-    CParser& Parser() { return *parser_; }
     std::uint64_t Epochs() const { return epochs_; }
 
-    bool IsNewEpoch(std::uint64_t timeOfDayMs) override
-    {
-        return !hasLastEpoch_ || timeOfDayMs != lastEpochMs_;
-    }
     void OnEpochComplete(CParser& parser) override
     {
         GnssReceiverState& state = *parser.State();
         onEpoch_(state);
         ++epochs_;
-        lastEpochMs_ = state.timeOfDayMs;
-        hasLastEpoch_ = true;
-        state.ClearEpoch();
+        EndEpoch(state);
     }
-    void SelectPositionSource(std::int32_t) override { parser_->SetPositionSource(true); }
-    bool SkipChecksum() const override { return false; }
-    std::uint32_t ProtocolsSeen() const override { return protocolsSeen_; }
-    void MarkProtocolSeen(std::int32_t id) override { protocolsSeen_ |= 1u << id; }
-    const std::uint8_t* IntakeDataEnd() const override { return nullptr; }
-    bool IsReplayRunning() const override { return false; }
-    bool HasWindow() const override { return true; }
 
     // The stream has ended: commit the epoch still being filled, as the idle flush does.
     void Flush()
     {
-        const GnssReceiverState& state = *parser_->State();
-        if (state.contentFlags & (ContentFlag::TimeOfDay | ContentFlag::Position))
-            if (IsNewEpoch(state.timeOfDayMs)) OnEpochComplete(*parser_);
+        if (HasUnfinishedEpoch()) OnEpochComplete(*parser_);
     }
 
 private:
     const std::function<void(const GnssReceiverState&)>& onEpoch_;
-    std::unique_ptr<CParser> parser_;
-    std::uint32_t protocolsSeen_ = 0;
-    std::uint64_t lastEpochMs_ = 0;
-    bool hasLastEpoch_ = false;
     std::uint64_t epochs_ = 0;
 };
 

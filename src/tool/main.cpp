@@ -5,6 +5,7 @@
 #include "tool/convert_command.h"
 #include "tool/decode_command.h"
 #include "tool/geoid_command.h"
+#include "tool/serve_command.h"
 #include "tool/simulate_command.h"
 #include "tool/stats_command.h"
 
@@ -27,7 +28,10 @@ void Usage(std::ostream& out)
            "              2 previous epoch, 3 arbitrary point (--ref, default "
            "37.473125,126.881210)\n"
            "       skarnet2-tool geoid LAT LON\n"
-           "              geoid height in metres from the Korean EGM96 grid (0.000 outside it)\n";
+           "              geoid height in metres from the Korean EGM96 grid (0.000 outside it)\n"
+           "       skarnet2-tool serve FILE (--tcp PORT | --pty LINK) [--rate HZ | --real-time] "
+           "[--loop]\n"
+           "              streams the log epoch by epoch as a receiver would\n";
 }
 
 }  // namespace
@@ -46,6 +50,7 @@ int main(int argc, char** argv)
     if (command == "convert") return RunConvert(args, std::cout, std::cerr);
     if (command == "stats") return RunStats(args, std::cout, std::cerr);
     if (command == "geoid") return RunGeoid(args, std::cout, std::cerr);
+    if (command == "serve") return RunServe(args, std::cerr);
     if (command == "--help" || command == "-h" || command == "help") {
         Usage(std::cout);
         return 0;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/state_merge.h"
 #include "decode/parser.h"
 #include "support/recording_owner.h"
 #include "support/test_data.h"
@@ -228,6 +229,119 @@ TEST(IntakeDispatcherTest, UnclaimedBytesWaitThenAreDropped)
     intake.Arrive(Bytes(noise.substr(0, 100) + gga.substr(0, 20)));
     intake.Arrive(Bytes(gga.substr(20)));
     EXPECT_EQ(listener.decoded[ProtocolId::Nmea], 1);
+}
+
+// A UBX frame of any payload length with a good checksum (MON-VER, which is only counted).
+std::string UbxFrame(std::size_t payloadLength)
+{
+    std::string frame = {'\xB5',
+                         'b',
+                         '\x0A',
+                         '\x04',
+                         static_cast<char>(payloadLength & 0xFF),
+                         static_cast<char>(payloadLength >> 8)};
+    for (std::size_t i = 0; i < payloadLength; ++i) frame += static_cast<char>('A' + i % 26);
+    std::uint8_t a = 0, b = 0;
+    for (std::size_t i = 2; i < frame.size(); ++i) {
+        a = static_cast<std::uint8_t>(a + static_cast<std::uint8_t>(frame[i]));
+        b = static_cast<std::uint8_t>(b + a);
+    }
+    return frame + static_cast<char>(a) + static_cast<char>(b);
+}
+
+TEST(IntakeDispatcherTest, MessageBehindNoiseDecodedOnceWhateverThePieces)
+{
+    struct Case {
+        const char* name;
+        std::string message;
+        ProtocolId protocol;
+    };
+    const Case cases[] = {{"sentence", kGga, ProtocolId::Nmea},
+                          {"small frame", UbxFrame(92), ProtocolId::Ubx},
+                          {"6000-byte frame", UbxFrame(6000), ProtocolId::Ubx}};
+    for (const Case& c : cases) {
+        for (const std::size_t noise : {0, 255, 256, 300, 1000}) {
+            for (const std::size_t piece : {1, 3, 1024}) {
+                RecordingListener listener;
+                CIntakeDispatcher intake(listener);
+                const std::string bytes = std::string(noise, 'x') + c.message;
+                for (std::size_t at = 0; at < bytes.size(); at += piece) {
+                    intake.Arrive(Bytes(std::string_view(bytes).substr(at, piece)));
+                }
+                EXPECT_EQ(listener.decoded[c.protocol], 1)
+                    << c.name << " behind " << noise << " noise bytes, pieces of " << piece;
+            }
+        }
+    }
+}
+
+TEST(StateMergeTest, AuxiliaryGroupsFillWhatTheSourceLacks)
+{
+    GnssReceiverState aux;
+    aux.contentFlags = ContentFlag::Height | ContentFlag::Speed | ContentFlag::Position |
+                       ContentFlag::SatellitesInView | ContentFlag::Heading;
+    aux.ellipsoidHeight = 99.0;
+    aux.speedKmh = 42.0f;
+    aux.latitudeDeg = 1.0;
+    aux.headingDeg = 270.0f;
+    aux.inViewTotal = 12;
+    struct Case {
+        const char* name;
+        bool auxIsUbx;
+        std::uint32_t sourceFlags;
+        double height;
+        float speed;
+        double latitude;
+        int inView;
+    };
+    const Case cases[] = {
+        // Heights and speed never come from UBX; position and satellites do.
+        {"ubx auxiliary", true, 0, 5.0, 3.0f, 1.0, 12},
+        {"nmea auxiliary", false, 0, 99.0, 42.0f, 1.0, 12},
+        // What the source delivered this epoch stays the source's.
+        {"source has position", false, ContentFlag::Position, 99.0, 42.0f, 7.0, 12},
+    };
+    for (const Case& c : cases) {
+        GnssReceiverState snapshot;
+        snapshot.ellipsoidHeight = 5.0;
+        snapshot.speedKmh = 3.0f;
+        snapshot.latitudeDeg = 7.0;
+        snapshot.contentFlags = c.sourceFlags;
+        MergeFieldGroups(aux, c.auxIsUbx, c.sourceFlags, snapshot);
+        EXPECT_EQ(snapshot.ellipsoidHeight, c.height) << c.name;
+        EXPECT_EQ(snapshot.speedKmh, c.speed) << c.name;
+        EXPECT_EQ(snapshot.latitudeDeg, c.latitude) << c.name;
+        EXPECT_EQ(snapshot.inViewTotal, c.inView) << c.name;
+        EXPECT_EQ(snapshot.headingDeg, 270.0f) << c.name;
+        EXPECT_EQ((snapshot.contentFlags & ContentFlag::Height) != 0, !c.auxIsUbx) << c.name;
+    }
+}
+
+TEST(IntakeDispatcherTest, PositionSourceFollowsTheSyncSetting)
+{
+    SKIP_WITHOUT_DATA();
+    const auto bytes = testdata::ReadBytes(*testdata::DataDir() / "mixed" /
+                                           "pygnssutils_ublox-f9p-base_nmea_ubx_rtcm3_157s.log");
+    for (const std::int32_t sync :
+         {CIntakeDispatcher::kSyncAuto, CIntakeDispatcher::kSyncNonNmea}) {
+        RecordingListener listener;
+        CIntakeDispatcher intake(listener);
+        intake.SetSyncProtocol(sync);
+        Feed(intake, bytes, 11, 1024);
+        const CParser* ubx = intake.Decoder(ProtocolId::Ubx);
+        ASSERT_NE(ubx, nullptr);
+        if (sync == CIntakeDispatcher::kSyncAuto) {
+            // NMEA leads; UBX only adds what NMEA lacks.
+            ASSERT_NE(intake.Decoder(ProtocolId::Nmea), nullptr);
+            EXPECT_TRUE(intake.Decoder(ProtocolId::Nmea)->IsPositionSource());
+            EXPECT_FALSE(ubx->IsPositionSource());
+            EXPECT_EQ(intake.Snapshot().owner, intake.Decoder(ProtocolId::Nmea));
+        } else {
+            EXPECT_TRUE(ubx->IsPositionSource());
+            EXPECT_EQ(intake.Snapshot().owner, ubx);
+        }
+        EXPECT_GT(listener.epochs.size(), 100u);
+    }
 }
 
 TEST(IntakeDispatcherTest, DisconnectForgetsTheProtocols)

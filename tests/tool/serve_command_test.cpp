@@ -1,0 +1,421 @@
+#include "tool/serve_command.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/test_data.h"
+#include "tool/decode_command.h"
+#include "tool/log_epochs.h"
+#include "tool/receiver_simulator.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::microseconds;
+using std::chrono::milliseconds;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr auto kTimeout = std::chrono::seconds(10);
+
+Bytes AsBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+// The simulated log and the bytes of each of its epochs, as the simulator produced them.
+std::vector<std::string> SimulatedEpochs(SimulatedProtocol protocol, double rateHz, double seconds)
+{
+    SimulatorOptions options;
+    options.rateHz = rateHz;
+    options.seconds = seconds;
+    CReceiverSimulator simulator(options, protocol);
+    std::vector<std::string> epochs;
+    for (std::string epoch; simulator.NextEpoch(epoch); epoch.clear()) epochs.push_back(epoch);
+    return epochs;
+}
+
+std::string Joined(const std::vector<std::string>& parts)
+{
+    std::string all;
+    for (const std::string& part : parts) all += part;
+    return all;
+}
+
+std::filesystem::path TempPath(const std::string& name)
+{
+    return std::filesystem::temp_directory_path() / (name + "." + std::to_string(::getpid()));
+}
+
+std::string WriteTemp(const std::string& name, const Bytes& bytes)
+{
+    const auto path = TempPath(name);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path.string();
+}
+
+// The epochs must tile the log: glued back together they give the file byte for byte.
+void ExpectTiles(const std::vector<LogEpoch>& epochs, const Bytes& log)
+{
+    Bytes glued;
+    for (const LogEpoch& epoch : epochs) {
+        ASSERT_EQ(epoch.offset, glued.size());
+        glued.insert(glued.end(), log.begin() + static_cast<std::ptrdiff_t>(epoch.offset),
+                     log.begin() + static_cast<std::ptrdiff_t>(epoch.offset + epoch.length));
+    }
+    EXPECT_TRUE(glued == log);
+}
+
+TEST(LogEpochs, SimulatedLogsSplitWhereTheReceiverStartedEachEpoch)
+{
+    for (const auto protocol :
+         {SimulatedProtocol::Nmea, SimulatedProtocol::Ubx, SimulatedProtocol::Sbf,
+          SimulatedProtocol::Gsof, SimulatedProtocol::Mixed}) {
+        SCOPED_TRACE(static_cast<int>(protocol));
+        const auto sent = SimulatedEpochs(protocol, 5, 8);
+        const Bytes log = AsBytes(Joined(sent));
+        const auto epochs = SplitLogEpochs(log);
+        ASSERT_EQ(epochs.size(), sent.size());
+        std::size_t offset = 0;
+        for (std::size_t i = 0; i < sent.size(); ++i) {
+            EXPECT_EQ(epochs[i].offset, offset) << i;
+            EXPECT_EQ(epochs[i].length, sent[i].size()) << i;
+            EXPECT_TRUE(epochs[i].hasTime) << i;
+            // 5 Hz across midnight: each step is 200 ms, modulo the day.
+            if (i > 0) {
+                const std::uint64_t step =
+                    epochs[i].timeOfDayMs + 86400000 - epochs[i - 1].timeOfDayMs;
+                EXPECT_EQ(step % 86400000, 200u) << i;
+            }
+            offset += sent[i].size();
+        }
+    }
+}
+
+TEST(LogEpochs, RealCapturesSplitIntoDecodesEpochs)
+{
+    SKIP_WITHOUT_DATA();
+    for (const char* folder : {"nmea", "ubx", "sbf", "mixed"}) {
+        for (const auto& path : testdata::FilesIn(folder)) {
+            SCOPED_TRACE(path.string());
+            const Bytes log = testdata::ReadBytes(path);
+            std::vector<std::uint64_t> times;
+            LogDecodeSummary summary;
+            std::ifstream file(path, std::ios::binary);
+            ASSERT_TRUE(DecodeLog(
+                file, kDefaultDecodeBlock, LogProtocol::Unknown,
+                [&times](const GnssReceiverState& s) { times.push_back(s.timeOfDayMs); }, summary));
+            const auto epochs = SplitLogEpochs(log);
+            ASSERT_EQ(epochs.size(), std::max<std::uint64_t>(summary.epochs, 1));
+            for (std::size_t i = 0; i < times.size(); ++i)
+                EXPECT_EQ(epochs[i].timeOfDayMs, times[i]) << i;
+            ExpectTiles(epochs, log);
+            // A cut falls on a message start.
+            const std::uint8_t lead = std::string_view(folder) == "ubx" ? 0xB5 : '$';
+            if (std::string_view(folder) == "mixed") continue;
+            for (std::size_t i = 1; i < epochs.size(); ++i)
+                EXPECT_EQ(log[epochs[i].offset], lead) << i;
+        }
+    }
+}
+
+TEST(LogEpochs, LogWithoutTimesFallsBackToKilobyteChunks)
+{
+    const Bytes noise(2500, 0x5A);
+    const auto chunks = ServeEpochs(noise);
+    ASSERT_EQ(chunks.size(), 3u);
+    EXPECT_EQ(chunks[0], (LogEpoch{0, 1024, 0, false}));
+    EXPECT_EQ(chunks[2], (LogEpoch{2048, 452, 0, false}));
+    ExpectTiles(chunks, noise);
+    EXPECT_TRUE(SplitFixedChunks(0).empty());
+    EXPECT_EQ(SplitFixedChunks(1024).size(), 1u);
+
+    const Bytes timed = AsBytes(Joined(SimulatedEpochs(SimulatedProtocol::Nmea, 1, 3)));
+    EXPECT_EQ(ServeEpochs(timed), SplitLogEpochs(timed));
+}
+
+TEST(LogEpochs, MixedLogFollowsTheProtocolThatCarriesPositions)
+{
+    // An empty UBX MON-VER poll first makes the log look like UBX, which has no fixes here.
+    const std::string monVer("\xB5\x62\x0A\x04\x00\x00\x0E\x34", 8);
+    const auto sent = SimulatedEpochs(SimulatedProtocol::Nmea, 1, 6);
+    const Bytes log = AsBytes(monVer + Joined(sent));
+    ASSERT_EQ(CProtocolDetector().Scan(log, true), LogProtocol::Ubx);
+    EXPECT_LE(SplitLogEpochs(log).size(), 1u);
+    const auto epochs = ServeEpochs(log);
+    ASSERT_EQ(epochs.size(), sent.size());
+    EXPECT_EQ(epochs[0].length, monVer.size() + sent[0].size()) << "the poll rides with epoch 1";
+    EXPECT_EQ(epochs[1].length, sent[1].size());
+    ExpectTiles(epochs, log);
+}
+
+TEST(LogEpochs, RealMixedCapturesFollowTheirPositionProtocol)
+{
+    SKIP_WITHOUT_DATA();
+    const std::pair<const char*, LogProtocol> cases[] = {
+        {"mixed/gpsd_ublox-zed-f9p_nmea_ubx_rawx_655s.log", LogProtocol::Nmea},
+        {"mixed/rtklib_ublox_nmea_rxmraw_truncated.ubx", LogProtocol::Nmea},
+        {"mixed/pyubx2_ublox-m8_nmea_ubx_39s.log", LogProtocol::Ubx},
+    };
+    for (const auto& [name, protocol] : cases) {
+        SCOPED_TRACE(name);
+        const auto path = *testdata::DataDir() / name;
+        std::ifstream file(path, std::ios::binary);
+        LogDecodeSummary summary;
+        ASSERT_TRUE(DecodeLog(
+            file, kDefaultDecodeBlock, protocol, [](const GnssReceiverState&) {}, summary));
+        ASSERT_GE(summary.epochs, 2u);
+        EXPECT_EQ(ServeEpochs(testdata::ReadBytes(path)).size(), summary.epochs);
+    }
+}
+
+TEST(LogEpochs, PacingFollowsTheLogClockOrTheGivenRate)
+{
+    const auto at = [](std::uint64_t ms) { return LogEpoch{0, 1, ms, true}; };
+    const LogEpoch untimed{0, 1, 0, false};
+    constexpr std::uint64_t kLastMsOfDay = 86399900;
+    struct Case {
+        const char* name;
+        std::vector<LogEpoch> epochs;
+        std::optional<double> rate;
+        std::vector<std::int64_t> expectedMs;  // last entry: start of the next pass
+    };
+    const Case cases[] = {
+        {"10 Hz clock", {at(1000), at(1100), at(1200)}, {}, {0, 100, 200, 300}},
+        {"over midnight", {at(kLastMsOfDay), at(0), at(100)}, {}, {0, 100, 200, 300}},
+        {"clock goes back: last good step",
+         {at(0), at(500), at(200), at(700)},
+         {},
+         {0, 500, 1000, 1500, 2000}},
+        {"outage cut to 10 s", {at(0), at(60000), at(60200)}, {}, {0, 10000, 10200, 10400}},
+        {"no times: 1 Hz", {untimed, untimed}, {}, {0, 1000, 2000}},
+        {"fixed rate ignores times", {at(0), at(60000), at(1)}, 4.0, {0, 250, 500, 750}},
+        {"empty", {}, {}, {0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto pace = PaceEpochs(c.epochs, c.rate);
+        ASSERT_EQ(pace.size(), c.expectedMs.size());
+        for (std::size_t i = 0; i < pace.size(); ++i)
+            EXPECT_EQ(pace[i], milliseconds(c.expectedMs[i])) << i;
+    }
+    EXPECT_EQ(PaceEpochs(std::vector<LogEpoch>(2, untimed), 1000.0)[1], microseconds(1000));
+}
+
+struct ServeRun {
+    int code = -1;
+    std::string err;
+};
+
+// Runs serve on its own thread, as the command line would.
+class CServeThread {
+public:
+    explicit CServeThread(std::vector<std::string> args) : args_(std::move(args))
+    {
+        thread_ = std::thread([this] {
+            const std::vector<std::string_view> views(args_.begin(), args_.end());
+            std::ostringstream err;
+            run_.code = RunServe(views, err);
+            run_.err = err.str();
+        });
+    }
+    ~CServeThread() { Finish(); }
+    ServeRun Finish()
+    {
+        if (thread_.joinable()) thread_.join();
+        return run_;
+    }
+
+private:
+    std::vector<std::string> args_;
+    ServeRun run_;
+    std::thread thread_;
+};
+
+// A port nobody listens on right now.
+std::uint16_t FreePort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+// Connects as soon as the server listens; -1 after the timeout.
+int Connect(std::uint16_t port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (const auto end = Clock::now() + kTimeout; Clock::now() < end;) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+        ::close(fd);
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+    return -1;
+}
+
+// Reads until the other side ends, limit bytes have come, or the timeout.
+Bytes ReadAll(int fd, std::size_t limit = SIZE_MAX)
+{
+    Bytes got;
+    std::uint8_t block[65536];
+    for (const auto end = Clock::now() + kTimeout; Clock::now() < end && got.size() < limit;) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0) continue;
+        const ssize_t n = ::read(fd, block, sizeof block);
+        if (n <= 0) break;  // end of stream; a pty slave says EIO once its master is closed
+        got.insert(got.end(), block, block + n);
+    }
+    return got;
+}
+
+TEST(ServeCommand, TcpClientReceivesTheWholeLog)
+{
+    const Bytes log = AsBytes(Joined(SimulatedEpochs(SimulatedProtocol::Nmea, 10, 20)));
+    const std::string path = WriteTemp("skarnet2_serve_tcp.nmea", log);
+    const std::uint16_t port = FreePort();
+    CServeThread serve({path, "--tcp", std::to_string(port), "--rate", "1000"});
+    const int fd = Connect(port);
+    ASSERT_GE(fd, 0);
+    const Bytes got = ReadAll(fd);
+    ::close(fd);
+    if (got.size() != log.size()) RequestServeStop();
+    const ServeRun run = serve.Finish();
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.err.find("listening on 127.0.0.1:" + std::to_string(port)), std::string::npos);
+    EXPECT_TRUE(got == log) << got.size() << " of " << log.size() << " bytes";
+}
+
+TEST(ServeCommand, ClientThatHangsUpDoesNotEndTheServer)
+{
+    const auto sent = SimulatedEpochs(SimulatedProtocol::Nmea, 10, 5);
+    const std::string path = WriteTemp("skarnet2_serve_hangup.nmea", AsBytes(Joined(sent)));
+    const std::uint16_t port = FreePort();
+    // 5 Hz leaves the first client time to take the first epoch whole and hang up cleanly;
+    // the second send after that meets a reset peer (EPIPE, SIGPIPE unless suppressed).
+    CServeThread serve({path, "--tcp", std::to_string(port), "--rate", "5"});
+    const int first = Connect(port);
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(ReadAll(first, sent[0].size()).size(), sent[0].size());
+    ::close(first);
+    const int second = Connect(port);
+    ASSERT_GE(second, 0);
+    const std::size_t twoEpochs = sent[1].size() + sent[2].size();
+    const Bytes got = ReadAll(second, twoEpochs);
+    ::close(second);
+    RequestServeStop();
+    const ServeRun run = serve.Finish();
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(got, AsBytes(sent[1] + sent[2])) << "the stream goes on for the next client";
+}
+
+TEST(ServeCommand, LoopStartsTheLogAgain)
+{
+    const Bytes log = AsBytes(Joined(SimulatedEpochs(SimulatedProtocol::Ubx, 10, 3)));
+    const std::string path = WriteTemp("skarnet2_serve_loop.ubx", log);
+    const std::uint16_t port = FreePort();
+    CServeThread serve({path, "--tcp", std::to_string(port), "--rate", "1000", "--loop"});
+    const int fd = Connect(port);
+    ASSERT_GE(fd, 0);
+    const Bytes got = ReadAll(fd, 2 * log.size() + 1);
+    ::close(fd);
+    RequestServeStop();
+    const ServeRun run = serve.Finish();
+    EXPECT_EQ(run.code, 0) << run.err;
+    ASSERT_GT(got.size(), 2 * log.size());
+    Bytes twice = log;
+    twice.insert(twice.end(), log.begin(), log.end());
+    EXPECT_TRUE(std::equal(twice.begin(), twice.end(), got.begin()));
+    EXPECT_EQ(got[2 * log.size()], log[0]) << "and a third time";
+}
+
+bool WaitForLink(const std::filesystem::path& link)
+{
+    for (const auto end = Clock::now() + kTimeout; Clock::now() < end;) {
+        std::error_code ec;
+        if (std::filesystem::read_symlink(link, ec).string().starts_with("/dev/pts/")) return true;
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+    return false;
+}
+
+TEST(ServeCommand, PtyReaderGetsEveryByteRaw)
+{
+    // UBX carries CR, XON/XOFF and ^C bytes that a cooked terminal would eat.
+    const Bytes log = AsBytes(Joined(SimulatedEpochs(SimulatedProtocol::Ubx, 10, 10)));
+    const std::string path = WriteTemp("skarnet2_serve_pty.ubx", log);
+    const auto link = TempPath("skarnet2_serve_gps");
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink("/nonexistent/stale", link);
+    CServeThread serve({path, "--pty", link.string(), "--rate", "1000"});
+    ASSERT_TRUE(WaitForLink(link)) << "the stale link is replaced";
+    const int fd = ::open(link.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    const Bytes got = ReadAll(fd);
+    ::close(fd);
+    if (got.size() != log.size()) RequestServeStop();
+    const ServeRun run = serve.Finish();
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_TRUE(got == log) << got.size() << " of " << log.size() << " bytes";
+    struct stat status {};
+    EXPECT_NE(::lstat(link.c_str(), &status), 0) << "the link goes with the server";
+}
+
+TEST(ServeCommand, BadArgumentsAndFiles)
+{
+    const std::string log = WriteTemp("skarnet2_serve_args.nmea", AsBytes("$GPGGA\r\n"));
+    const std::string empty = WriteTemp("skarnet2_serve_empty.nmea", {});
+    const std::string plainFile = WriteTemp("skarnet2_serve_notalink", AsBytes("keep"));
+    struct Case {
+        std::vector<std::string_view> args;
+        int code;
+        std::string_view message;
+    };
+    const Case cases[] = {
+        {{}, 2, "no log file given"},
+        {{log}, 2, "give one of --tcp PORT and --pty LINK"},
+        {{log, "--tcp", "1", "--pty", "/tmp/x"}, 2, "give one of"},
+        {{log, "--tcp"}, 2, "--tcp needs a value"},
+        {{log, "--tcp", "65536"}, 2, "--tcp needs a port from 0 to 65535, not '65536'"},
+        {{log, "--tcp", "80x"}, 2, "not '80x'"},
+        {{log, "--pty", ""}, 2, "--pty needs a link path"},
+        {{log, "--tcp", "0", "--rate", "0"}, 2, "--rate must be a number above 0"},
+        {{log, "--tcp", "0", "--rate", "nan"}, 2, "--rate must be"},
+        {{log, "--tcp", "0", "--rate", "5", "--real-time"}, 2, "cannot be given together"},
+        {{log, "--tcp", "0", "--fast"}, 2, "unknown option '--fast'"},
+        {{log, log, "--tcp", "0"}, 2, "only one log file"},
+        {{"/nonexistent/gps.log", "--tcp", "0"}, 1, "cannot read '/nonexistent/gps.log'"},
+        {{empty, "--tcp", "0"}, 1, "holds nothing to serve"},
+        {{log, "--pty", plainFile}, 1, "exists and is not a symbolic link"},
+    };
+    for (const Case& c : cases) {
+        std::ostringstream err;
+        EXPECT_EQ(RunServe(c.args, err), c.code) << err.str();
+        EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+        EXPECT_EQ(err.str().find("usage: skarnet2-tool serve") != std::string::npos, c.code == 2)
+            << err.str();
+    }
+    EXPECT_TRUE(std::filesystem::is_regular_file(plainFile)) << "a real file is never replaced";
+}
+
+}  // namespace
