@@ -141,26 +141,26 @@ CPlotsView::CPlotsView(QWidget* parent)
 
 void CPlotsView::CreateButtons()
 {
-    struct Spec {
+    struct ButtonKind {
         const char* name;
         QString tip;
         Glyph glyph;
         void (CPlotsView::*slot)();
     };
-    const std::array<Spec, 4> specs{{
+    const std::array<ButtonKind, 4> kinds{{
         {"zoomIn", tr("확대"), Glyph::kPlus, &CPlotsView::ZoomIn},
         {"zoomOut", tr("축소"), Glyph::kMinus, &CPlotsView::ZoomOut},
         {"clear", tr("지우기"), Glyph::kCross, &CPlotsView::ClearLivePoints},
         {"resetPan", tr("화면 이동 초기화"), Glyph::kTarget, &CPlotsView::ResetPan},
     }};
-    for (std::size_t i = 0; i < specs.size(); ++i) {
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
         auto* button = new QToolButton(this);
-        button->setObjectName(QLatin1String(specs[i].name));
-        button->setToolTip(specs[i].tip);
-        button->setIcon(MakeButtonIcon(specs[i].glyph));
+        button->setObjectName(QLatin1String(kinds[i].name));
+        button->setToolTip(kinds[i].tip);
+        button->setIcon(MakeButtonIcon(kinds[i].glyph));
         button->setIconSize(QSize(40, 40));
         button->resize(kButtonWidth, kButtonHeight);
-        connect(button, &QToolButton::clicked, this, specs[i].slot);
+        connect(button, &QToolButton::clicked, this, kinds[i].slot);
         buttons_[i] = button;
     }
 }

@@ -1,0 +1,95 @@
+#include "app/launch_options.h"
+
+#include <QCommandLineParser>
+#include <cmath>
+
+namespace {
+
+constexpr int kMaxPort = 65535;
+constexpr int kDefaultScreenshotDelayMs = 5000;
+
+}  // namespace
+
+std::optional<ConnectTarget> ParseConnectTarget(const QString& text)
+{
+    ConnectTarget target;
+    if (text.startsWith(QLatin1String("tcp://"))) {
+        const QString rest = text.mid(6);
+        const qsizetype colon = rest.lastIndexOf(QLatin1Char(':'));
+        if (colon <= 0) return std::nullopt;
+        bool ok = false;
+        target.kind = ConnectTarget::Kind::Tcp;
+        target.host = rest.left(colon);
+        target.port = rest.mid(colon + 1).toInt(&ok);
+        if (!ok || target.port <= 0 || target.port > kMaxPort) return std::nullopt;
+        return target;
+    }
+    if (text.startsWith(QLatin1String("serial:"))) {
+        QString rest = text.mid(7);
+        target.kind = ConnectTarget::Kind::Serial;
+        if (const qsizetype at = rest.lastIndexOf(QLatin1Char('@')); at >= 0) {
+            bool ok = false;
+            target.baud = rest.mid(at + 1).toInt(&ok);
+            if (!ok || target.baud <= 0) return std::nullopt;
+            rest = rest.left(at);
+        }
+        if (rest.isEmpty()) return std::nullopt;
+        target.host = rest;
+        return target;
+    }
+    return std::nullopt;
+}
+
+QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options, bool& help,
+                           QString& helpText)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Skarnet2: GNSS receiver monitor. Without options it starts with the "
+                       "splash and waits for the operator to open a port."));
+    const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Shows this help."));
+    const QCommandLineOption noSplash(QStringLiteral("no-splash"),
+                                      QStringLiteral("Starts without the splash window."));
+    const QCommandLineOption connect(
+        QStringLiteral("connect"),
+        QStringLiteral("Connects at start: tcp://HOST:PORT or serial:PORTNAME[@BAUD]."),
+        QStringLiteral("target"));
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Saves the main window as a PNG when quitting (default after 5 s)."),
+        QStringLiteral("file"));
+    const QCommandLineOption quitAfter(QStringLiteral("quit-after"),
+                                       QStringLiteral("Quits after this many seconds."),
+                                       QStringLiteral("seconds"));
+    parser.addOptions({helpOption, noSplash, connect, screenshot, quitAfter});
+    helpText = parser.helpText();
+    if (!parser.parse(arguments)) return parser.errorText();
+    help = parser.isSet(helpOption);
+    if (!parser.positionalArguments().isEmpty()) {
+        return QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
+    }
+    options.noSplash = parser.isSet(noSplash);
+    if (parser.isSet(connect)) {
+        options.connect = ParseConnectTarget(parser.value(connect));
+        if (!options.connect) {
+            return QStringLiteral(
+                       "bad --connect '%1': use tcp://HOST:PORT or "
+                       "serial:PORTNAME[@BAUD]")
+                .arg(parser.value(connect));
+        }
+    }
+    if (parser.isSet(quitAfter)) {
+        bool ok = false;
+        const double seconds = parser.value(quitAfter).toDouble(&ok);
+        if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > 1e6) {
+            return QStringLiteral("bad --quit-after '%1'").arg(parser.value(quitAfter));
+        }
+        options.quitAfterMs = static_cast<int>(seconds * 1000.0);
+    }
+    options.screenshot = parser.value(screenshot);
+    if (!options.screenshot.isEmpty() && options.quitAfterMs < 0) {
+        options.quitAfterMs = kDefaultScreenshotDelayMs;
+    }
+    return {};
+}

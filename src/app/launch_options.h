@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// A link named on the command line, as if the operator had chosen it in the dialog.
+struct ConnectTarget {
+    enum class Kind { Tcp, Serial };
+    Kind kind = Kind::Tcp;
+    QString host;  // TCP host, or the serial port name / path
+    int port = 0;  // TCP port
+    int baud = 0;  // serial; 0 keeps the stored rate
+};
+
+struct LaunchOptions {
+    bool noSplash = false;
+    std::optional<ConnectTarget> connect;
+    QString screenshot;
+    int quitAfterMs = -1;  // -1: run until closed
+};
+
+// "tcp://HOST:PORT" or "serial:PORTNAME[@BAUD]".
+std::optional<ConnectTarget> ParseConnectTarget(const QString& text);
+
+// Fills options from the program's arguments; returns an error text for bad ones. --help is
+// answered by the caller (QCommandLineParser prints it).
+QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options, bool& help,
+                           QString& helpText);

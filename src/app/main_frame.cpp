@@ -1,0 +1,614 @@
+#include "app/main_frame.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QToolBar>
+#include <cmath>
+
+#include "app/command_ids.h"
+#include "app/settings_store.h"
+#include "app/taxi_meter_settings_reader.h"
+#include "app/version.h"
+#include "decode/nmea_parser.h"
+#include "link/comm.h"
+#include "link/port_watcher.h"
+#include "link/socket_client.h"
+#include "setup/setup_comm_dlg.h"
+#include "views/nmea_data_wnd.h"
+#include "views/nmea_log_dlg.h"
+#include "views/plots_view.h"
+#include "views/sky_map_wnd.h"
+#include "views/snr_wnd.h"
+
+namespace {
+
+constexpr std::array<int, CMainFrame::kStatusPaneCount> kPaneWidths{200, 100, 150, 400,
+                                                                    150, 150, 150, 100};
+constexpr int kPaneConnection = 1;
+constexpr int kPanePort = 2;
+constexpr int kPaneTimes = 3;
+constexpr int kPaneNtrip = 4;
+constexpr int kPaneRtcm = 5;
+constexpr int kPaneSix = 6;
+constexpr int kPaneInternet = 7;
+
+constexpr std::int32_t kTaxiOperation = 1;
+// Fix quality numbers the plot draws in their own colours; the rest count as GPS.
+constexpr std::int32_t kClassNoFix = 0;
+constexpr std::int32_t kClassGps = 1;
+constexpr std::int32_t kFixMode2D = 2;
+
+bool Usable(double v) { return std::isfinite(v) && v != 0.0; }
+
+}  // namespace
+
+CMainFrame::CMainFrame(CSettingsStore& store, QWidget* parent)
+    : QMainWindow(parent),
+      store_(store),
+      intake_(*this),
+      comm_(std::make_unique<CComm>()),
+      socket_(std::make_unique<CSocketClient>()),
+      portWatcher_(std::make_unique<CPortWatcher>())
+{
+    setWindowTitle(MainWindowTitle());
+    CreateViews();
+    CreateMenus();
+    CreateToolbars();
+    CreateStatusBar();
+
+    intake_.SetSyncProtocol(store_.ReadSyncProtocol());
+    intake_.SetSkipChecksum(store_.Get(settings::kReplaySkipChecksum) != 0);
+    intake_.SetDecoderSetup([this](CParser& parser) { ConfigureDecoder(parser); });
+    operationType_ = store_.Get(settings::kNmeaOperationType);
+    taxiMeter_.LoadSettings(LoadTaxiMeterSettings(store_));
+
+    idleTimer_.setSingleShot(true);
+    idleTimer_.setInterval(kIdleFlushMs);
+    connect(&idleTimer_, &QTimer::timeout, this, &CMainFrame::OnIdleFlush);
+    paintTimer_.setSingleShot(true);
+    connect(&paintTimer_, &QTimer::timeout, this, [this] {
+        QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+    });
+    paintClock_.start();
+    clockTimer_.setInterval(1000);
+    connect(&clockTimer_, &QTimer::timeout, this, [this] {
+        if (times_.Running()) SetPane(kPaneTimes, times_.StatusText(QDateTime::currentDateTime()));
+    });
+
+    connect(comm_.get(), &CComm::bytesArrived, this, &CMainFrame::OnSerialBytes);
+    connect(comm_.get(), &CComm::portLost, this, &CMainFrame::OnLinkLost);
+    connect(socket_.get(), &CSocketClient::notice, this, &CMainFrame::OnSocketNotice);
+    connect(portWatcher_.get(), &CPortWatcher::portAdded, this, &CMainFrame::OnPortAdded);
+    connect(portWatcher_.get(), &CPortWatcher::portRemoved, this, &CMainFrame::OnPortRemoved);
+    portWatcher_->Start();
+
+    FullReset();
+    UpdateCommandStates();
+    resize(kDefaultWidth, kDefaultHeight);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::CreateViews()
+{
+    area_ = new QWidget(this);
+    setCentralWidget(area_);
+    plot_ = new CPlotsView(area_);
+    plot_->LoadSettings(store_);
+    sky_ = new CSkyMapWnd(area_);
+    sky_->SetToggles(&toggles_);
+    snr_ = new CSnrWnd(area_);
+    snr_->SetToggles(&toggles_);
+    panel_ = new CNmeaDataWnd(store_, area_);
+    rawLog_ = new CNmeaLogDlg(area_);
+    connect(panel_, &CNmeaDataWnd::sensorPollRequested, this, [this](const QByteArray& poll) {
+        if (link_ == Link::Serial) comm_->Write(poll);
+        if (link_ == Link::Network) socket_->Write(poll);
+    });
+    connect(plot_, &CPlotsView::ClassColourRequested, this,
+            [this](int colourClass) { plot_->ChooseClassColour(colourClass, store_); });
+    connect(plot_, &CPlotsView::ScaleIndexChanged, this,
+            [this](int index) { store_.Write(settings::kPlotScaleIndex, index); });
+}
+
+QAction* CMainFrame::AddCommand(int command, const QString& text, bool enabled)
+{
+    auto* action = new QAction(text, this);
+    action->setData(command);
+    action->setEnabled(enabled);
+    actions_.insert(command, action);
+    return action;
+}
+
+void CMainFrame::CreateMenus()
+{
+    QMenu* port = menuBar()->addMenu(tr("컴포트(&F)"));
+    port->addAction(AddCommand(command::kOpenPort, tr("컴포트 열기(&O)"), true));
+    port->addAction(AddCommand(command::kClosePort, tr("컴포트 닫기(&C)"), false));
+    port->addSeparator();
+    port->addAction(AddCommand(command::kExit, tr("끝내기(&X)"), true));
+    connect(Action(command::kOpenPort), &QAction::triggered, this, &CMainFrame::OnOpenPort);
+    connect(Action(command::kClosePort), &QAction::triggered, this, &CMainFrame::OnClosePort);
+    connect(Action(command::kExit), &QAction::triggered, this, &QWidget::close);
+
+    // Recording, replay, NTRIP, the web map, the settings, the converter and the graphs come
+    // with their own features; until then their commands stay disabled.
+    QMenu* save = menuBar()->addMenu(tr("저장(&S)"));
+    save->addAction(AddCommand(command::kRecordStart, tr("시작하기(&S)"), false));
+    save->addAction(AddCommand(command::kRecordStop, tr("중지하기(&T)"), false));
+    QMenu* replay = menuBar()->addMenu(tr("리플레이(&R)"));
+    replay->addAction(AddCommand(command::kReplayStart, tr("시작하기(&S)"), false));
+    replay->addAction(AddCommand(command::kReplayStop, tr("중지하기(&T)"), false));
+    QMenu* ntrip = menuBar()->addMenu(tr("NTRIP(&N)"));
+    ntrip->addAction(AddCommand(command::kNtripStart, tr("시작하기(&S)"), false));
+    ntrip->addAction(AddCommand(command::kNtripStop, tr("중지하기(&T)"), false));
+
+    QMenu* map = menuBar()->addMenu(tr("맵(&M)"));
+    map->addAction(AddCommand(command::kWebMap, tr("구글맵(&D)"), false));
+    map->addAction(AddCommand(command::kPlotMap, tr("플롯맵(&P)"), true));
+    Action(command::kWebMap)->setCheckable(true);
+    Action(command::kPlotMap)->setCheckable(true);
+    Action(command::kPlotMap)->setChecked(true);  // the plot stands in for the web map
+    AddCommand(command::kMapAndPlot, tr("지도+PLOT"), false)->setCheckable(true);
+
+    QMenu* tools = menuBar()->addMenu(tr("도구(&T)"));
+    tools->addAction(AddCommand(command::kSettings, tr("설정/거리계산(&O)"), false));
+    tools->addAction(AddCommand(command::kCoordConverter, tr("좌표변환(&C)"), false));
+    tools->addAction(AddCommand(command::kHeadingGauge, tr("방향계"), false));
+    tools->addAction(AddCommand(command::kSpeedGraph, tr("속도그래프"), false));
+    tools->addAction(AddCommand(command::kDistanceGraph, tr("거리그래프"), false));
+    tools->addAction(AddCommand(command::kNorthSouthGraph, tr("N-S 그래프"), false));
+    tools->addAction(AddCommand(command::kEastWestGraph, tr("E-W 그래프"), false));
+    tools->addAction(AddCommand(command::kElevationGraph, tr("표고 그래프"), false));
+    tools->addAction(AddCommand(command::kHeadingSumGraph, tr("방향누적 그래프"), false));
+
+    QMenu* viewer = menuBar()->addMenu(tr("뷰어(&V)"));
+    viewer->addAction(AddCommand(command::kNextMainView, tr("메인뷰어변경"), true));
+    connect(Action(command::kNextMainView), &QAction::triggered, this, &CMainFrame::OnNextMainView);
+
+    QMenu* help = menuBar()->addMenu(tr("정보(&H)"));
+    help->addAction(AddCommand(command::kAbout, tr("Skarnet2 정보(&A)..."), true));
+    connect(Action(command::kAbout), &QAction::triggered, this, &CMainFrame::OnAbout);
+}
+
+void CMainFrame::CreateToolbars()
+{
+    QToolBar* main = addToolBar(tr("메인"));
+    main->setObjectName(QStringLiteral("mainToolBar"));
+    const int groups[][3] = {{command::kOpenPort, command::kClosePort, 0},
+                             {command::kReplayStart, command::kReplayStop, 0},
+                             {command::kRecordStart, command::kRecordStop, 0},
+                             {command::kNtripStart, command::kNtripStop, 0},
+                             {command::kWebMap, command::kPlotMap, command::kMapAndPlot},
+                             {command::kSettings, 0, 0},
+                             {command::kCoordConverter, 0, 0},
+                             {command::kNextMainView, 0, 0},
+                             {command::kAbout, 0, 0}};
+    for (const auto& group : groups) {
+        for (const int id : group) {
+            if (id != 0) main->addAction(Action(id));
+        }
+        main->addSeparator();
+    }
+
+    addToolBarBreak();
+    QToolBar* filters = addToolBar(tr("필터"));
+    filters->setObjectName(QStringLiteral("filterToolBar"));
+    const std::pair<int, const char*> toggles[] = {
+        {command::kGps, "GPS"},       {command::kSbas, "SBAS"}, {command::kGlonass, "GLONASS"},
+        {command::kBeidou, "BEIDOU"}, {command::kQzss, "QZSS"}, {command::kGalileo, "GALILEO"},
+        {command::kL1, "L1"},         {command::kL2, "L2"},     {command::kGga, "GGA"},
+        {command::kRmc, "RMC"},       {command::kGsa, "GSA"},   {command::kGsv, "GSV"}};
+    for (const auto& [id, text] : toggles) {
+        QAction* action = AddCommand(id, QString::fromLatin1(text), true);
+        action->setCheckable(true);
+        action->setChecked(true);
+        const int command = id;  // clang 14 cannot capture a structured binding
+        connect(action, &QAction::toggled, this,
+                [this, command](bool on) { OnFilterToggle(command, on); });
+        filters->addAction(action);
+        if (id == command::kGalileo || id == command::kL2) filters->addSeparator();
+    }
+
+    QToolBar* third = addToolBar(tr("도구"));
+    third->setObjectName(QStringLiteral("thirdToolBar"));
+    third->addAction(AddCommand(command::kClear, tr("지우기"), true));
+    connect(Action(command::kClear), &QAction::triggered, this, &CMainFrame::OnClear);
+    extractionCombo_ = new QComboBox(third);
+    extractionCombo_->addItems({QString(), QStringLiteral("VTG"), QStringLiteral("RMC"),
+                                QStringLiteral("GGA"), QStringLiteral("GSA"), QStringLiteral("GSV"),
+                                QStringLiteral("BIN"), QStringLiteral("LOGS")});
+    extractionCombo_->setCurrentIndex(0);
+    connect(extractionCombo_, &QComboBox::currentTextChanged, this,
+            [this](const QString& text) { extractionFilter_ = text; });
+    third->addWidget(extractionCombo_);
+    relayCombo_ = new QComboBox(third);
+    relayCombo_->setMinimumWidth(120);
+    relayCombo_->setEnabled(false);  // the relay client comes later
+    third->addWidget(relayCombo_);
+}
+
+void CMainFrame::CreateStatusBar()
+{
+    for (int i = 0; i < kStatusPaneCount; ++i) {
+        panes_[static_cast<std::size_t>(i)] = new QLabel(this);
+        panes_[static_cast<std::size_t>(i)]->setMinimumWidth(
+            kPaneWidths[static_cast<std::size_t>(i)]);
+        statusBar()->addWidget(panes_[static_cast<std::size_t>(i)], i == 0 ? 1 : 0);
+    }
+    SetPane(kPaneConnection, QStringLiteral("Not Connected"));
+    SetPane(kPanePort, QStringLiteral("COM1 / 9600bps"));
+    SetPane(kPaneTimes, QStringLiteral("시작[-] / Fixed[-] / 경과[-]"));
+    SetPane(kPaneNtrip, QStringLiteral("NTRIP : Not Connected"));
+    SetPane(kPaneRtcm, QStringLiteral("RTCM Recv : 0"));
+    SetPane(kPaneSix, QStringLiteral("-"));
+    // The internet check comes with the network monitor; until then nothing is claimed.
+    SetPane(kPaneInternet, QStringLiteral("인터넷 안됨"));
+}
+
+QAction* CMainFrame::Action(int command) const { return actions_.value(command, nullptr); }
+
+QString CMainFrame::StatusPaneText(int pane) const
+{
+    if (pane < 0 || pane >= kStatusPaneCount) return {};
+    return panes_[static_cast<std::size_t>(pane)]->text();
+}
+
+void CMainFrame::SetPane(int pane, const QString& text)
+{
+    panes_[static_cast<std::size_t>(pane)]->setText(text);
+}
+
+void CMainFrame::ShowMessage(const QString& text)
+{
+    emit messageShown(text);
+    if (qEnvironmentVariableIsSet("SKARNET2_NO_MESSAGE_BOXES")) return;
+    QMessageBox::warning(this, windowTitle(), text);
+}
+
+// --- layout --------------------------------------------------------------------------------
+
+bool CMainFrame::event(QEvent* event)
+{
+    // Qt collects every view's update() into one request per window; holding that request
+    // back until the next paint slot merges the epochs that arrive meanwhile.
+    if (event->type() == QEvent::UpdateRequest) {
+        const qint64 now = paintClock_.elapsed();
+        const qint64 since = now - lastPaintMs_;
+        if (since < kMinPaintIntervalMs) {
+            if (!paintTimer_.isActive())
+                paintTimer_.start(static_cast<int>(kMinPaintIntervalMs - since));
+            return true;
+        }
+        lastPaintMs_ = now;
+    }
+    return QMainWindow::event(event);
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    PlaceViews();
+}
+
+void CMainFrame::PlaceViews()
+{
+    if (area_ == nullptr) return;
+    const MainLayout layout = ComputeMainLayout(area_->rect());
+    plot_->setGeometry(layout.CellOf(MainContent::MapAndPlot, mainView_));
+    sky_->setGeometry(layout.CellOf(MainContent::SkyMap, mainView_));
+    snr_->setGeometry(layout.CellOf(MainContent::SignalStrength, mainView_));
+    rawLog_->setGeometry(layout.CellOf(MainContent::RawLog, mainView_));
+    panel_->setGeometry(layout.leftBottom);
+}
+
+void CMainFrame::OnNextMainView()
+{
+    mainView_ = (mainView_ + 1) % kMainViewCount;
+    PlaceViews();
+}
+
+// --- commands ------------------------------------------------------------------------------
+
+void CMainFrame::OnClear()
+{
+    panel_->Reset();
+    sky_->Clear();
+    snr_->Clear();
+    rawLog_->Clear();
+    plot_->Clear(true);
+}
+
+void CMainFrame::OnAbout()
+{
+    const QString text = AboutLine();
+    emit messageShown(text);
+    if (qEnvironmentVariableIsSet("SKARNET2_NO_MESSAGE_BOXES")) return;
+    QMessageBox::about(this, tr("Skarnet2 정보"), text);
+}
+
+void CMainFrame::OnFilterToggle(int command, bool on)
+{
+    switch (command) {
+        case command::kGps:
+        case command::kSbas:
+            // GPS and SBAS always go together.
+            toggles_.SetConstellation(Constellation::Gps, on);
+            for (const int tied : {command::kGps, command::kSbas}) {
+                if (Action(tied)->isChecked() != on) Action(tied)->setChecked(on);
+            }
+            rawLogFilter_.gpgsv = on;
+            break;
+        case command::kGlonass:
+            toggles_.SetConstellation(Constellation::Glonass, on);
+            rawLogFilter_.glgsv = on;
+            break;
+        case command::kBeidou:
+            toggles_.SetConstellation(Constellation::BeiDou, on);
+            rawLogFilter_.gbgsv = on;
+            break;
+        case command::kQzss:
+            toggles_.SetConstellation(Constellation::Qzss, on);
+            rawLogFilter_.gqgsv = on;
+            break;
+        case command::kGalileo:
+            toggles_.SetConstellation(Constellation::Galileo, on);
+            rawLogFilter_.gagsv = on;
+            break;
+        case command::kL1: toggles_.SetBand(CDisplayToggles::Band::L1, on); break;
+        case command::kL2: toggles_.SetBand(CDisplayToggles::Band::L2, on); break;
+        case command::kGga: rawLogFilter_.gga = on; break;
+        case command::kRmc: rawLogFilter_.rmc = on; break;
+        case command::kGsa: rawLogFilter_.gsa = on; break;
+        case command::kGsv: rawLogFilter_.gsv = on; break;
+        default: return;
+    }
+    if (QAction* action = Action(command); action && action->isChecked() != on) {
+        action->setChecked(on);
+    }
+    intake_.SetRawLogFilter(rawLogFilter_);
+}
+
+void CMainFrame::UpdateCommandStates()
+{
+    const bool connected = link_ != Link::None;
+    Action(command::kOpenPort)->setEnabled(!connected);
+    Action(command::kClosePort)->setEnabled(connected);
+}
+
+// --- links ---------------------------------------------------------------------------------
+
+bool CMainFrame::OnOpenPort()
+{
+    CSetupCommDlg dialog(store_, CSetupCommDlg::Target::kReceiverLink, this);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    return ConnectFromSettings();
+}
+
+bool CMainFrame::ConnectFromSettings()
+{
+    if (link_ != Link::None) OnClosePort();
+    const bool network = store_.Get(settings::kCommTxMode) == 0;
+    const bool ok = network ? OpenNetwork() : OpenSerial();
+    UpdateCommandStates();
+    return ok;
+}
+
+bool CMainFrame::OpenNetwork()
+{
+    QString host;
+    int port = 0;
+    if (store_.Get(settings::kCommRelayServerMode) == 0) {
+        host = store_.Get(settings::kCommHostAddr);
+        port = store_.Get(settings::kCommHostPort).toInt();
+    } else {
+        host = store_.Get(settings::kServerVrsIp);
+        port = store_.Get(settings::kServerVrsPort);
+    }
+    socket_->Connect(host, static_cast<quint16>(port));
+    SetPane(kPanePort, QStringLiteral("%1:%2").arg(host).arg(port));
+    SetPane(kPaneConnection, QStringLiteral("Connected"));
+    link_ = Link::Network;
+    times_.Start(QDateTime::currentDateTime());
+    clockTimer_.start();
+    plot_->Clear(true);
+    FullReset();
+    return true;
+}
+
+bool CMainFrame::OpenSerial()
+{
+    intake_.SetSyncProtocol(store_.ReadSyncProtocol());
+    const CommSettings comm = CommSettingsFromStore(store_);
+    SetPane(kPanePort, QStringLiteral("%1 / %2bps").arg(comm.portName).arg(comm.baudRate));
+    if (!comm_->Open(comm)) return false;
+    portName_ = comm.portName;
+    SetPane(kPaneConnection, QStringLiteral("Connected"));
+    link_ = Link::Serial;
+    times_.Start(QDateTime::currentDateTime());
+    clockTimer_.start();
+    plot_->Clear(true);
+    FullReset();
+    panel_->SetTimesToFix(QStringLiteral("00:00"), QStringLiteral("00:00"));
+    return true;
+}
+
+void CMainFrame::OnClosePort()
+{
+    if (link_ == Link::Serial) comm_->Close();
+    if (link_ == Link::Network) socket_->Close();
+    link_ = Link::None;
+    times_.Stop();
+    clockTimer_.stop();
+    idleTimer_.stop();
+    intake_.Disconnect();
+    SetPane(kPaneConnection, QStringLiteral("Not Connected"));
+    UpdateCommandStates();
+}
+
+void CMainFrame::OnLinkLost(const QString& reason)
+{
+    OnClosePort();
+    statusBar()->showMessage(reason, 5000);
+}
+
+void CMainFrame::OnSerialBytes(const QByteArray& bytes)
+{
+    FeedSerialBytes({reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                     static_cast<std::size_t>(bytes.size())});
+}
+
+void CMainFrame::FeedSerialBytes(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.empty()) return;
+    idleTimer_.stop();
+    intake_.Arrive(bytes);
+    AfterIntakePass();
+}
+
+void CMainFrame::OnSocketNotice(int code)
+{
+    switch (code) {
+        case CSocketClient::kNoticeConnected:
+            SetPane(kPaneConnection, QStringLiteral("Connected"));
+            break;
+        case CSocketClient::kNoticeData: {
+            idleTimer_.stop();
+            for (;;) {
+                const std::span<std::uint8_t> space = intake_.ReceiveSpace();
+                const qint64 n = socket_->Read(reinterpret_cast<char*>(space.data()),
+                                               static_cast<qint64>(space.size()));
+                if (n <= 0) break;
+                intake_.Received(static_cast<std::size_t>(n));
+            }
+            AfterIntakePass();
+            break;
+        }
+        case CSocketClient::kNoticeClosed:
+            if (link_ == Link::Network) OnLinkLost(socket_->LastError());
+            break;
+        default: break;
+    }
+}
+
+void CMainFrame::OnPortAdded(const QString& port)
+{
+    statusBar()->showMessage(PortChangeMessage(port, true), 3000);
+}
+
+void CMainFrame::OnPortRemoved(const QString& port)
+{
+    statusBar()->showMessage(PortChangeMessage(port, false), 3000);
+    if (link_ == Link::Serial && IsSamePort(port, portName_))
+        OnLinkLost(PortChangeMessage(port, false));
+}
+
+void CMainFrame::FullReset()
+{
+    idleTimer_.stop();
+    intake_.FullReset();
+    epochsShown_ = 0;
+}
+
+void CMainFrame::ConfigureDecoder(CParser& parser)
+{
+    if (auto* nmea = dynamic_cast<CNmeaParser*>(&parser)) {
+        nmea->SetTaxiMeter(&taxiMeter_);
+        nmea->SetOperationType(operationType_);
+    }
+}
+
+// --- intake ------------------------------------------------------------------------------
+
+void CMainFrame::AfterIntakePass()
+{
+    idleTimer_.start();
+    const QDateTime now = QDateTime::currentDateTime();
+    const GnssReceiverState& s = intake_.Snapshot();
+    if (times_.Running()) {
+        times_.Track(s.fixMode, s.fixQuality, now);
+        SetPane(kPaneTimes, times_.StatusText(now));
+        panel_->SetTimesToFix(times_.FloatTimerText(now), times_.FixedTimerText(now));
+    }
+}
+
+void CMainFrame::OnIdleFlush() { intake_.IdleFlush(); }
+
+bool CMainFrame::OnRefreshViews(GnssReceiverState& s)
+{
+    ++epochsShown_;
+    // The panel shows the whole epoch, whatever the other views consume of its flags.
+    const std::uint32_t delivered = s.contentFlags;
+    const auto updatePanel = [&] {
+        const std::uint32_t remaining = s.contentFlags;
+        s.contentFlags = delivered;
+        panel_->Update(s);
+        s.contentFlags = remaining;
+    };
+    if (s.contentFlags & ContentFlag::SatellitesInView) {
+        snr_->Update(s);
+        sky_->Update(s);
+        s.contentFlags &= ~ContentFlag::SatellitesInView;
+    }
+    s.contentFlags &= ~(ContentFlag::Speed | ContentFlag::Course | ContentFlag::Heading);
+    const bool valid = Usable(s.latitudeDeg) && Usable(s.longitudeDeg) && Usable(s.ellipsoidHeight);
+    if (!valid) {
+        if (s.timeOfDayMs != 0 || (s.contentFlags & ContentFlag::Interference)) updatePanel();
+        return false;
+    }
+    if (s.contentFlags & ContentFlag::Position) {
+        std::int32_t colourClass = kClassNoFix;
+        if (s.contentFlags & ContentFlag::FixQuality) {
+            colourClass = s.fixQuality;
+        } else if (s.contentFlags & ContentFlag::FixMode) {
+            colourClass = s.fixMode >= kFixMode2D ? kClassGps : kClassNoFix;
+        }
+        plot_->AddPosition(s.longitudeDeg, s.latitudeDeg, 0, colourClass, true);
+        s.contentFlags &= ~(ContentFlag::Position | ContentFlag::FixMode | ContentFlag::FixQuality);
+    }
+    updatePanel();
+    if (operationType_ == kTaxiOperation) UpdateTaxiFare();
+    return true;
+}
+
+void CMainFrame::UpdateTaxiFare()
+{
+    TaxiFareValues fare;
+    fare.meterPresent = intake_.Decoder(ProtocolId::Nmea) != nullptr;
+    fare.meterActive = fare.meterPresent;
+    fare.basicFee = taxiMeter_.BasicFee();
+    fare.unitFee = taxiMeter_.UnitFee();
+    fare.unitDistance = taxiMeter_.UnitDistance();
+    fare.extraFare = taxiMeter_.ExtraFare();
+    fare.basicDistanceUsed = taxiMeter_.BasicDistanceUsed();
+    fare.extraDistance = taxiMeter_.ExtraDistance();
+    fare.totalMovingDistance = taxiMeter_.TotalMovingDistance();
+    fare.lastMovingStep = taxiMeter_.LastMovingStep();
+    panel_->SetTaxiFare(fare);
+}
+
+void CMainFrame::OnRawLine(std::string_view line, bool hasFix)
+{
+    rawLog_->AddLine(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())),
+                     CNmeaLogDlg::LineColour(hasFix));
+}
+
+void CMainFrame::OnErrorLine(std::string_view line)
+{
+    rawLog_->AddErrorLine(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
+}
+
+void CMainFrame::OnPassBegin() { rawLog_->SetRedraw(false); }
+
+void CMainFrame::OnPassEnd() { rawLog_->SetRedraw(true); }
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (link_ != Link::None) OnClosePort();
+    QMainWindow::closeEvent(event);
+}

@@ -1,0 +1,108 @@
+#include "app/skarnet2_app.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QSplashScreen>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+
+#include "app/main_frame.h"
+#include "app/settings_store.h"
+#include "app/version.h"
+#include "link/comm.h"
+#include "views/view_fonts.h"
+
+namespace {
+
+QPixmap SplashPicture()
+{
+    QPixmap picture(420, 220);
+    picture.fill(QColor(0x1D, 0x3A, 0x5F));
+    QPainter painter(&picture);
+    painter.setPen(Qt::white);
+    painter.setFont(ViewFont(kFontMalgunGothic, 36, true));
+    painter.drawText(QRect(0, 40, 420, 60), Qt::AlignCenter, QStringLiteral("Skarnet2"));
+    painter.setFont(ViewFont(kFontMalgunGothic, 16));
+    painter.drawText(QRect(0, 100, 420, 30), Qt::AlignCenter, AboutLine());
+    return picture;
+}
+
+bool Headless() { return QGuiApplication::platformName() == QLatin1String("offscreen"); }
+
+}  // namespace
+
+CSkarnet2App::CSkarnet2App(LaunchOptions options) : options_(std::move(options)) {}
+
+CSkarnet2App::~CSkarnet2App() = default;
+
+void CSkarnet2App::Start()
+{
+    InstallViewFontSubstitutes();
+    store_ = std::make_unique<CSettingsStore>();
+    if (options_.noSplash) {
+        ShowMainFrame();
+        return;
+    }
+    splash_ = std::make_unique<QSplashScreen>(SplashPicture());
+    splash_->showMessage(QStringLiteral("Starting application..."),
+                         Qt::AlignBottom | Qt::AlignHCenter, Qt::white);
+    splash_->show();
+    QTimer::singleShot(kSplashMs, [this] {
+        splash_->close();
+        ShowMainFrame();
+    });
+}
+
+void CSkarnet2App::ShowMainFrame()
+{
+    frame_ = std::make_unique<CMainFrame>(*store_);
+    if (Headless()) {
+        frame_->show();  // an offscreen screen is small; keep the frame's own size
+    } else {
+        frame_->showMaximized();
+    }
+    if (options_.connect) ApplyConnectTarget(*options_.connect);
+    if (options_.quitAfterMs >= 0) QTimer::singleShot(options_.quitAfterMs, [this] { Finish(); });
+}
+
+void CSkarnet2App::ApplyConnectTarget(const ConnectTarget& target)
+{
+    if (target.kind == ConnectTarget::Kind::Tcp) {
+        store_->Write(settings::kCommTxMode, 0);
+        store_->Write(settings::kCommRelayServerMode, 0);
+        store_->Write(settings::kCommHostAddr, target.host);
+        store_->Write(settings::kCommHostPort, QString::number(target.port));
+    } else {
+        store_->Write(settings::kCommTxMode, 1);
+        store_->Write(settings::kCommPort, target.host);
+        if (target.baud > 0) {
+            const auto found = std::find(kCommBaudRates.begin(), kCommBaudRates.end(),
+                                         static_cast<std::uint32_t>(target.baud));
+            const int index = found == kCommBaudRates.end()
+                                  ? -1
+                                  : static_cast<int>(found - kCommBaudRates.begin());
+            if (index < 0) {
+                std::fprintf(stderr, "skarnet2: baud rate %d is not offered\n", target.baud);
+            } else {
+                store_->Write(settings::kCommBaudRate, index);
+            }
+        }
+    }
+    if (!frame_->ConnectFromSettings()) {
+        std::fprintf(stderr, "skarnet2: could not open the link\n");
+    }
+}
+
+void CSkarnet2App::Finish()
+{
+    if (!options_.screenshot.isEmpty() && frame_) {
+        if (!frame_->grab().save(options_.screenshot, "PNG")) {
+            std::fprintf(stderr, "skarnet2: could not write %s\n",
+                         options_.screenshot.toLocal8Bit().constData());
+        }
+    }
+    if (frame_) frame_->close();
+    QCoreApplication::quit();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "app/launch_options.h"
+
+class CMainFrame;
+class CSettingsStore;
+class QSplashScreen;
+
+// Starts the program: the splash, the settings store and the main window, then whatever the
+// command line asks for (a link, a screenshot, quitting after a while).
+class CSkarnet2App {
+public:
+    static constexpr int kSplashMs = 3000;
+
+    explicit CSkarnet2App(LaunchOptions options);
+    ~CSkarnet2App();
+
+    CSkarnet2App(const CSkarnet2App&) = delete;
+    CSkarnet2App& operator=(const CSkarnet2App&) = delete;
+
+    void Start();
+    CMainFrame* MainFrame() const { return frame_.get(); }
+
+private:
+    void ShowMainFrame();
+    void ApplyConnectTarget(const ConnectTarget& target);
+    void Finish();
+
+    LaunchOptions options_;
+    std::unique_ptr<CSettingsStore> store_;
+    std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<QSplashScreen> splash_;
+};

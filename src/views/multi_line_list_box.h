@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+class QTextLayout;
+
+// The text as a row shows it: the line ending is dropped and inner line feeds become line
+// breaks, so a sentence received with its CR LF takes no extra blank line.
+QString DisplayText(const QString& text);
+
+// Lays the layout's text out in lines of at most width pixels, breaking at spaces where it can
+// and anywhere else where it must (NMEA sentences have no spaces). Returns the line count.
+int LayoutWrapped(QTextLayout& layout, int width, int lineHeight);
+
+// A list of text rows that wrap to the list's width, each row as tall as its wrapped text,
+// each with its own text and background colour. Rows are only appended or all removed, so
+// their tops are kept as running sums: appending lays out the new row alone, painting and
+// hit tests find rows by binary search.
+class CMultiLineListBox : public QAbstractScrollArea {
+    Q_OBJECT
+
+public:
+    // Text starts this far from the left edge of a row.
+    static constexpr int kTextIndent = 5;
+
+    explicit CMultiLineListBox(QWidget* parent = nullptr);
+
+    // Appends a row and returns its index.
+    int AddItem(const QString& text, const QColor& textColour, const QColor& background);
+    void ResetContent();
+
+    int GetCount() const { return static_cast<int>(items_.size()); }
+    QString GetText(int row) const;
+    QColor GetTextColour(int row) const;
+    QColor GetBackground(int row) const;
+    int GetItemHeight(int row) const;
+    // The row's rectangle in viewport coordinates; empty for a row that does not exist.
+    QRect GetItemRect(int row) const;
+    // The row under a viewport point, or -1.
+    int ItemFromPoint(const QPoint& point) const;
+
+    int GetCurSel() const { return current_; }
+    void SetCurSel(int row);
+    void EnsureVisible(int row);
+    void ScrollToBottom();
+    bool IsScrolledToBottom() const;
+
+    // While off, appended rows only join the data; turning it on again updates the scroll
+    // range, carries out a pending scroll and repaints once.
+    void SetRedraw(bool on);
+    bool IsRedrawOn() const { return redraw_; }
+
+    // Rows measured by laying out their text so far: this work must grow with the rows
+    // added or re-wrapped, never with the rows already held.
+    std::int64_t LayoutCount() const { return layoutCount_; }
+    // Rows drawn by the last paint.
+    int LastPaintedCount() const { return lastPaintedCount_; }
+
+signals:
+    void itemDoubleClicked(int row);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    struct Item {
+        QString text;
+        QColor textColour;
+        QColor background;
+        int naturalWidth = 0;  // unwrapped, so a resize re-measures only rows that wrap
+        int height = 0;
+    };
+
+    int WrapWidth() const;
+    int LineHeight() const;
+    int MeasureHeight(Item& item);
+    int RowTop(int row) const;
+    int TotalHeight() const;
+    int FirstRowBelow(int y) const;
+    void Relayout();
+    void UpdateScrollRange();
+    void PaintItem(QPainter& painter, int row) const;
+    bool IsValidRow(int row) const { return row >= 0 && row < GetCount(); }
+
+    std::vector<Item> items_;
+    std::vector<int> bottoms_;  // running sum of row heights
+    int layoutWidth_ = 0;
+    int current_ = -1;
+    bool redraw_ = true;
+    bool scrollPending_ = false;
+    std::int64_t layoutCount_ = 0;
+    int lastPaintedCount_ = 0;
+};

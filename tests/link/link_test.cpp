@@ -1,0 +1,460 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <ctime>
+
+#include "app/settings_store.h"
+#include "link/comm.h"
+#include "link/port_watcher.h"
+#include "link/serial_mfc.h"
+#include "link/socket_client.h"
+#include "support/test_data.h"
+
+namespace {
+
+// Spins the event loop until done() or the timeout; a 5 ms tick wakes it to look again.
+template <class Done>
+bool WaitFor(Done done, int timeoutMs = 5000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QTimer tick;
+    tick.start(5);
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+void RunEventLoopFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// A raw pseudo-terminal pair: the port under test opens the slave, the test is the receiver.
+struct PtyPair {
+    PtyPair()
+    {
+        char name[256] = {};
+        if (openpty(&master, &slave, name, nullptr, nullptr) != 0) return;
+        path = QString::fromLocal8Bit(name);
+        for (int fd : {master, slave}) {
+            termios raw{};
+            tcgetattr(fd, &raw);
+            cfmakeraw(&raw);
+            tcsetattr(fd, TCSANOW, &raw);
+        }
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    }
+    ~PtyPair() { Pull(); }
+    void Pull()
+    {
+        for (int* fd : {&slave, &master}) {
+            if (*fd >= 0) close(*fd);
+            *fd = -1;
+        }
+    }
+    QByteArray ReadMaster(qsizetype expected)
+    {
+        QByteArray got;
+        WaitFor([&] {
+            char chunk[4096];
+            const ssize_t n = read(master, chunk, sizeof chunk);
+            if (n > 0) got.append(chunk, n);
+            return got.size() >= expected;
+        });
+        return got;
+    }
+    termios SlaveLine() const  // a pty's line settings are the slave's
+    {
+        termios t{};
+        tcgetattr(master, &t);
+        return t;
+    }
+    int master = -1;
+    int slave = -1;
+    QString path;
+};
+
+}  // namespace
+
+TEST(CommSettingsMapping, ListPositionsGiveRecordValues)
+{
+    // Parity list: even, odd, none, mark, space. Flow list "Xon/Xoff", "하드웨어", "없음" gives
+    // RTS/CTS, DTR/DSR, none. A position outside its list gives the list's default.
+    using P = CommParity;
+    using S = CommStopBits;
+    struct Row {
+        int index;
+        std::uint32_t baud;
+        int bits;
+        P parity;
+        S stop;
+        int flow;
+    } const rows[] = {{0, 110, 5, P::Even, S::One, comm_flow::kRtsCts},
+                      {1, 300, 6, P::Odd, S::OneAndHalf, comm_flow::kDtrDsr},
+                      {2, 1200, 7, P::None, S::Two, 0},
+                      {3, 2400, 8, P::Mark, S::One, 0},
+                      {4, 4800, 8, P::Space, S::One, 0},
+                      {12, 921600, 8, P::None, S::One, 0},
+                      {13, 115200, 8, P::None, S::One, 0},
+                      {-1, 115200, 8, P::None, S::One, 0}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.index);
+        EXPECT_EQ(BaudRateFromIndex(r.index), r.baud);
+        EXPECT_EQ(DataBitsFromIndex(r.index), r.bits);
+        EXPECT_EQ(ParityFromIndex(r.index), r.parity);
+        EXPECT_EQ(StopBitsFromIndex(r.index), r.stop);
+        EXPECT_EQ(FlowFlagsFromIndex(r.index), r.flow);
+    }
+    const std::uint32_t middle[] = {9600, 19200, 38400, 57600, 115200, 230400, 460800};
+    for (int i = 5; i <= 11; ++i) EXPECT_EQ(BaudRateFromIndex(i), middle[i - 5]);
+
+    EXPECT_EQ(QtParity(P::Mark), QSerialPort::MarkParity);
+    EXPECT_EQ(QtStopBits(S::OneAndHalf), QSerialPort::OneAndHalfStop);
+    EXPECT_EQ(QtDataBits(6), QSerialPort::Data6);
+    EXPECT_EQ(QtFlowControl(comm_flow::kXonXoff), QSerialPort::SoftwareControl);
+    EXPECT_EQ(QtFlowControl(comm_flow::kRtsCts | comm_flow::kXonXoff),
+              QSerialPort::HardwareControl);
+    EXPECT_EQ(QtFlowControl(comm_flow::kDtrDsr), QSerialPort::NoFlowControl);  // not in termios
+}
+
+TEST(CommSettingsMapping, StoredPortNames)
+{
+    struct Row {
+        const char *stored, *device, *location;
+        int number;
+    } const rows[] = {{"COM1", "/dev/ttyS0", "/dev/ttyS0", 1},
+                      {"COM10", "/dev/ttyS9", "/dev/ttyS9", 10},
+                      {"COM255", "/dev/ttyS254", "/dev/ttyS254", 255},
+                      {"com3", "/dev/ttyS2", "/dev/ttyS2", 3},
+                      {"COM0", "COM0", "/dev/COM0", 0},
+                      {"COM256", "COM256", "/dev/COM256", 0},
+                      {"COM+4", "COM+4", "/dev/COM+4", 0},
+                      {"ttyUSB0", "ttyUSB0", "/dev/ttyUSB0", 0},
+                      {"/dev/pts/3", "/dev/pts/3", "/dev/pts/3", 0},
+                      {"", "", "", 0}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.stored);
+        const QString stored = QString::fromLatin1(r.stored);
+        EXPECT_EQ(PortNumberFromName(stored), r.number);
+        EXPECT_EQ(PortDeviceName(stored), QString::fromLatin1(r.device));
+        EXPECT_EQ(PortSystemLocation(stored), QString::fromLatin1(r.location));
+    }
+}
+
+TEST(CommSettingsMapping, ReadFromTheStore)
+{
+    const QTemporaryDir dir;
+    CSettingsStore store(dir.filePath(QStringLiteral("link.conf")));
+    EXPECT_EQ(CommSettingsFromStore(store), CommSettings{});  // COM1, 115200 8N1, no flow control
+    store.Write(settings::kCommPort, QStringLiteral("COM12"));
+    store.Write(settings::kCommBaudRate, 5);
+    store.Write(settings::kCommParity, 0);
+    store.Write(settings::kCommFlowControl, 0);
+    const CommSettings s = CommSettingsFromStore(store);
+    EXPECT_EQ(s.portNumber, 12);
+    EXPECT_EQ(s.baudRate, 9600u);
+    EXPECT_EQ(s.parity, CommParity::Even);
+    EXPECT_EQ(s.flowFlags, comm_flow::kRtsCts);
+}
+
+TEST(CommPty, CaptureArrivesWholeInOrderInPiecesOfAtMost1024)
+{
+    SKIP_WITHOUT_DATA();
+    const auto capture =
+        testdata::ReadBytes(*testdata::DataDir() / "mixed" / "pyubx2_ublox-m8_nmea_ubx_39s.log");
+    ASSERT_GT(capture.size(), 10000u);
+    PtyPair pty;
+    CComm comm;
+    QByteArray received;
+    qsizetype largest = 0, smallest = CComm::kMaxPiece;
+    QObject::connect(&comm, &CComm::bytesArrived, [&](const QByteArray& piece) {
+        received += piece;
+        largest = std::max(largest, piece.size());
+        smallest = std::min(smallest, piece.size());
+    });
+    ASSERT_TRUE(comm.Open(MakeCommSettings(pty.path, 9, 3, 2, 0, 2)));
+    std::size_t sent = 0;
+    ASSERT_TRUE(WaitFor([&] {
+        const ssize_t n = write(pty.master, capture.data() + sent, capture.size() - sent);
+        if (n > 0) sent += static_cast<std::size_t>(n);
+        return static_cast<std::size_t>(received.size()) >= capture.size();
+    })) << received.size()
+        << " of " << capture.size();
+    EXPECT_EQ(received, QByteArray(reinterpret_cast<const char*>(capture.data()),
+                                   static_cast<qsizetype>(capture.size())));
+    EXPECT_LE(largest, CComm::kMaxPiece);
+    EXPECT_GT(smallest, 0);
+}
+
+TEST(CommPty, AppliesTheRecordWritesAndKeepsItForReopen)
+{
+    PtyPair pty;
+    CComm comm;
+    // A pty is always 8 bits without parity: like a port refusing 7E1, the open fails.
+    EXPECT_FALSE(comm.Open(MakeCommSettings(pty.path, 9, 2, 0, 0, 2)));
+    EXPECT_FALSE(comm.IsOpen());
+
+    const CommSettings s = MakeCommSettings(pty.path, 5, 3, 2, 2, 2);  // 9600 8N2
+    ASSERT_TRUE(comm.Open(s));
+    termios t = pty.SlaveLine();
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
+    EXPECT_TRUE(t.c_cflag & CSTOPB);
+    EXPECT_FALSE(t.c_iflag & (IXON | IXOFF));  // 0x11 and 0x13 must pass untouched
+
+    const QByteArray bytes("$GPGGA,1*00\r\n\x11\x13\x00", 16);
+    EXPECT_TRUE(comm.Write(bytes));
+    EXPECT_EQ(pty.ReadMaster(bytes.size()), bytes);
+    // Nobody reads the master now: the writes are still taken.
+    const QByteArray block(4096, 'r');
+    for (int i = 0; i < 64; ++i) EXPECT_TRUE(comm.Write(block.constData(), block.size()));
+
+    comm.Close();
+    EXPECT_FALSE(comm.IsOpen());
+    EXPECT_FALSE(comm.Write(bytes.constData(), bytes.size()));
+    EXPECT_EQ(comm.Settings(), s);
+
+    const QTemporaryDir dir;
+    CSettingsStore store(dir.filePath(QStringLiteral("link.conf")));
+    store.Write(settings::kCommBaudRate, 8);
+    ASSERT_TRUE(comm.Reopen(store));
+    t = pty.SlaveLine();
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B57600));
+    EXPECT_EQ(comm.Settings().portName, pty.path);
+}
+
+TEST(CommPty, PullingThePtyAwayClosesTheLinkOnceWithoutSpinning)
+{
+    PtyPair pty;
+    CComm comm;
+    QStringList lost;
+    QObject::connect(&comm, &CComm::portLost, [&](const QString& name) { lost << name; });
+    ASSERT_TRUE(comm.Open(MakeCommSettings(pty.path, 9, 3, 2, 0, 2)));
+    pty.Pull();
+    ASSERT_TRUE(WaitFor([&] { return !lost.isEmpty(); }));
+    EXPECT_FALSE(comm.IsOpen());
+
+    // A port left open on the dead pty keeps the loop busy with read errors.
+    timespec before{}, after{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &before);
+    RunEventLoopFor(300);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &after);
+    EXPECT_LT(static_cast<double>(after.tv_sec - before.tv_sec) +
+                  static_cast<double>(after.tv_nsec - before.tv_nsec) * 1e-9,
+              0.1);
+    EXPECT_EQ(lost, QStringList{pty.path});
+}
+
+TEST(SerialMFC, SecondPortCodesSetupWriteAndNotices)
+{
+    EXPECT_EQ(SerialErrorFromQt(QSerialPort::DeviceNotFoundError), SerialError::FileNotFound);
+    EXPECT_EQ(SerialErrorFromQt(QSerialPort::UnknownError), SerialError::GeneralFailure);
+    CSerialMFC port;
+    EXPECT_EQ(static_cast<int>(port.Write("x", 1)), 6);
+    EXPECT_EQ(static_cast<int>(port.Setup(115200, 8, CommParity::None, CommStopBits::One)), 6);
+    EXPECT_EQ(port.Open(QStringLiteral("/dev/skarnet2-no-such-port")), SerialError::FileNotFound);
+
+    PtyPair pty;
+    std::vector<std::pair<quint32, qintptr>> notices;
+    QObject::connect(&port, &CSerialMFC::eventNotice,
+                     [&](quint32 param, qintptr user) { notices.emplace_back(param, user); });
+    ASSERT_EQ(port.Open(pty.path, 77), SerialError::Success);
+    EXPECT_EQ(static_cast<int>(port.Open(pty.path)), 1247);
+    EXPECT_EQ(port.Setup(38400, 9, CommParity::None, CommStopBits::One),
+              SerialError::InvalidParameter);
+    ASSERT_EQ(port.Setup(38400, 8, CommParity::None, CommStopBits::One), SerialError::Success);
+    termios t = pty.SlaveLine();
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B38400));
+
+    const QByteArray rtcm("\xD3\x00\x13\x3E\xD0\x00\x03", 7);
+    EXPECT_EQ(port.Write(rtcm.constData(), rtcm.size()), SerialError::Success);
+    EXPECT_EQ(pty.ReadMaster(rtcm.size()), rtcm);
+    ASSERT_EQ(write(pty.master, "ack", 3), 3);
+    ASSERT_TRUE(WaitFor([&] { return !notices.empty(); }));
+    EXPECT_EQ(notices.front(), std::make_pair(serial_event::kReceived, qintptr{77}));
+
+    bool timedOut = false;
+    QObject::connect(&port, &CSerialMFC::writeTimedOut, [&] { timedOut = true; });
+    const QByteArray block(16 * 1024, 'c');
+    // Nobody reads the master: the pty fills, the queue stops draining, the timer fires.
+    EXPECT_TRUE(WaitFor([&] {
+        if (!timedOut) port.Write(block.constData(), block.size(), 100);
+        return timedOut;
+    }));
+    EXPECT_EQ(static_cast<int>(port.LastError()), 1460);
+}
+
+namespace {
+
+// Records a client's notices; on notice 1 reads at most readSize bytes, as the intake does.
+struct NoticeLog {
+    NoticeLog(CSocketClient& client, qint64 readSize = 700)
+    {
+        QObject::connect(&client, &CSocketClient::notice, [&client, readSize, this](int code) {
+            codes.push_back(code);
+            QByteArray buffer(readSize, '\0');
+            const bool isData = code == CSocketClient::kNoticeData;
+            const qint64 n = isData ? client.Read(buffer.data(), readSize) : 0;
+            if (n > 0) data.append(buffer.constData(), n);
+        });
+        QObject::connect(&client, &CSocketClient::errorText,
+                         [this](const QString& text) { errors << text; });
+    }
+    std::vector<int> codes;
+    QByteArray data;
+    QStringList errors;
+};
+
+}  // namespace
+
+TEST(SocketClient, ConnectDataAndPeerCloseInOrder)
+{
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    CSocketClient client;
+    NoticeLog log(client);
+    client.Connect(QStringLiteral("127.0.0.1"), server.serverPort());
+    ASSERT_TRUE(WaitFor([&] { return client.IsConnected() && server.hasPendingConnections(); }));
+    QTcpSocket* peer = server.nextPendingConnection();
+    EXPECT_EQ(log.codes, std::vector<int>{0});
+
+    const QByteArray request = "GET /MOUNT HTTP/1.0\r\n\r\n";
+    EXPECT_EQ(client.Write(request), request.size());
+    QByteArray atPeer;
+    EXPECT_TRUE(WaitFor([&] { return (atPeer += peer->readAll()) == request; }));
+
+    // More at once than one read takes: the notice comes again until all is read.
+    QByteArray stream(100000, '\0');
+    for (int i = 0; i < stream.size(); ++i) stream[i] = static_cast<char>(i * 7 + i / 251);
+    peer->write(stream);
+    ASSERT_TRUE(WaitFor([&] { return log.data.size() >= stream.size(); }));
+    EXPECT_EQ(log.data, stream);
+
+    peer->disconnectFromHost();
+    ASSERT_TRUE(WaitFor([&] { return log.codes.back() == 2; }));
+    RunEventLoopFor(20);
+    EXPECT_FALSE(client.IsConnected());
+    EXPECT_EQ(std::count(log.codes.begin(), log.codes.end(), 0), 1);
+    EXPECT_EQ(std::count(log.codes.begin(), log.codes.end(), 1),
+              static_cast<std::ptrdiff_t>(log.codes.size()) - 2);
+    EXPECT_EQ(log.codes.back(), 2);
+    EXPECT_EQ(client.Write("x", 1), -1);
+}
+
+TEST(SocketClient, LocalCloseStillNotifiesOnce)
+{
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    CSocketClient client;
+    NoticeLog log(client);
+    client.Connect(QStringLiteral("127.0.0.1"), server.serverPort());
+    ASSERT_TRUE(WaitFor([&] { return client.IsConnected(); }));
+    char buffer[16];
+    EXPECT_EQ(client.Read(buffer, sizeof buffer), 0);  // nothing waits: no bytes
+
+    client.Close();
+    EXPECT_FALSE(client.IsConnected());
+    EXPECT_EQ(log.codes, std::vector<int>{0});  // posted, not delivered inside Close
+    ASSERT_TRUE(WaitFor([&] { return log.codes.size() == 2; }));
+    RunEventLoopFor(50);
+    EXPECT_EQ(log.codes, (std::vector<int>{0, 2}));
+    EXPECT_TRUE(log.errors.isEmpty());
+}
+
+TEST(SocketClient, RefusedAndUnresolvedEndInNoticeTwoWithAText)
+{
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+        closedPort = probe.serverPort();
+    }
+    for (const char* host : {"127.0.0.1", "no-such-host.invalid"}) {
+        SCOPED_TRACE(host);
+        CSocketClient client;
+        NoticeLog log(client);
+        QElapsedTimer clock;
+        clock.start();
+        client.Connect(QString::fromLatin1(host), closedPort);
+        EXPECT_LT(clock.elapsed(), 200);  // lookup and connect run in the background
+        ASSERT_TRUE(WaitFor([&] { return !log.codes.empty(); }, 20000));
+        RunEventLoopFor(20);
+        EXPECT_EQ(log.codes, std::vector<int>{2});
+        ASSERT_EQ(log.errors.size(), 1);
+        EXPECT_FALSE(log.errors.front().isEmpty());
+        EXPECT_EQ(client.LastError(), log.errors.front());
+    }
+}
+
+TEST(PortWatcher, ListDifferences)
+{
+    struct Row {
+        QStringList before, after, added, removed;
+    } const rows[] = {{{}, {}, {}, {}},
+                      {{}, {"ttyUSB0"}, {"ttyUSB0"}, {}},
+                      {{"ttyS0", "ttyUSB0"}, {"ttyUSB1", "ttyS0"}, {"ttyUSB1"}, {"ttyUSB0"}},
+                      {{"ttyS0", "ttyS1"}, {"ttyS1", "ttyS0"}, {}, {}},
+                      {{"ttyACM0"}, {"ttyACM1", "ttyACM1"}, {"ttyACM1"}, {"ttyACM0"}}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.before.join(',').toStdString() + " -> " + r.after.join(',').toStdString());
+        EXPECT_EQ(DiffPortLists(r.before, r.after), (PortListChange{r.added, r.removed}));
+    }
+
+    std::vector<QStringList> listings = {{"ttyS0", "ttyUSB0"}, {"ttyS0"}, {"ttyS0", "ttyUSB1"}};
+    std::size_t next = 0;
+    CPortWatcher watcher(nullptr, [&] { return listings[std::min(next++, listings.size() - 1)]; });
+    QStringList events;
+    QObject::connect(&watcher, &CPortWatcher::portAdded,
+                     [&](const QString& n) { events << "+" + n; });
+    QObject::connect(&watcher, &CPortWatcher::portRemoved,
+                     [&](const QString& n) { events << "-" + n; });
+    watcher.Start();
+    watcher.Poll();
+    watcher.Poll();
+    EXPECT_EQ(events, (QStringList{"-ttyUSB0", "+ttyUSB1"}));
+    EXPECT_EQ(watcher.Ports(), listings[2]);
+}
+
+TEST(PortWatcher, MessageAndReceiverPortDecision)
+{
+    EXPECT_EQ(PortChangeMessage(QStringLiteral("ttyUSB0"), true), QStringLiteral("ttyUSB0 추가"));
+    EXPECT_EQ(PortChangeMessage(QStringLiteral("ttyS3"), false), QStringLiteral("ttyS3 제거"));
+    EXPECT_EQ(PortChangeCaption(), QStringLiteral("Port 변경"));
+
+    using A = ReceiverPortAction;
+    struct Row {
+        const char *changed, *receiver;
+        bool arrived, open, same;
+        A action;
+    } const rows[] = {{"ttyS0", "COM1", false, true, true, A::Close},
+                      {"/dev/ttyS0", "COM1", true, false, true, A::Reopen},
+                      {"ttyS0", "COM1", true, true, true, A::None},    // already open
+                      {"ttyS0", "COM1", false, false, true, A::None},  // already closed
+                      {"ttyS1", "COM1", false, true, false, A::None},  // another port
+                      {"ttyUSB0", "/dev/ttyUSB0", false, true, true, A::Close},
+                      {"ttyUSB0", "ttyUSB0", true, false, true, A::Reopen},
+                      {"ttyUSB0", "", false, true, false, A::None}};
+    EXPECT_TRUE(CComm().Settings().portName.isEmpty());  // never opened: matches no port
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.changed) + " / " + r.receiver);
+        EXPECT_EQ(IsSamePort(QString::fromLatin1(r.changed), QString::fromLatin1(r.receiver)),
+                  r.same);
+        EXPECT_EQ(ReceiverPortActionFor(QString::fromLatin1(r.changed), r.arrived,
+                                        QString::fromLatin1(r.receiver), r.open),
+                  r.action);
+    }
+}

@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QBuffer>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTextLayout>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+#include "views/multi_line_list_box.h"
+#include "views/nmea_log_dlg.h"
+#include "views/view_fonts.h"
+
+void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+namespace {
+
+const QString kGga =
+    QStringLiteral("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47");
+const QColor kWhite{255, 255, 255};
+const QColor kRed{255, 0, 0};
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 2000)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents();
+    return done();
+}
+
+// Shown so that the scroll area lays out its viewport.
+template <typename Widget>
+void ShowAt(Widget& widget, int width, int height)
+{
+    widget.resize(width, height);
+    widget.show();
+    ASSERT_TRUE(WaitUntil([&] { return widget.isVisible() && widget.width() == width; }));
+}
+
+QString LongText(int words)
+{
+    QStringList parts;
+    for (int i = 0; i < words; ++i) parts << QStringLiteral("word%1").arg(i);
+    return parts.join(u' ');
+}
+
+std::unique_ptr<CMultiLineListBox> ShownList(int width = 400, int height = 200)
+{
+    auto list = std::make_unique<CMultiLineListBox>();
+    list->setFont(ViewFont(kFontArial, 13));
+    ShowAt(*list, width, height);
+    return list;
+}
+
+bool HasReddishPixel(const QImage& image, const QRect& rect)
+{
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = CMultiLineListBox::kTextIndent; x <= rect.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() > 200 && c.green() < 90 && c.blue() < 90) return true;
+        }
+    return false;
+}
+
+TEST(LogViewTexts, DisplayTextDropsLineEndsAndBreaksInnerOnes)
+{
+    const QString sep(QChar::LineSeparator);
+    const std::vector<std::pair<QString, QString>> cases{
+        {QStringLiteral("$GPRMC,1*00\r\n"), QStringLiteral("$GPRMC,1*00")},
+        {QStringLiteral("B5 62 01 07\n"), QStringLiteral("B5 62 01 07")},
+        {QStringLiteral("a\r\nb"), QStringLiteral("a") + sep + QStringLiteral("b")},
+        {QStringLiteral("\r\n"), QString()},
+    };
+    for (const auto& [input, expected] : cases) EXPECT_EQ(DisplayText(input), expected);
+}
+
+TEST(LogViewTexts, LogsFileLineEndsInExactlyOneLineFeed)
+{
+    const std::vector<std::pair<QString, QByteArray>> cases{
+        {QStringLiteral("$GPGGA,1*00"), QByteArray("$GPGGA,1*00\n")},
+        {QStringLiteral("$GPGGA,1*00\r\n"), QByteArray("$GPGGA,1*00\r\n")},
+        {QString(), QByteArray("\n")},
+        {QStringLiteral("한"), QByteArray("\xED\x95\x9C\n")},  // UTF-8 of U+D55C
+    };
+    for (const auto& [input, expected] : cases) EXPECT_EQ(LogsFileLine(input), expected);
+    EXPECT_EQ(CNmeaLogDlg::LineColour(true), QColor(6, 6, 6));
+    EXPECT_EQ(CNmeaLogDlg::LineColour(false), QColor(196, 196, 196));
+}
+
+TEST(MultiLineListBox, RowsShowTheirColoursAndSelectionSwapsThem)
+{
+    auto list = ShownList();
+    list->AddItem(QStringLiteral("HHHH MMMM"), kRed, kWhite);
+    list->AddItem(QStringLiteral("second"), QColor(0, 0, 255), QColor(255, 255, 0));
+    EXPECT_EQ(list->GetTextColour(1), QColor(0, 0, 255));
+    const QRect first = list->GetItemRect(0);
+    const QRect second = list->GetItemRect(1);
+    EXPECT_EQ(second.top(), first.bottom() + 1);
+
+    const QImage image = list->viewport()->grab().toImage();
+    EXPECT_EQ(image.pixelColor(2, first.center().y()), kWhite);
+    EXPECT_TRUE(HasReddishPixel(image, first));
+    EXPECT_EQ(image.pixelColor(2, second.center().y()), QColor(255, 255, 0));
+
+    list->SetCurSel(1);
+    const QImage selected = list->viewport()->grab().toImage();
+    EXPECT_EQ(selected.pixelColor(2, second.center().y()), QColor(0, 0, 255));
+}
+
+TEST(MultiLineListBox, LongRowsWrapTallerAtNarrowerWidths)
+{
+    auto list = ShownList(600, 200);
+    list->AddItem(QStringLiteral("short"), kRed, kWhite);
+    list->AddItem(LongText(40), kRed, kWhite);
+    list->AddItem(kGga + kGga, kRed, kWhite);  // no spaces: must still wrap
+    const int shortHeight = list->GetItemHeight(0);
+    const int wideHeight = list->GetItemHeight(1);
+    const int wideSentence = list->GetItemHeight(2);
+    EXPECT_GT(wideHeight, shortHeight);
+
+    list->resize(250, 200);
+    ASSERT_TRUE(WaitUntil([&] { return list->GetItemHeight(1) != wideHeight; }));
+    EXPECT_EQ(list->GetItemHeight(0), shortHeight);
+    EXPECT_GT(list->GetItemHeight(1), wideHeight);
+    EXPECT_GT(list->GetItemHeight(2), wideSentence);
+    EXPECT_EQ(list->GetItemRect(2).top(), shortHeight + list->GetItemHeight(1));
+
+    QTextLayout layout(kGga, ViewFont(kFontArial, 13));
+    EXPECT_EQ(LayoutWrapped(layout, 100000, 10), 1);
+    EXPECT_GT(LayoutWrapped(layout, 60, 10), 3);
+}
+
+TEST(MultiLineListBox, AppendingMeasuresOnlyTheNewRowAndPaintsOnlyVisibleRows)
+{
+    auto list = ShownList(400, 200);
+    const auto before = list->LayoutCount();
+    for (int i = 0; i < 10000; ++i)
+        list->AddItem(i % 1000 == 0 ? LongText(60) : kGga.left(40), kRed, kWhite);
+    // One layout per row added: linear, whatever the list already holds.
+    EXPECT_EQ(list->LayoutCount() - before, 10000);
+
+    list->ScrollToBottom();
+    (void)list->viewport()->grab();
+    const int rowHeight = list->GetItemHeight(1);
+    EXPECT_GT(list->LastPaintedCount(), 0);
+    EXPECT_LE(list->LastPaintedCount(), 200 / rowHeight + 2);
+    EXPECT_EQ(list->ItemFromPoint(QPoint(10, list->GetItemRect(9999).center().y())), 9999);
+
+    // A narrower list re-measures the ten rows that wrap, not the ones that still fit.
+    const auto beforeResize = list->LayoutCount();
+    list->resize(380, 200);
+    ASSERT_TRUE(WaitUntil([&] { return list->LayoutCount() != beforeResize; }));
+    EXPECT_EQ(list->LayoutCount() - beforeResize, 10);
+    EXPECT_TRUE(list->IsScrolledToBottom());
+}
+
+TEST(NmeaLogDlg, FullListEmptiesBeforeTheNextLine)
+{
+    CNmeaLogDlg dlg;
+    for (int i = 0; i < CNmeaLogDlg::kMaxLines; ++i) dlg.AddLine(QString::number(i), kRed);
+    EXPECT_EQ(dlg.LineList()->GetCount(), CNmeaLogDlg::kMaxLines);
+    dlg.AddLine(QStringLiteral("newest"), kRed);
+    EXPECT_EQ(dlg.LineList()->GetCount(), 1);
+    EXPECT_EQ(dlg.LineList()->GetText(0), QStringLiteral("newest"));
+
+    for (int i = 0; i <= CNmeaLogDlg::kMaxLines; ++i)
+        dlg.AddErrorLine(QStringLiteral("[120000] error"));
+    EXPECT_EQ(dlg.ErrorList()->GetCount(), 1);
+    EXPECT_EQ(dlg.ErrorList()->GetTextColour(0), kRed);
+    EXPECT_EQ(dlg.ErrorList()->GetBackground(0), kWhite);
+    dlg.Clear();
+    EXPECT_EQ(dlg.LineList()->GetCount() + dlg.ErrorList()->GetCount(), 0);
+}
+
+TEST(NmeaLogDlg, AutoScrollFollowsTheNewestLineAndOffKeepsThePosition)
+{
+    CNmeaLogDlg dlg;
+    ShowAt(dlg, 500, 400);
+    CMultiLineListBox& list = *dlg.LineList();
+    for (int i = 0; i < 200; ++i) dlg.AddLine(kGga, CNmeaLogDlg::LineColour(true));
+    EXPECT_TRUE(list.IsScrolledToBottom());
+    EXPECT_LE(list.GetItemRect(199).bottom(), list.viewport()->height());
+    EXPECT_GE(list.GetItemRect(199).top(), 0);
+
+    dlg.SetAutoScroll(false);
+    list.verticalScrollBar()->setValue(100);
+    for (int i = 0; i < 50; ++i) dlg.AddLine(kGga, CNmeaLogDlg::LineColour(false));
+    EXPECT_EQ(list.verticalScrollBar()->value(), 100);
+
+    // Held redraws: the scroll waits for the end of the pass.
+    dlg.SetAutoScroll(true);
+    dlg.SetRedraw(false);
+    for (int i = 0; i < 50; ++i) dlg.AddLine(kGga, kRed);
+    EXPECT_GT(list.GetItemRect(299).top(), list.viewport()->height());
+    dlg.SetRedraw(true);
+    EXPECT_TRUE(list.IsScrolledToBottom());
+    EXPECT_LE(list.GetItemRect(299).bottom(), list.viewport()->height());
+}
+
+TEST(NmeaLogDlg, ContextMenuTogglesAutoScrollWithCheckMark)
+{
+    CNmeaLogDlg dlg;
+    QMenu menu;
+    dlg.FillContextMenu(menu);
+    ASSERT_EQ(menu.actions().size(), 1);
+    QAction* action = menu.actions().front();
+    EXPECT_EQ(action->text(), QStringLiteral("Auto Scroll"));
+    EXPECT_EQ(action->data().toInt(), CNmeaLogDlg::kCmdAutoScroll);
+    EXPECT_TRUE(action->isChecked());
+    action->trigger();
+    EXPECT_FALSE(dlg.IsAutoScroll());
+    EXPECT_FALSE(action->isChecked());
+    action->trigger();
+    EXPECT_TRUE(dlg.IsAutoScroll());
+}
+
+TEST(NmeaLogDlg, DoubleClickCopiesTheLine)
+{
+    CNmeaLogDlg dlg;
+    ShowAt(dlg, 500, 400);
+    dlg.AddLine(kGga, kRed);
+    dlg.AddLine(QStringLiteral("수신 오류 $GPRMC"), kRed);
+    const QPoint at = dlg.LineList()->GetItemRect(1).center();
+    QMouseEvent click(QEvent::MouseButtonDblClick, at, dlg.LineList()->viewport()->mapToGlobal(at),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(dlg.LineList()->viewport(), &click);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("수신 오류 $GPRMC"));
+    EXPECT_EQ(dlg.LineList()->GetCurSel(), 1);
+
+    const QImage image = dlg.grab().toImage();
+    EXPECT_EQ(image.pixelColor(1, 1), QColor(0x1D, 0x1D, 0x1D));
+}
+
+TEST(NmeaLogDlg, LogsDeviceReceivesEveryLineWithLineFeed)
+{
+    CNmeaLogDlg dlg;
+    auto buffer = std::make_unique<QBuffer>();
+    dlg.SetLogsDevice(buffer.get());
+    dlg.AddLine(QStringLiteral("closed device"), kRed);  // not open yet: dropped
+    ASSERT_TRUE(buffer->open(QIODevice::WriteOnly));
+    dlg.AddLine(kGga, kRed);
+    dlg.AddLine(QStringLiteral("B5 62\n"), kRed);
+    dlg.AddErrorLine(QStringLiteral("[120000] error"));  // errors stay out of the file
+    EXPECT_EQ(buffer->data(), (kGga + QStringLiteral("\nB5 62\n")).toUtf8());
+
+    buffer.reset();
+    EXPECT_EQ(dlg.LogsDevice(), nullptr);
+    dlg.AddLine(kGga, kRed);
+    EXPECT_EQ(dlg.LineList()->GetCount(), 4);
+}
+
+}  // namespace
