@@ -81,7 +81,7 @@ CMainFrame::CMainFrame(CSettingsStore& store, QWidget* parent)
     });
 
     connect(comm_.get(), &CComm::bytesArrived, this, &CMainFrame::OnSerialBytes);
-    connect(comm_.get(), &CComm::portLost, this, &CMainFrame::OnLinkLost);
+    connect(comm_.get(), &CComm::portLost, this, &CMainFrame::OnSerialPortLost);
     connect(socket_.get(), &CSocketClient::notice, this, &CMainFrame::OnSocketNotice);
     connect(portWatcher_.get(), &CPortWatcher::portAdded, this, &CMainFrame::OnPortAdded);
     connect(portWatcher_.get(), &CPortWatcher::portRemoved, this, &CMainFrame::OnPortRemoved);
@@ -440,6 +440,7 @@ bool CMainFrame::OpenSerial()
 
 void CMainFrame::OnClosePort()
 {
+    lostPort_.clear();
     if (link_ == Link::Serial) comm_->Close();
     if (link_ == Link::Network) socket_->Close();
     link_ = Link::None;
@@ -490,7 +491,7 @@ void CMainFrame::OnSocketNotice(int code)
             break;
         }
         case CSocketClient::kNoticeClosed:
-            if (link_ == Link::Network) OnLinkLost(socket_->LastError());
+            if (link_ == Link::Network) OnLinkLost(tr("연결 종료: %1").arg(socket_->LastError()));
             break;
         default: break;
     }
@@ -498,14 +499,42 @@ void CMainFrame::OnSocketNotice(int code)
 
 void CMainFrame::OnPortAdded(const QString& port)
 {
-    statusBar()->showMessage(PortChangeMessage(port, true), 3000);
+    ShowTimedMessage(PortChangeMessage(port, true));
+    // A receiver port that went away while in use is opened again when it comes back.
+    if (link_ == Link::None && !lostPort_.isEmpty() &&
+        ReceiverPortActionFor(port, true, lostPort_, false) == ReceiverPortAction::Reopen) {
+        lostPort_.clear();
+        ConnectFromSettings();
+    }
 }
 
 void CMainFrame::OnPortRemoved(const QString& port)
 {
-    statusBar()->showMessage(PortChangeMessage(port, false), 3000);
-    if (link_ == Link::Serial && IsSamePort(port, portName_))
-        OnLinkLost(PortChangeMessage(port, false));
+    ShowTimedMessage(PortChangeMessage(port, false));
+    if (link_ == Link::Serial &&
+        ReceiverPortActionFor(port, false, portName_, true) == ReceiverPortAction::Close) {
+        OnSerialPortLost(portName_);
+    }
+}
+
+void CMainFrame::OnSerialPortLost(const QString& port)
+{
+    if (link_ != Link::Serial) return;
+    OnLinkLost(tr("%1 연결이 끊어졌습니다.").arg(port));
+    lostPort_ = port;
+}
+
+void CMainFrame::ShowTimedMessage(const QString& text)
+{
+    emit messageShown(text);
+    statusBar()->showMessage(text, kPortChangeMessageMs);
+    if (qEnvironmentVariableIsSet("SKARNET2_NO_MESSAGE_BOXES")) return;
+    auto* box = new QMessageBox(QMessageBox::Information, PortChangeCaption(), text,
+                                QMessageBox::NoButton, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    QTimer::singleShot(kPortChangeMessageMs, box, &QWidget::close);
+    box->show();
 }
 
 void CMainFrame::FullReset()

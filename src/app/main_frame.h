@@ -108,6 +108,8 @@ private:
     void OnLinkLost(const QString& reason);
     void OnPortAdded(const QString& port);
     void OnPortRemoved(const QString& port);
+    void OnSerialPortLost(const QString& port);
+    void ShowTimedMessage(const QString& text);
     bool OpenSerial();
     bool OpenNetwork();
     void FullReset();
@@ -139,6 +141,7 @@ private:
     std::unique_ptr<CPortWatcher> portWatcher_;
     Link link_ = Link::None;
     QString portName_;
+    QString lostPort_;  // receiver port that vanished while open
 
     QTimer idleTimer_;
     QTimer paintTimer_;
