@@ -149,6 +149,17 @@ CParser* CIntakeDispatcher::Dispatch(std::span<const std::uint8_t> bytes, std::s
     return &decoder;
 }
 
+std::size_t CIntakeDispatcher::FeedReplay(std::span<const std::uint8_t> bytes)
+{
+    std::size_t used = 0;
+    while (used < bytes.size()) {
+        std::size_t step = 0;
+        if (Dispatch(bytes.subspan(used), step) == nullptr || step == 0) break;
+        used += step;
+    }
+    return used;
+}
+
 CIntakeDispatcher::Choice CIntakeDispatcher::ChooseDecoder(std::span<const std::uint8_t> bytes)
 {
     startCount_ = 0;

@@ -73,6 +73,9 @@ public:
     // One pass of decoder choice and message loop over bytes; returns the decoder used (null
     // when none) and how many bytes are done with.
     CParser* Dispatch(std::span<const std::uint8_t> bytes, std::size_t& consumed);
+    // Replay: one indexed epoch's bytes through the dispatcher until they are used up;
+    // returns how many were used.
+    std::size_t FeedReplay(std::span<const std::uint8_t> bytes);
     // No data for a while: shows the epoch in progress.
     void IdleFlush();
 
@@ -87,6 +90,9 @@ public:
     std::size_t ParseOffset() const { return parseOffset_; }
     CParser* CurrentDecoder() const { return current_; }
     CParser* Decoder(ProtocolId id) const;
+    // The decoder of a protocol, created when it does not exist yet (the replay scan uses it
+    // to read a log with a decoder of its choice).
+    CParser& EnsureDecoder(ProtocolId id) { return DecoderFor(id); }
 
     // IParserOwner
     bool IsNewEpoch(std::uint64_t timeOfDayMs) override;

@@ -5,6 +5,7 @@
 #include "tool/convert_command.h"
 #include "tool/decode_command.h"
 #include "tool/geoid_command.h"
+#include "tool/scan_command.h"
 #include "tool/serve_command.h"
 #include "tool/simulate_command.h"
 #include "tool/stats_command.h"
@@ -31,7 +32,10 @@ void Usage(std::ostream& out)
            "              geoid height in metres from the Korean EGM96 grid (0.000 outside it)\n"
            "       skarnet2-tool serve FILE (--tcp PORT | --pty LINK) [--rate HZ | --real-time] "
            "[--loop]\n"
-           "              streams the log epoch by epoch as a receiver would\n";
+           "              streams the log epoch by epoch as a receiver would\n"
+           "       skarnet2-tool scan FILE [--error-base 0..3] [--ref LAT,LON] [--check-missing] "
+           "[--index]\n"
+           "              replay scan: frames, frame rate, RMS and CEP, missing epochs, index\n";
 }
 
 }  // namespace
@@ -51,6 +55,7 @@ int main(int argc, char** argv)
     if (command == "stats") return RunStats(args, std::cout, std::cerr);
     if (command == "geoid") return RunGeoid(args, std::cout, std::cerr);
     if (command == "serve") return RunServe(args, std::cerr);
+    if (command == "scan") return RunScan(args, std::cout, std::cerr);
     if (command == "--help" || command == "-h" || command == "help") {
         Usage(std::cout);
         return 0;

@@ -1,0 +1,143 @@
+#include "tool/scan_command.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <system_error>
+
+#include "logio/missing_check.h"
+#include "logio/replay_scanner.h"
+
+namespace {
+
+constexpr std::string_view kPrefix = "skarnet2-tool scan: ";
+
+struct ScanArgs {
+    std::string path;
+    ScanSettings settings;
+    bool hasRef = false;
+    bool index = false;
+};
+
+std::optional<double> ParseDouble(std::string_view text)
+{
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc{} || end != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+bool ParseReference(std::string_view text, ScanSettings& settings)
+{
+    const std::size_t comma = text.find(',');
+    if (comma == std::string_view::npos) return false;
+    const auto lat = ParseDouble(text.substr(0, comma));
+    const auto lon = ParseDouble(text.substr(comma + 1));
+    if (!lat || !lon || std::abs(*lat) > 90.0 || std::abs(*lon) > 180.0) return false;
+    settings.referenceLatitude = *lat;
+    settings.referenceLongitude = *lon;
+    return true;
+}
+
+// One option at args[i]; false with a message on err when it is wrong.
+bool ParseOption(std::span<const std::string_view> args, std::size_t& i, ScanArgs& parsed,
+                 std::ostream& err)
+{
+    const std::string_view arg = args[i];
+    const std::string_view value = i + 1 < args.size() ? args[i + 1] : "";
+    if (arg == "--error-base") {
+        if (value.size() != 1 || value[0] < '0' || value[0] > '3') {
+            err << kPrefix << "--error-base must be 0, 1, 2 or 3\n";
+            return false;
+        }
+        parsed.settings.errorBase = value[0] - '0';
+        ++i;
+    } else if (arg == "--ref") {
+        if (!ParseReference(value, parsed.settings)) {
+            err << kPrefix << "--ref needs LAT,LON in degrees\n";
+            return false;
+        }
+        parsed.hasRef = true;
+        ++i;
+    } else if (arg == "--check-missing") {
+        parsed.settings.checkMissing = true;
+    } else if (arg == "--index") {
+        parsed.index = true;
+    } else {
+        err << kPrefix << "unknown option '" << arg << "'\n";
+        return false;
+    }
+    return true;
+}
+
+bool ParseArgs(std::span<const std::string_view> args, ScanArgs& parsed, std::ostream& err)
+{
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (!args[i].empty() && args[i][0] == '-') {
+            if (!ParseOption(args, i, parsed, err)) return false;
+        } else if (parsed.path.empty()) {
+            parsed.path = args[i];
+        } else {
+            err << kPrefix << "only one log file can be scanned at a time\n";
+            return false;
+        }
+    }
+    if (parsed.path.empty()) {
+        err << kPrefix << "no log file given\n";
+        return false;
+    }
+    // Without a station table the station comes from --ref.
+    parsed.settings.hasReferenceStation = parsed.hasRef;
+    return true;
+}
+
+std::string Fixed(double value, int decimals)
+{
+    char text[64];
+    const auto [end, ec] =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    return ec == std::errc{} ? std::string(text, end) : std::string("nan");
+}
+
+void PrintSummary(const ScanResult& result, std::ostream& out)
+{
+    out << "frames: " << result.index.Size() << '\n'
+        << "interval_ms: " << result.frameIntervalMs << '\n'
+        << "rate: " << result.RateText() << '\n'
+        << "horizontal_rms: " << Fixed(result.statistics.horizontalRms, 4) << '\n'
+        << "vertical_rms: " << Fixed(result.statistics.verticalRms, 4) << '\n'
+        << "horizontal_cep: " << Fixed(result.statistics.horizontalCep, 4) << '\n'
+        << "vertical_cep: " << Fixed(result.statistics.verticalCep, 4) << '\n';
+    for (const std::string& line : result.missingLines) out << line << '\n';
+}
+
+void PrintIndex(const CEpochIndex& index, std::ostream& out)
+{
+    for (std::size_t n = 0; n < index.Size(); ++n) {
+        const EpochEntry e = index.At(n);
+        out << FormatMissingTime(e.timeMs) << ',' << Fixed(e.latitude, 9) << ','
+            << Fixed(e.longitude, 9) << ',' << Fixed(e.altitude, 3) << ',' << e.fixQuality << ','
+            << e.offset << ',' << e.length << '\n';
+    }
+}
+
+}  // namespace
+
+int RunScan(std::span<const std::string_view> args, std::ostream& out, std::ostream& err)
+{
+    ScanArgs parsed;
+    if (!ParseArgs(args, parsed, err)) return 2;
+    CReplayScanner scanner(parsed.settings);
+    const ScanResult result = scanner.ScanFile(parsed.path);
+    if (result.status != ScanStatus::Ok) {
+        err << kPrefix << ScanStatusMessage(result.status, parsed.path) << '\n';
+        return 1;
+    }
+    PrintSummary(result, out);
+    if (parsed.index) PrintIndex(result.index, out);
+    return 0;
+}
