@@ -55,6 +55,9 @@ QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options,
         QStringLiteral("connect"),
         QStringLiteral("Connects at start: tcp://HOST:PORT or serial:PORTNAME[@BAUD]."),
         QStringLiteral("target"));
+    const QCommandLineOption replay(QStringLiteral("replay"),
+                                    QStringLiteral("Replays the log at once."),
+                                    QStringLiteral("file"));
     const QCommandLineOption screenshot(
         QStringLiteral("screenshot"),
         QStringLiteral("Saves the main window as a PNG when quitting (default after 5 s)."),
@@ -62,7 +65,7 @@ QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options,
     const QCommandLineOption quitAfter(QStringLiteral("quit-after"),
                                        QStringLiteral("Quits after this many seconds."),
                                        QStringLiteral("seconds"));
-    parser.addOptions({helpOption, noSplash, connect, screenshot, quitAfter});
+    parser.addOptions({helpOption, noSplash, connect, replay, screenshot, quitAfter});
     helpText = parser.helpText();
     if (!parser.parse(arguments)) return parser.errorText();
     help = parser.isSet(helpOption);
@@ -86,6 +89,10 @@ QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options,
             return QStringLiteral("bad --quit-after '%1'").arg(parser.value(quitAfter));
         }
         options.quitAfterMs = static_cast<int>(seconds * 1000.0);
+    }
+    options.replay = parser.value(replay);
+    if (options.connect && !options.replay.isEmpty()) {
+        return QStringLiteral("--connect and --replay exclude each other");
     }
     options.screenshot = parser.value(screenshot);
     if (!options.screenshot.isEmpty() && options.quitAfterMs < 0) {

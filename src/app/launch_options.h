@@ -16,6 +16,7 @@ struct ConnectTarget {
 struct LaunchOptions {
     bool noSplash = false;
     std::optional<ConnectTarget> connect;
+    QString replay;  // a log to replay at once
     QString screenshot;
     int quitAfterMs = -1;  // -1: run until closed
 };

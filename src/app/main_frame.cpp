@@ -3,12 +3,17 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QToolBar>
 #include <cmath>
+#include <ctime>
 
 #include "app/command_ids.h"
 #include "app/settings_store.h"
@@ -18,10 +23,17 @@
 #include "link/comm.h"
 #include "link/port_watcher.h"
 #include "link/socket_client.h"
+#include "logio/missing_check.h"
 #include "setup/setup_comm_dlg.h"
+#include "views/calc_status_dlg.h"
+#include "views/missing_log_dlg.h"
 #include "views/nmea_data_wnd.h"
 #include "views/nmea_log_dlg.h"
 #include "views/plots_view.h"
+#include "views/record_dlg.h"
+#include "views/reference_stations.h"
+#include "views/replay_dlg.h"
+#include "views/replay_speed.h"
 #include "views/sky_map_wnd.h"
 #include "views/snr_wnd.h"
 
@@ -38,12 +50,26 @@ constexpr int kPaneSix = 6;
 constexpr int kPaneInternet = 7;
 
 constexpr std::int32_t kTaxiOperation = 1;
+constexpr int kReplayWindowHeight = 50;
+constexpr int kRecordWindowHeight = 32;
+constexpr std::int32_t kErrorBaseStation = 1;
+constexpr std::int32_t kErrorBaseArbitrary = 3;
 // Fix quality numbers the plot draws in their own colours; the rest count as GPS.
 constexpr std::int32_t kClassNoFix = 0;
 constexpr std::int32_t kClassGps = 1;
 constexpr std::int32_t kFixMode2D = 2;
 
 bool Usable(double v) { return std::isfinite(v) && v != 0.0; }
+
+std::tm LocalNow()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
+QString FromStd(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
@@ -64,6 +90,7 @@ CMainFrame::CMainFrame(CSettingsStore& store, QWidget* parent)
     intake_.SetSyncProtocol(store_.ReadSyncProtocol());
     intake_.SetSkipChecksum(store_.Get(settings::kReplaySkipChecksum) != 0);
     intake_.SetDecoderSetup([this](CParser& parser) { ConfigureDecoder(parser); });
+    recorder_.SetLatestLogging(store_.Get(settings::kReplayLatestLogging) != 0);
     operationType_ = store_.Get(settings::kNmeaOperationType);
     taxiMeter_.LoadSettings(LoadTaxiMeterSettings(store_));
 
@@ -92,7 +119,17 @@ CMainFrame::CMainFrame(CSettingsStore& store, QWidget* parent)
     resize(kDefaultWidth, kDefaultHeight);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    cancelScan_ = true;
+    JoinScan();
+    StopSecondaryTrack();
+}
+
+void CMainFrame::JoinScan()
+{
+    if (scanThread_.joinable()) scanThread_.join();
+}
 
 void CMainFrame::CreateViews()
 {
@@ -110,6 +147,27 @@ void CMainFrame::CreateViews()
         if (link_ == Link::Serial) comm_->Write(poll);
         if (link_ == Link::Network) socket_->Write(poll);
     });
+    recordDlg_ = new CRecordDlg(area_);
+    recordDlg_->hide();
+    connect(recordDlg_, &CRecordDlg::stopRequested, this, &CMainFrame::StopRecording);
+    replayDlg_ = new CReplayDlg(area_);
+    replayDlg_->setWindowFlags(Qt::Widget);  // a strip inside the map cell
+    replayDlg_->hide();
+    calcDlg_ = new CCalcStatusDlg(this);
+    calcDlg_->hide();
+    connect(calcDlg_, &CCalcStatusDlg::cancelRequested, this, [this] { cancelScan_ = true; });
+    missingDlg_ = new CMissingLogDlg(this);
+    missingDlg_->setWindowFlags(Qt::Tool);
+    missingDlg_->hide();
+    player_ = std::make_unique<CReplayPlayer>(static_cast<IReplaySink&>(*this));
+    connect(replayDlg_, &CReplayDlg::control, player_.get(), &CReplayPlayer::Control);
+    connect(replayDlg_, &CReplayDlg::jumpSeconds, player_.get(), &CReplayPlayer::JumpSeconds);
+    connect(replayDlg_, &CReplayDlg::stepOneFrame, player_.get(), &CReplayPlayer::StepOneFrame);
+    connect(player_.get(), &CReplayPlayer::positionChanged, replayDlg_, &CReplayDlg::SetPosition);
+    connect(player_.get(), &CReplayPlayer::playingChanged, replayDlg_, &CReplayDlg::SetPlaying);
+    connect(player_.get(), &CReplayPlayer::speedChanged, replayDlg_,
+            [this](int speed) { replayDlg_->SetSpeedText(SpeedText(speed)); });
+    connect(player_.get(), &CReplayPlayer::exitRequested, this, &CMainFrame::StopReplay);
     connect(plot_, &CPlotsView::ClassColourRequested, this,
             [this](int colourClass) { plot_->ChooseClassColour(colourClass, store_); });
     connect(plot_, &CPlotsView::ScaleIndexChanged, this,
@@ -136,14 +194,20 @@ void CMainFrame::CreateMenus()
     connect(Action(command::kClosePort), &QAction::triggered, this, &CMainFrame::OnClosePort);
     connect(Action(command::kExit), &QAction::triggered, this, &QWidget::close);
 
-    // Recording, replay, NTRIP, the web map, the settings, the converter and the graphs come
-    // with their own features; until then their commands stay disabled.
+    // NTRIP, the web map, the settings, the converter and the graphs come with their own
+    // features; until then their commands stay disabled.
     QMenu* save = menuBar()->addMenu(tr("저장(&S)"));
-    save->addAction(AddCommand(command::kRecordStart, tr("시작하기(&S)"), false));
+    save->addAction(AddCommand(command::kRecordStart, tr("시작하기(&S)"), true));
     save->addAction(AddCommand(command::kRecordStop, tr("중지하기(&T)"), false));
     QMenu* replay = menuBar()->addMenu(tr("리플레이(&R)"));
-    replay->addAction(AddCommand(command::kReplayStart, tr("시작하기(&S)"), false));
+    replay->addAction(AddCommand(command::kReplayStart, tr("시작하기(&S)"), true));
     replay->addAction(AddCommand(command::kReplayStop, tr("중지하기(&T)"), false));
+    connect(Action(command::kRecordStart), &QAction::triggered, this,
+            &CMainFrame::OnStartRecordingCommand);
+    connect(Action(command::kRecordStop), &QAction::triggered, this, &CMainFrame::StopRecording);
+    connect(Action(command::kReplayStart), &QAction::triggered, this,
+            &CMainFrame::OnStartReplayCommand);
+    connect(Action(command::kReplayStop), &QAction::triggered, this, &CMainFrame::StopReplay);
     QMenu* ntrip = menuBar()->addMenu(tr("NTRIP(&N)"));
     ntrip->addAction(AddCommand(command::kNtripStart, tr("시작하기(&S)"), false));
     ntrip->addAction(AddCommand(command::kNtripStop, tr("중지하기(&T)"), false));
@@ -264,11 +328,11 @@ void CMainFrame::SetPane(int pane, const QString& text)
     panes_[static_cast<std::size_t>(pane)]->setText(text);
 }
 
-void CMainFrame::ShowMessage(const QString& text)
+void CMainFrame::ShowMessage(const QString& text, const QString& caption)
 {
     emit messageShown(text);
     if (qEnvironmentVariableIsSet("SKARNET2_NO_MESSAGE_BOXES")) return;
-    QMessageBox::warning(this, windowTitle(), text);
+    QMessageBox::warning(this, caption.isEmpty() ? windowTitle() : caption, text);
 }
 
 // --- layout --------------------------------------------------------------------------------
@@ -305,6 +369,13 @@ void CMainFrame::PlaceViews()
     snr_->setGeometry(layout.CellOf(MainContent::SignalStrength, mainView_));
     rawLog_->setGeometry(layout.CellOf(MainContent::RawLog, mainView_));
     panel_->setGeometry(layout.leftBottom);
+    const QRect map = layout.CellOf(MainContent::MapAndPlot, mainView_);
+    replayDlg_->setGeometry(map.x(), map.bottom() + 1 - kReplayWindowHeight, map.width(),
+                            kReplayWindowHeight);
+    recordDlg_->setGeometry(map.x(), map.bottom() + 1 - kRecordWindowHeight, map.width(),
+                            kRecordWindowHeight);
+    replayDlg_->raise();
+    recordDlg_->raise();
 }
 
 void CMainFrame::OnNextMainView()
@@ -377,14 +448,24 @@ void CMainFrame::OnFilterToggle(int command, bool on)
 void CMainFrame::UpdateCommandStates()
 {
     const bool connected = link_ != Link::None;
+    const bool replay = replayActive_ || scanning_;
+    const bool recording = recorder_.IsRecording();
     Action(command::kOpenPort)->setEnabled(!connected);
     Action(command::kClosePort)->setEnabled(connected);
+    Action(command::kRecordStart)->setEnabled(!recording && !replay);
+    Action(command::kRecordStop)->setEnabled(recording && !replay);
+    Action(command::kReplayStart)->setEnabled(!replay && !recording && !connected);
+    Action(command::kReplayStop)->setEnabled(replay && !recording && !connected);
 }
 
 // --- links ---------------------------------------------------------------------------------
 
 bool CMainFrame::OnOpenPort()
 {
+    if (replayActive_ || scanning_) {
+        ShowMessage(tr("리플레이 모드 상태입니다.\n리플레이를 중지하십시오."), tr("통신연결 에러"));
+        return false;
+    }
     CSetupCommDlg dialog(store_, CSetupCommDlg::Target::kReceiverLink, this);
     if (dialog.exec() != QDialog::Accepted) return false;
     return ConnectFromSettings();
@@ -392,6 +473,10 @@ bool CMainFrame::OnOpenPort()
 
 bool CMainFrame::ConnectFromSettings()
 {
+    if (replayActive_ || scanning_) {
+        ShowMessage(tr("리플레이 모드 상태입니다.\n리플레이를 중지하십시오."), tr("통신연결 에러"));
+        return false;
+    }
     if (link_ != Link::None) OnClosePort();
     const bool network = store_.Get(settings::kCommTxMode) == 0;
     const bool ok = network ? OpenNetwork() : OpenSerial();
@@ -401,15 +486,13 @@ bool CMainFrame::ConnectFromSettings()
 
 bool CMainFrame::OpenNetwork()
 {
-    QString host;
-    int port = 0;
-    if (store_.Get(settings::kCommRelayServerMode) == 0) {
-        host = store_.Get(settings::kCommHostAddr);
-        port = store_.Get(settings::kCommHostPort).toInt();
-    } else {
-        host = store_.Get(settings::kServerVrsIp);
-        port = store_.Get(settings::kServerVrsPort);
+    if (store_.Get(settings::kCommRelayServerMode) != 0) {
+        // The relay server speaks its own login protocol, which comes with the relay client.
+        ShowMessage(tr("릴레이 서버 연결은 아직 지원되지 않습니다."));
+        return false;
     }
+    const QString host = store_.Get(settings::kCommHostAddr);
+    const int port = store_.Get(settings::kCommHostPort).toInt();
     socket_->Connect(host, static_cast<quint16>(port));
     SetPane(kPanePort, QStringLiteral("%1:%2").arg(host).arg(port));
     SetPane(kPaneConnection, QStringLiteral("Connected"));
@@ -468,6 +551,7 @@ void CMainFrame::FeedSerialBytes(std::span<const std::uint8_t> bytes)
 {
     if (bytes.empty()) return;
     idleTimer_.stop();
+    RecordBlock(bytes);  // bytes are written before they are decoded
     intake_.Arrive(bytes);
     AfterIntakePass();
 }
@@ -485,6 +569,7 @@ void CMainFrame::OnSocketNotice(int code)
                 const qint64 n = socket_->Read(reinterpret_cast<char*>(space.data()),
                                                static_cast<qint64>(space.size()));
                 if (n <= 0) break;
+                RecordBlock(space.first(static_cast<std::size_t>(n)));
                 intake_.Received(static_cast<std::size_t>(n));
             }
             AfterIntakePass();
@@ -571,6 +656,10 @@ void CMainFrame::OnIdleFlush() { intake_.IdleFlush(); }
 bool CMainFrame::OnRefreshViews(GnssReceiverState& s)
 {
     ++epochsShown_;
+    emit epochShown(static_cast<qint64>(s.timeOfDayMs), s.latitudeDeg, s.longitudeDeg);
+    if (recorder_.IsLatestLogging() && (s.contentFlags & ContentFlag::TimeOfDay)) {
+        ReportRecordStatus(recorder_.OnEpochTime(s.timeText));
+    }
     // The panel shows the whole epoch, whatever the other views consume of its flags.
     const std::uint32_t delivered = s.contentFlags;
     const auto updatePanel = [&] {
@@ -598,6 +687,7 @@ bool CMainFrame::OnRefreshViews(GnssReceiverState& s)
             colourClass = s.fixMode >= kFixMode2D ? kClassGps : kClassNoFix;
         }
         plot_->AddPosition(s.longitudeDeg, s.latitudeDeg, 0, colourClass, true);
+        if (replayActive_) plot_->AddReplayPoint(static_cast<int>(replayEntry_));
         s.contentFlags &= ~(ContentFlag::Position | ContentFlag::FixMode | ContentFlag::FixQuality);
     }
     updatePanel();
@@ -638,6 +728,307 @@ void CMainFrame::OnPassEnd() { rawLog_->SetRedraw(true); }
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    StopRecording();
+    StopReplay();
     if (link_ != Link::None) OnClosePort();
     QMainWindow::closeEvent(event);
+}
+
+// --- recording -----------------------------------------------------------------------------
+
+void CMainFrame::OnStartRecordingCommand()
+{
+    QString path;
+    if (store_.Get(settings::kReplayAutoNaming) != 0) {
+        path = QDir::current().filePath(FromStd(AutoLogName(LocalNow())));
+    } else {
+        path = QFileDialog::getSaveFileName(this, tr("로그 기록"), QString(),
+                                            tr("Every File(*.*);;Text File (*.txt *.doc)"));
+        if (path.isEmpty()) return;
+    }
+    StartRecording(path);
+}
+
+bool CMainFrame::StartRecording(const QString& path)
+{
+    if (recorder_.IsRecording() || replayActive_ || scanning_) return false;
+    recorder_.SetLatestLogging(store_.Get(settings::kReplayLatestLogging) != 0);
+    if (recorder_.Start(QFile::encodeName(path).toStdString()) != RecordStatus::Ok) {
+        ShowMessage(tr("파일을 생성할 수 없습니다!"), tr("로그 기록"));
+        return false;
+    }
+    recordDlg_->Show(path);
+    recordDlg_->SetLength(0);
+    recordDlg_->show();
+    PlaceViews();
+    UpdateCommandStates();
+    return true;
+}
+
+void CMainFrame::StopRecording()
+{
+    recorder_.Stop();
+    recordDlg_->hide();
+    UpdateCommandStates();
+}
+
+void CMainFrame::RecordBlock(std::span<const std::uint8_t> bytes)
+{
+    if (!recorder_.IsRecording()) return;
+    ReportRecordStatus(recorder_.WriteBlock(bytes));
+}
+
+void CMainFrame::ReportRecordStatus(RecordStatus status)
+{
+    if (status == RecordStatus::WriteFailed || status == RecordStatus::FileRemoved) {
+        // The recorder has closed the file; what it wrote stays.
+        recordDlg_->hide();
+        UpdateCommandStates();
+        ShowMessage(tr("로그 파일에 쓸 수 없어 기록을 멈췄습니다. 기록된 %1 bytes는 남아 있습니다.")
+                        .arg(recorder_.ByteCount()),
+                    tr("로그 기록"));
+        return;
+    }
+    if (recorder_.IsRecording()) recordDlg_->SetLength(recorder_.ByteCount());
+}
+
+void CMainFrame::OnMessageDecoded(std::span<const std::uint8_t> message, const CParser& parser)
+{
+    (void)parser;
+    if (replayActive_) {
+        if (extraction_.IsRunning() && !extraction_.HandsLinesToRawLog()) {
+            extraction_.WriteMessage(message);
+        }
+        return;
+    }
+    // Latest logging keeps the current second's sentences; binary messages have no text.
+    if (recorder_.IsRecording() && recorder_.IsLatestLogging() && !message.empty() &&
+        message[0] == '$') {
+        ReportRecordStatus(recorder_.WriteMessageText(
+            std::string_view(reinterpret_cast<const char*>(message.data()), message.size())));
+    }
+}
+
+// --- replay --------------------------------------------------------------------------------
+
+void CMainFrame::OnStartReplayCommand()
+{
+    const QStringList paths =
+        QFileDialog::getOpenFileNames(this, tr("리플레이"), QString(), tr("Every File(*.*)"));
+    if (paths.isEmpty()) return;
+    StartReplay(paths.first(), paths.size() > 1 ? paths.at(1) : QString());
+}
+
+ScanSettings CMainFrame::ReplayScanSettings(QString& error)
+{
+    ScanSettings settings;
+    settings.syncProtocol = store_.ReadSyncProtocol();
+    settings.errorBase = store_.Get(settings::kErrorCalBase);
+    settings.checkMissing = store_.Get(settings::kReplayCheckMissingFrames) != 0;
+    if (settings.errorBase == kErrorBaseArbitrary) {
+        settings.referenceLatitude = store_.Get(settings::kErrorCalLatitude).toDouble();
+        settings.referenceLongitude = store_.Get(settings::kErrorCalLongitude).toDouble();
+    } else if (settings.errorBase == kErrorBaseStation) {
+        if (const auto station = StationPosition(store_.Get(settings::kErrorCalRefSite))) {
+            settings.hasReferenceStation = true;
+            settings.referenceLatitude = station->latitude;
+            settings.referenceLongitude = station->longitude;
+        }
+    }
+    error.clear();
+    return settings;
+}
+
+bool CMainFrame::StartReplay(const QString& path, const QString& secondPath)
+{
+    if (replayActive_ || scanning_ || recorder_.IsRecording() || link_ != Link::None) return false;
+    QString error;
+    const ScanSettings settings = ReplayScanSettings(error);
+    panel_->SetStatistics(0.0, 0.0, 0.0, 0.0);
+    intake_.FullReset();
+    ClearViews();
+    if (settings.checkMissing) missingDlg_->Clear();
+    calcDlg_->Begin();
+    calcDlg_->show();
+    scanning_ = true;
+    cancelScan_ = false;
+    UpdateCommandStates();
+    JoinScan();
+    scanThread_ = std::thread([this, settings, path] {
+        const auto progress = [this](int pass, int permille) {
+            QMetaObject::invokeMethod(
+                this, [this, pass, permille] { calcDlg_->SetPos(pass, permille); },
+                Qt::QueuedConnection);
+        };
+        CReplayScanner scanner(settings, cancelScan_, progress);
+        auto result =
+            std::make_shared<ScanResult>(scanner.ScanFile(QFile::encodeName(path).toStdString()));
+        QMetaObject::invokeMethod(
+            this, [this, path, result] { OnScanFinished(path, result); }, Qt::QueuedConnection);
+    });
+    if (!secondPath.isEmpty()) StartSecondaryTrack(secondPath, settings);
+    return true;
+}
+
+void CMainFrame::StartSecondaryTrack(const QString& path, const ScanSettings& settings)
+{
+    StopSecondaryTrack();
+    cancelSecondary_ = false;
+    secondaryThread_ = std::thread([this, path, settings] {
+        ScanSettings quiet = settings;
+        quiet.checkMissing = false;
+        CReplayScanner scanner(quiet, cancelSecondary_);
+        auto result =
+            std::make_shared<ScanResult>(scanner.ScanFile(QFile::encodeName(path).toStdString()));
+        QMetaObject::invokeMethod(
+            this,
+            [this, result] {
+                // The track replaces the replayed log's own positions in the plot's squares.
+                if (result->status == ScanStatus::Ok && (replayActive_ || scanning_)) {
+                    secondaryPoints_ = result->index.ToGeoPoints();
+                    if (replayActive_) plot_->SetReplayPositionList(&secondaryPoints_);
+                    emit secondaryTrackLoaded(static_cast<int>(secondaryPoints_.size()));
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void CMainFrame::StopSecondaryTrack()
+{
+    cancelSecondary_ = true;
+    if (secondaryThread_.joinable()) secondaryThread_.join();
+    secondaryPoints_.clear();
+}
+
+void CMainFrame::OnScanFinished(const QString& path, std::shared_ptr<ScanResult> result)
+{
+    JoinScan();
+    scanning_ = false;
+    calcDlg_->hide();
+    UpdateCommandStates();
+    if (result->status != ScanStatus::Ok) {
+        StopSecondaryTrack();
+        const std::string message =
+            ScanStatusMessage(result->status, QFile::encodeName(path).toStdString());
+        if (!message.empty()) ShowMessage(FromStd(message), tr("리플레이"));
+        emit replayReady(false);
+        return;
+    }
+    replayActive_ = true;
+    intake_.FullReset();
+    intake_.SetReplayRunning(true);
+    replayPoints_ = result->index.ToGeoPoints();
+    plot_->SetReplayPositionList(secondaryPoints_.empty() ? &replayPoints_ : &secondaryPoints_);
+    const ReplayResults& r = result->statistics;
+    panel_->SetStatistics(r.horizontalRms, r.verticalRms, r.horizontalCep, r.verticalCep);
+    plot_->SetErrorCircles(r.horizontalRms, r.horizontalCep);
+    if (result->missingChecked) {
+        int number = 0;
+        for (const std::string& line : result->missingLines) {
+            missingDlg_->AddLine(++number, FromStd(line), CMissingLogDlg::LineColour());
+        }
+        missingDlg_->show();
+    }
+    const int count = static_cast<int>(result->index.Size());
+    replayDlg_->Reset();
+    replayDlg_->SetRange(count);
+    replayDlg_->SetFileName(path);
+    replayDlg_->SetFrameRateText(FromStd(result->RateText()));
+    replayDlg_->SetSpeedText(SpeedText(kInitialSpeedValue));
+    replayDlg_->show();
+    PlaceViews();
+    qApp->installEventFilter(this);
+    const auto interval = static_cast<int>(result->frameIntervalMs);
+    if (!player_->Start(path, std::move(result->index), interval)) {
+        StopReplay();
+        ShowMessage(tr("로그 파일을 열 수 없습니다!"), tr("리플레이"));
+        emit replayReady(false);
+        return;
+    }
+    StartExtraction();
+    UpdateCommandStates();
+    emit replayReady(true);
+}
+
+void CMainFrame::StopReplay()
+{
+    if (scanning_) {
+        cancelScan_ = true;  // the scan ends and reports Cancelled
+        return;
+    }
+    if (!replayActive_) return;
+    player_->Stop();
+    replayActive_ = false;
+    qApp->removeEventFilter(this);
+    intake_.SetReplayRunning(false);
+    intake_.FullReset();
+    plot_->SetReplayPositionList(nullptr);
+    replayPoints_.clear();
+    StopSecondaryTrack();
+    replayDlg_->hide();
+    StopExtraction();
+    UpdateCommandStates();
+}
+
+void CMainFrame::PlayEntryBytes(std::size_t entry, std::span<const std::uint8_t> bytes)
+{
+    replayEntry_ = entry;
+    intake_.FeedReplay(bytes);
+}
+
+void CMainFrame::ClearViews() { OnClear(); }
+
+void CMainFrame::ResetEpochState() { intake_.PartialReset(); }
+
+void CMainFrame::PlaybackEnded() { StopExtraction(); }
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    // During a replay the playback keys reach the replay window wherever the focus is.
+    if (replayActive_ && event->type() == QEvent::KeyPress && watched != replayDlg_) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        switch (key) {
+            case Qt::Key_Delete:
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+            case Qt::Key_Space:
+            case Qt::Key_Left:
+            case Qt::Key_Right:
+            case Qt::Key_Up:
+            case Qt::Key_Down: QCoreApplication::sendEvent(replayDlg_, event); return true;
+            default: break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::StartExtraction()
+{
+    const QString type = extractionFilter_;
+    if (type.isEmpty()) return;
+    QString path;
+    if (store_.Get(settings::kReplayAutoNaming) != 0) {
+        path =
+            QDir::current().filePath(FromStd(AutoExtractionName(LocalNow(), type.toStdString())));
+    } else {
+        path = QFileDialog::getSaveFileName(this, tr("추출"), QString(), tr("Every File(*.*)"));
+        if (path.isEmpty()) return;
+    }
+    if (extraction_.Start(QFile::encodeName(path).toStdString(), type.toStdString()) !=
+        RecordStatus::Ok) {
+        ShowMessage(tr("파일을 생성할 수 없습니다!"), tr("로그 기록"));
+        return;
+    }
+    if (extraction_.HandsLinesToRawLog()) {
+        logsFile_ = std::make_unique<QFile>(path);
+        if (logsFile_->open(QIODevice::Append)) rawLog_->SetLogsDevice(logsFile_.get());
+    }
+}
+
+void CMainFrame::StopExtraction()
+{
+    rawLog_->SetLogsDevice(nullptr);
+    logsFile_.reset();
+    extraction_.Stop();
 }

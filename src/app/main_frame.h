@@ -5,16 +5,27 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <array>
+#include <atomic>
 #include <memory>
 #include <span>
+#include <thread>
+#include <vector>
 
 #include "app/connection_times.h"
 #include "app/intake_dispatcher.h"
 #include "app/main_layout.h"
+#include "app/replay_player.h"
 #include "decode/taxi_meter.h"
+#include "logio/extraction_writer.h"
+#include "logio/log_recorder.h"
+#include "logio/replay_scanner.h"
 #include "views/display_toggles.h"
 
+class CCalcStatusDlg;
 class CComm;
+class CMissingLogDlg;
+class CRecordDlg;
+class CReplayDlg;
 class CNmeaDataWnd;
 class CNmeaLogDlg;
 class CPlotsView;
@@ -26,11 +37,12 @@ class CSocketClient;
 class QAction;
 class QComboBox;
 class QLabel;
+class QFile;
 class QToolBar;
 
 // The hub of the program: every received byte goes from a link through the intake to the
 // decoders, and each epoch from the intake to the views laid out in this window.
-class CMainFrame : public QMainWindow, private IIntakeListener {
+class CMainFrame : public QMainWindow, private IIntakeListener, private IReplaySink {
     Q_OBJECT
 
 public:
@@ -63,6 +75,18 @@ public:
     CSnrWnd* SignalWindow() const { return snr_; }
     CNmeaDataWnd* StatusPanel() const { return panel_; }
     CNmeaLogDlg* RawLog() const { return rawLog_; }
+    CReplayDlg* ReplayWindow() const { return replayDlg_; }
+    CMissingLogDlg* MissingWindow() const { return missingDlg_; }
+    CReplayPlayer* Player() const { return player_.get(); }
+    bool IsRecording() const { return recorder_.IsRecording(); }
+    bool IsReplaying() const { return replayActive_; }
+    bool IsScanning() const { return scanning_; }
+    // The positions the plot's replay squares come from: the second log's, when one was
+    // chosen, else the replayed log's own.
+    const std::vector<GeoPoint>& ReplayTrack() const
+    {
+        return secondaryPoints_.empty() ? replayPoints_ : secondaryPoints_;
+    }
     QWidget* ViewArea() const { return area_; }
 
 public slots:
@@ -75,10 +99,24 @@ public slots:
     void OnClear();
     void OnAbout();
     void OnFilterToggle(int command, bool on);
+    // Recording into the given file (the commands ask for the name first).
+    bool StartRecording(const QString& path);
+    void StopRecording();
+    // Replay of the given log: the scan runs on a worker thread, playback starts when the
+    // index is ready.
+    // A second log, when given, is scanned alongside and becomes the plot's secondary track:
+    // its positions are drawn as squares next to the replayed ones, entry by entry.
+    bool StartReplay(const QString& path, const QString& secondPath = {});
+    void StopReplay();
 
 signals:
     // Text for a message box the frame would show; tests listen instead of clicking.
     void messageShown(const QString& text);
+    // Every epoch the views are given (tests compare live and replayed runs).
+    void epochShown(qint64 timeOfDayMs, double latitude, double longitude);
+    // The replay index is ready (or the scan failed: ok false).
+    void replayReady(bool ok);
+    void secondaryTrackLoaded(int epochs);
 
 protected:
     bool event(QEvent* event) override;
@@ -92,6 +130,26 @@ private:
     void OnErrorLine(std::string_view line) override;
     void OnPassBegin() override;
     void OnPassEnd() override;
+    void OnMessageDecoded(std::span<const std::uint8_t> message, const CParser& parser) override;
+
+    // IReplaySink
+    void PlayEntryBytes(std::size_t entry, std::span<const std::uint8_t> bytes) override;
+    void ClearViews() override;
+    void ResetEpochState() override;
+    void PlaybackEnded() override;
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void OnStartRecordingCommand();
+    void OnStartReplayCommand();
+    void OnScanFinished(const QString& path, std::shared_ptr<ScanResult> result);
+    ScanSettings ReplayScanSettings(QString& error);
+    void StartExtraction();
+    void StopExtraction();
+    void RecordBlock(std::span<const std::uint8_t> bytes);
+    void ReportRecordStatus(RecordStatus status);
+    void JoinScan();
+    void StartSecondaryTrack(const QString& path, const ScanSettings& settings);
+    void StopSecondaryTrack();
 
     void CreateViews();
     void CreateMenus();
@@ -114,7 +172,7 @@ private:
     bool OpenNetwork();
     void FullReset();
     void SetPane(int pane, const QString& text);
-    void ShowMessage(const QString& text);
+    void ShowMessage(const QString& text, const QString& caption = {});
     void UpdateTaxiFare();
     void ConfigureDecoder(CParser& parser);
 
@@ -142,6 +200,24 @@ private:
     Link link_ = Link::None;
     QString portName_;
     QString lostPort_;  // receiver port that vanished while open
+
+    CLogRecorder recorder_;
+    CExtractionWriter extraction_;
+    std::unique_ptr<QFile> logsFile_;
+    CRecordDlg* recordDlg_ = nullptr;
+    CReplayDlg* replayDlg_ = nullptr;
+    CCalcStatusDlg* calcDlg_ = nullptr;
+    CMissingLogDlg* missingDlg_ = nullptr;
+    std::unique_ptr<CReplayPlayer> player_;
+    std::vector<GeoPoint> replayPoints_;
+    std::vector<GeoPoint> secondaryPoints_;  // the second log's track, when one was chosen
+    std::thread scanThread_;
+    std::atomic<bool> cancelScan_{false};
+    std::thread secondaryThread_;
+    std::atomic<bool> cancelSecondary_{false};
+    bool scanning_ = false;
+    bool replayActive_ = false;
+    std::size_t replayEntry_ = 0;
 
     QTimer idleTimer_;
     QTimer paintTimer_;

@@ -64,6 +64,9 @@ void CSkarnet2App::ShowMainFrame()
         frame_->showMaximized();
     }
     if (options_.connect) ApplyConnectTarget(*options_.connect);
+    if (!options_.replay.isEmpty() && !frame_->StartReplay(options_.replay)) {
+        std::fprintf(stderr, "skarnet2: could not start the replay\n");
+    }
     if (options_.quitAfterMs >= 0) QTimer::singleShot(options_.quitAfterMs, [this] { Finish(); });
 }
 

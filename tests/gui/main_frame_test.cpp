@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -17,6 +18,7 @@
 #include "app/command_ids.h"
 #include "app/connection_times.h"
 #include "app/launch_options.h"
+#include "app/replay_player.h"
 #include "app/settings_store.h"
 #include "app/version.h"
 #include "support/recording_owner.h"
@@ -137,6 +139,13 @@ TEST(LaunchOptionsTest, ConnectTargets)
         ParseLaunchOptions({"skarnet2", "--quit-after", "-1"}, options, help, helpText).isEmpty());
     EXPECT_FALSE(
         ParseLaunchOptions({"skarnet2", "--connect", "x"}, options, help, helpText).isEmpty());
+    LaunchOptions replay;
+    EXPECT_TRUE(
+        ParseLaunchOptions({"skarnet2", "--replay", "a.log"}, replay, help, helpText).isEmpty());
+    EXPECT_EQ(replay.replay.toStdString(), "a.log");
+    EXPECT_FALSE(ParseLaunchOptions({"skarnet2", "--replay", "a.log", "--connect", "tcp://h:1"},
+                                    replay, help, helpText)
+                     .isEmpty());
 }
 
 TEST_F(MainFrameTest, StartsWithTheTitlePanesAndLaterFeaturesDisabled)
@@ -147,10 +156,12 @@ TEST_F(MainFrameTest, StartsWithTheTitlePanesAndLaterFeaturesDisabled)
     EXPECT_EQ(frame.StatusPaneText(3).toStdString(), "시작[-] / Fixed[-] / 경과[-]");
     EXPECT_EQ(frame.StatusPaneText(4).toStdString(), "NTRIP : Not Connected");
     EXPECT_EQ(frame.StatusPaneText(5).toStdString(), "RTCM Recv : 0");
-    for (const int id : {command::kRecordStart, command::kReplayStart, command::kNtripStart,
-                         command::kSettings, command::kWebMap, command::kSpeedGraph}) {
+    for (const int id : {command::kNtripStart, command::kSettings, command::kWebMap,
+                         command::kSpeedGraph, command::kRecordStop, command::kReplayStop}) {
         EXPECT_FALSE(frame.Action(id)->isEnabled()) << id;
     }
+    EXPECT_TRUE(frame.Action(command::kRecordStart)->isEnabled());
+    EXPECT_TRUE(frame.Action(command::kReplayStart)->isEnabled());
     EXPECT_TRUE(frame.Action(command::kOpenPort)->isEnabled());
     EXPECT_FALSE(frame.Action(command::kClosePort)->isEnabled());
     EXPECT_EQ(frame.Action(command::kOpenPort)->text().toStdString(), "컴포트 열기(&O)");
@@ -248,6 +259,125 @@ TEST_F(MainFrameTest, BinaryReceiverReachesEveryView)
     EXPECT_EQ(frame.StatusPanel()->State().latitudeDeg, frame.Snapshot().latitudeDeg);
     EXPECT_GE(frame.PlotView()->LiveCount(), 290u);
     EXPECT_GT(frame.RawLog()->LineList()->GetCount(), 0);
+}
+
+TEST_F(MainFrameTest, RelayServerLinkIsRefusedUntilItsClientExists)
+{
+    store_.Write(settings::kCommTxMode, 0);
+    store_.Write(settings::kCommRelayServerMode, 1);
+    CMainFrame frame(store_);
+    QString shown;
+    QObject::connect(&frame, &CMainFrame::messageShown, [&](const QString& text) { shown = text; });
+    EXPECT_FALSE(frame.ConnectFromSettings());
+    EXPECT_EQ(shown.toStdString(), "릴레이 서버 연결은 아직 지원되지 않습니다.");
+    EXPECT_EQ(frame.ConnectedLink(), CMainFrame::Link::None);
+    EXPECT_EQ(frame.StatusPaneText(1).toStdString(), "Not Connected");
+}
+
+struct ShownEpoch {
+    qint64 time;
+    double latitude;
+    double longitude;
+    bool operator==(const ShownEpoch&) const = default;
+};
+
+TEST_F(MainFrameTest, RecordedLogIsTheBytesSentAndReplaysTheSameEpochs)
+{
+    SKIP_WITHOUT_DATA();
+    const auto bytes = testdata::ReadBytes(*testdata::DataDir() / "nmea" /
+                                           "gpsd_ublox-neo-m9n_nmea41_gst_zda.log");
+    const QString log = dir_.filePath(QStringLiteral("recorded.txt"));
+    CMainFrame frame(store_);
+    std::vector<ShownEpoch> live;
+    std::vector<ShownEpoch> replayed;
+    std::vector<ShownEpoch>* into = &live;
+    QObject::connect(&frame, &CMainFrame::epochShown, [&](qint64 t, double lat, double lon) {
+        into->push_back({t, lat, lon});
+    });
+    ASSERT_TRUE(frame.StartRecording(log));
+    EXPECT_FALSE(frame.Action(command::kReplayStart)->isEnabled());
+    std::mt19937 random(5);
+    std::uniform_int_distribution<std::size_t> size(1, 1024);
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t n = std::min(size(random), bytes.size() - at);
+        frame.FeedSerialBytes(std::span<const std::uint8_t>(bytes).subspan(at, n));
+        at += n;
+    }
+    WaitFor([] { return false; }, 2 * CMainFrame::kIdleFlushMs);  // the last epoch
+    frame.StopRecording();
+    EXPECT_EQ(testdata::ReadBytes(QFile::encodeName(log).toStdString()), bytes);
+
+    into = &replayed;
+    bool ready = false;
+    QObject::connect(&frame, &CMainFrame::replayReady, [&](bool ok) { ready = ok; });
+    ASSERT_TRUE(frame.StartReplay(log));
+    ASSERT_TRUE(WaitFor([&] { return ready; }, 10000));
+    EXPECT_TRUE(frame.IsReplaying());
+    CReplayPlayer* player = frame.Player();
+    while (player->FrameIndex() < player->FrameCount() - 1) player->Tick();
+    player->Tick();  // the last entry
+    ASSERT_FALSE(live.empty());
+    EXPECT_EQ(replayed, live);
+    frame.StopReplay();
+    EXPECT_FALSE(frame.IsReplaying());
+    EXPECT_TRUE(frame.Action(command::kReplayStart)->isEnabled());
+}
+
+TEST_F(MainFrameTest, RecordingThatCannotWriteStopsWithOneMessage)
+{
+    CMainFrame frame(store_);
+    int messages = 0;
+    QObject::connect(&frame, &CMainFrame::messageShown, [&](const QString&) { ++messages; });
+    ASSERT_TRUE(frame.StartRecording(QStringLiteral("/dev/full")));
+    frame.FeedSerialBytes(Bytes(kGga));
+    frame.FeedSerialBytes(Bytes(kGga));
+    EXPECT_EQ(messages, 1);
+    EXPECT_FALSE(frame.IsRecording());
+    EXPECT_TRUE(frame.Action(command::kRecordStart)->isEnabled());
+    EXPECT_FALSE(frame.StartRecording(dir_.filePath(QStringLiteral("no/such/folder/x.txt"))));
+    EXPECT_EQ(messages, 2);
+}
+
+TEST_F(MainFrameTest, SecondLogBecomesThePlotsTrack)
+{
+    SKIP_WITHOUT_DATA();
+    const auto main = *testdata::DataDir() / "nmea" / "gpsd_ublox-neo-m9n_nmea41_gst_zda.log";
+    const auto second = *testdata::DataDir() / "nmea" / "gpsd_trimble_rtkfix_10hz.log";
+    const ScanResult expected = CReplayScanner(ScanSettings{}).ScanFile(second.string());
+    ASSERT_EQ(expected.status, ScanStatus::Ok);
+    CMainFrame frame(store_);
+    bool ready = false;
+    int track = -1;
+    QObject::connect(&frame, &CMainFrame::replayReady, [&](bool ok) { ready = ok; });
+    QObject::connect(&frame, &CMainFrame::secondaryTrackLoaded, [&](int n) { track = n; });
+    ASSERT_TRUE(frame.StartReplay(QString::fromStdString(main.string()),
+                                  QString::fromStdString(second.string())));
+    ASSERT_TRUE(WaitFor([&] { return ready && track >= 0; }, 10000));
+    EXPECT_EQ(track, static_cast<int>(expected.index.Size()));
+    ASSERT_EQ(frame.ReplayTrack().size(), expected.index.Size());
+    EXPECT_EQ(frame.ReplayTrack().front().latitude, expected.index.At(0).latitude);
+    frame.Player()->Tick();
+    EXPECT_EQ(frame.PlotView()->ReplayCount(), 1u);
+    frame.StopReplay();
+    EXPECT_TRUE(frame.ReplayTrack().empty());
+}
+
+TEST_F(MainFrameTest, ReplayOfAFileWithoutPositionsSaysSo)
+{
+    const QString log = dir_.filePath(QStringLiteral("noise.txt"));
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(5000, 'x'));
+    file.close();
+    CMainFrame frame(store_);
+    QString shown;
+    QObject::connect(&frame, &CMainFrame::messageShown, [&](const QString& text) { shown = text; });
+    bool finished = false;
+    QObject::connect(&frame, &CMainFrame::replayReady, [&](bool) { finished = true; });
+    ASSERT_TRUE(frame.StartReplay(log));
+    ASSERT_TRUE(WaitFor([&] { return finished; }, 10000));
+    EXPECT_FALSE(frame.IsReplaying());
+    EXPECT_TRUE(shown.contains(QStringLiteral("NMEA/ UBX/ GSOF/ SBF"))) << shown.toStdString();
 }
 
 TEST_F(MainFrameTest, TcpReceiverFollowedAndPeerCloseReported)
