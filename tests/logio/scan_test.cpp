@@ -83,8 +83,8 @@ std::string Sentence(const std::string& body)
 
 std::string NmeaSecond(int second, bool gga, bool rmc)
 {
-    char hhmmss[16];
-    std::snprintf(hhmmss, sizeof hhmmss, "1200%02d.00", second);
+    char hhmmss[24];
+    std::snprintf(hhmmss, sizeof hhmmss, "1200%02d.00", second % 60);
     std::string out;
     if (gga)
         out += Sentence(std::string("GPGGA,") + hhmmss +
