@@ -10,6 +10,7 @@
 
 #include "logio/missing_check.h"
 #include "logio/replay_scanner.h"
+#include "tool/tool_text.h"
 
 namespace {
 
@@ -21,27 +22,6 @@ struct ScanArgs {
     bool hasRef = false;
     bool index = false;
 };
-
-std::optional<double> ParseDouble(std::string_view text)
-{
-    double value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc{} || end != text.data() + text.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-bool ParseReference(std::string_view text, ScanSettings& settings)
-{
-    const std::size_t comma = text.find(',');
-    if (comma == std::string_view::npos) return false;
-    const auto lat = ParseDouble(text.substr(0, comma));
-    const auto lon = ParseDouble(text.substr(comma + 1));
-    if (!lat || !lon || std::abs(*lat) > 90.0 || std::abs(*lon) > 180.0) return false;
-    settings.referenceLatitude = *lat;
-    settings.referenceLongitude = *lon;
-    return true;
-}
 
 // One option at args[i]; false with a message on err when it is wrong.
 bool ParseOption(std::span<const std::string_view> args, std::size_t& i, ScanArgs& parsed,
@@ -57,7 +37,8 @@ bool ParseOption(std::span<const std::string_view> args, std::size_t& i, ScanArg
         parsed.settings.errorBase = value[0] - '0';
         ++i;
     } else if (arg == "--ref") {
-        if (!ParseReference(value, parsed.settings)) {
+        if (!ParseReference(value, parsed.settings.referenceLatitude,
+                            parsed.settings.referenceLongitude)) {
             err << kPrefix << "--ref needs LAT,LON in degrees\n";
             return false;
         }
@@ -93,14 +74,6 @@ bool ParseArgs(std::span<const std::string_view> args, ScanArgs& parsed, std::os
     // Without a station table the station comes from --ref.
     parsed.settings.hasReferenceStation = parsed.hasRef;
     return true;
-}
-
-std::string Fixed(double value, int decimals)
-{
-    char text[64];
-    const auto [end, ec] =
-        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-    return ec == std::errc{} ? std::string(text, end) : std::string("nan");
 }
 
 void PrintSummary(const ScanResult& result, std::ostream& out)

@@ -12,6 +12,7 @@
 
 #include "geo/position_statistics.h"
 #include "tool/decode_command.h"
+#include "tool/tool_text.h"
 
 namespace {
 
@@ -21,37 +22,6 @@ constexpr double kDefaultRefLongitude = 126.881210;
 
 constexpr std::string_view kReferenceNames[] = {"average point", "reference station",
                                                 "previous epoch", "arbitrary point"};
-
-std::optional<double> ParseDouble(std::string_view text)
-{
-    double value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc{} || end != text.data() + text.size() || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-bool ParseReference(std::string_view text, double& latitude, double& longitude)
-{
-    const std::size_t comma = text.find(',');
-    if (comma == std::string_view::npos) return false;
-    const auto lat = ParseDouble(text.substr(0, comma));
-    const auto lon = ParseDouble(text.substr(comma + 1));
-    if (!lat || !lon || std::abs(*lat) > 90.0 || std::abs(*lon) > 180.0) return false;
-    latitude = *lat;
-    longitude = *lon;
-    return true;
-}
-
-// to_chars keeps the decimal point whatever the locale.
-std::string Fixed(double value, int decimals)
-{
-    char text[64];
-    const auto [end, ec] =
-        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-    return ec == std::errc{} ? std::string(text, end) : std::string("nan");
-}
 
 }  // namespace
 
