@@ -5,33 +5,16 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/test_data.h"
+#include "support/tool_run.h"
 #include "tool/receiver_simulator.h"
 
 namespace {
 
-struct ToolRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-ToolRun Decode(std::vector<std::string_view> args)
-{
-    std::ostringstream out, err;
-    const int code = RunDecode(args, out, err);
-    return {code, out.str(), err.str()};
-}
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+ToolRun Decode(std::vector<std::string_view> args) { return Tool<RunDecode>(std::move(args)); }
 
 std::string SimulatedLog(const SimulatorOptions& options)
 {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/test_data.h"
+#include "support/tool_run.h"
 #include "tool/convert_command.h"
 #include "tool/decode_command.h"
 #include "tool/geoid_command.h"
@@ -18,20 +19,6 @@
 #include "tool/stats_command.h"
 
 namespace {
-
-struct ToolRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-template <auto Command>
-ToolRun Tool(std::vector<std::string_view> args)
-{
-    std::ostringstream out, err;
-    const int code = Command(args, out, err);
-    return {code, out.str(), err.str()};
-}
 
 double Value(const std::string& out, const std::string& key)
 {

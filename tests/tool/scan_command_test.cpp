@@ -5,33 +5,16 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/test_data.h"
+#include "support/tool_run.h"
 #include "tool/receiver_simulator.h"
 
 namespace {
 
-struct ToolRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-ToolRun Scan(std::vector<std::string_view> args)
-{
-    std::ostringstream out, err;
-    const int code = RunScan(args, out, err);
-    return {code, out.str(), err.str()};
-}
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+ToolRun Scan(std::vector<std::string_view> args) { return Tool<RunScan>(std::move(args)); }
 
 // A 1 Hz NMEA log of ten seconds from 12:00:00 at one fixed position.
 std::string SimulatedFile(const std::string& name)
