@@ -11,7 +11,7 @@
 #include <span>
 
 #include "app/main_frame.h"
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "bench_support.h"
 
 namespace {

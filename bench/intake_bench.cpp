@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <span>
 
-#include "app/intake_dispatcher.h"
+#include "intake/intake_dispatcher.h"
 #include "bench_support.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <span>
 
-#include "app/intake_dispatcher.h"
+#include "intake/intake_dispatcher.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -16,8 +16,8 @@
 #include <ctime>
 
 #include "app/command_ids.h"
-#include "app/settings_store.h"
-#include "app/taxi_meter_settings_reader.h"
+#include "settings/settings_store.h"
+#include "settings/taxi_meter_settings_reader.h"
 #include "app/version.h"
 #include "decode/nmea_parser.h"
 #include "link/comm.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/connection_times.h"
-#include "app/intake_dispatcher.h"
+#include "intake/intake_dispatcher.h"
 #include "app/main_layout.h"
 #include "app/replay_player.h"
 #include "decode/taxi_meter.h"

@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "app/main_frame.h"
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "app/version.h"
 #include "link/comm.h"
 #include "views/view_fonts.h"

@@ -2,7 +2,7 @@
 
 #include <QSignalBlocker>
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <utility>
 
-#include "app/intake_dispatcher.h"
-#include "app/intake_listener.h"
+#include "intake/intake_dispatcher.h"
+#include "intake/intake_listener.h"
 #include "decode/nmea_parser.h"
 #include "logio/missing_check.h"
 

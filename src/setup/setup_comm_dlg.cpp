@@ -20,7 +20,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "views/view_fonts.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <array>
 
-#include "app/settings_keys.h"
-#include "app/settings_store.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
 #include "views/view_fonts.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "geo/coord_system_table.h"
 #include "views/reference_stations.h"
 #include "views/view_fonts.h"

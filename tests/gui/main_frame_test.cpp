@@ -19,7 +19,7 @@
 #include "app/connection_times.h"
 #include "app/launch_options.h"
 #include "app/replay_player.h"
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "app/version.h"
 #include "support/recording_owner.h"
 #include "support/test_data.h"

@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <ctime>
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "link/comm.h"
 #include "link/port_watcher.h"
 #include "link/serial_mfc.h"

@@ -18,7 +18,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 
 namespace {
 

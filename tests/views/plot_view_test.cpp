@@ -9,7 +9,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "geo/coord_converter.h"
 #include "views/plot_texts.h"
 #include "views/plots_view.h"

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_keys.h"
-#include "app/settings_store.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
 #include "geo/geoid_grid.h"
 #include "views/nmea_data_wnd.h"
 #include "views/status_texts.h"

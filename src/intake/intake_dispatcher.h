@@ -8,7 +8,7 @@
 #include <optional>
 #include <span>
 
-#include "app/intake_listener.h"
+#include "intake/intake_listener.h"
 #include "decode/frame_check.h"
 #include "decode/gnss_receiver_state.h"
 #include "decode/parser_owner.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/deployment.h"
+#include "settings/deployment.h"
 
 // Every key of the settings store with its type and default. Subsystems name these constants
 // instead of spelling section and key, so a default lives in exactly one place.

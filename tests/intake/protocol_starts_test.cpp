@@ -1,4 +1,4 @@
-#include "app/protocol_starts.h"
+#include "intake/protocol_starts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <set>
 
-#include "app/taxi_meter_settings_reader.h"
+#include "settings/taxi_meter_settings_reader.h"
 
 namespace {
 

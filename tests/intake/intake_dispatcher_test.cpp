@@ -1,4 +1,4 @@
-#include "app/intake_dispatcher.h"
+#include "intake/intake_dispatcher.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/state_merge.h"
+#include "intake/state_merge.h"
 #include "decode/parser.h"
 #include "support/recording_owner.h"
 #include "support/test_data.h"

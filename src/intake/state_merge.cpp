@@ -1,4 +1,4 @@
-#include "app/state_merge.h"
+#include "intake/state_merge.h"
 
 #include <cstring>
 #include <type_traits>

@@ -1,6 +1,6 @@
-#include "app/taxi_meter_settings_reader.h"
+#include "settings/taxi_meter_settings_reader.h"
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 
 TaxiMeterSettings LoadTaxiMeterSettings(const CSettingsStore& store)
 {

@@ -1,12 +1,12 @@
-#include "app/intake_dispatcher.h"
+#include "intake/intake_dispatcher.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
 
-#include "app/protocol_starts.h"
-#include "app/state_merge.h"
+#include "intake/protocol_starts.h"
+#include "intake/state_merge.h"
 #include "decode/gsof_parser.h"
 #include "decode/nmea_parser.h"
 #include "decode/parser.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string_view>
 
-#include "app/settings_keys.h"
+#include "settings/settings_keys.h"
 
 // The per-user settings: a two-level table (section, key) of 32-bit integers and texts in an
 // INI file that only its owner can read, since it holds passwords. A missing value, or one
