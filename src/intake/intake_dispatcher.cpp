@@ -5,13 +5,13 @@
 #include <string>
 #include <string_view>
 
-#include "intake/protocol_starts.h"
-#include "intake/state_merge.h"
 #include "decode/gsof_parser.h"
 #include "decode/nmea_parser.h"
 #include "decode/parser.h"
 #include "decode/sbf_parser.h"
 #include "decode/ubx_parser.h"
+#include "intake/protocol_starts.h"
+#include "intake/state_merge.h"
 
 namespace {
 
@@ -58,8 +58,10 @@ void CIntakeDispatcher::Arrive(std::span<const std::uint8_t> bytes)
         if (carried_ + n > kBufferSize) {
             carried_ = 0;
             parseOffset_ = 0;
+            streamBase_ = streamEnd_;
         }
         std::memcpy(buffer_.data() + carried_, bytes.data(), n);
+        streamEnd_ += n;
         Intake(carried_ + n);
         bytes = bytes.subspan(n);
     }
@@ -73,7 +75,9 @@ std::span<std::uint8_t> CIntakeDispatcher::ReceiveSpace()
 void CIntakeDispatcher::Received(std::size_t count)
 {
     if (count == 0) return;
-    Intake(carried_ + std::min(count, kBufferSize - carried_));
+    const std::size_t taken = std::min(count, kBufferSize - carried_);
+    streamEnd_ += taken;
+    Intake(carried_ + taken);
 }
 
 void CIntakeDispatcher::Intake(std::size_t length)
@@ -130,6 +134,7 @@ void CIntakeDispatcher::KeepFrom(std::size_t length, std::size_t from)
 {
     const std::size_t rest = length - from;
     if (rest > 0) std::memmove(buffer_.data(), buffer_.data() + from, rest);
+    streamBase_ += from;
     carried_ = rest;
     parseOffset_ = 0;
 }
@@ -163,6 +168,10 @@ std::size_t CIntakeDispatcher::FeedReplay(std::span<const std::uint8_t> bytes)
 CIntakeDispatcher::Choice CIntakeDispatcher::ChooseDecoder(std::span<const std::uint8_t> bytes)
 {
     startCount_ = 0;
+    if (forced_) {
+        MarkProtocolSeen(static_cast<std::int32_t>(*forced_));
+        return {&DecoderFor(*forced_), 0, bytes.size()};
+    }
     if (protocolsSeen_ == 0) return ChooseFromStarts(bytes);
     const bool autoSync = syncProtocol_ == kSyncAuto;
     const bool nmeaSeen = (protocolsSeen_ & Bit(ProtocolId::Nmea)) != 0;
@@ -303,13 +312,26 @@ std::size_t CIntakeDispatcher::RunMessageLoop(std::span<const std::uint8_t> byte
         }
         position += skip;
         const std::span<const std::uint8_t> message = bytes.subspan(position, length);
+        NoteMessage(message);
         decoder.ParseMessage(message, false);
+        parsing_ = false;
         ForwardErrors(decoder);
         listener_.OnMessageDecoded(message, decoder);
         if (rawLogEnabled_) FeedRawLog(message, decoder);
         position += length;
     }
     return std::min(position, bytes.size());
+}
+
+void CIntakeDispatcher::NoteMessage(std::span<const std::uint8_t> message)
+{
+    // Compared as numbers: replay hands over bytes that do not live in the buffer.
+    const auto at = reinterpret_cast<std::uintptr_t>(message.data());
+    const auto base = reinterpret_cast<std::uintptr_t>(buffer_.data());
+    if (at < base || at - base >= buffer_.size()) return;
+    messageBegin_ = streamBase_ + (at - base);
+    messageEnd_ = messageBegin_ + message.size();
+    parsing_ = true;
 }
 
 void CIntakeDispatcher::FeedRawLog(std::span<const std::uint8_t> message, CParser& decoder)
@@ -367,6 +389,7 @@ void CIntakeDispatcher::FullReset()
     current_ = nullptr;
     carried_ = 0;
     parseOffset_ = 0;
+    streamBase_ = streamEnd_;
     buffer_.fill(0);
     startCount_ = 0;
     PartialReset();

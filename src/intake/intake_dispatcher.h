@@ -8,10 +8,10 @@
 #include <optional>
 #include <span>
 
-#include "intake/intake_listener.h"
 #include "decode/frame_check.h"
 #include "decode/gnss_receiver_state.h"
 #include "decode/parser_owner.h"
+#include "intake/intake_listener.h"
 
 // Which sentence kinds the raw-message window shows; a cleared flag hides them.
 struct RawLogFilter {
@@ -56,6 +56,8 @@ public:
     CIntakeDispatcher& operator=(const CIntakeDispatcher&) = delete;
 
     void SetSyncProtocol(std::int32_t syncProtocol);
+    // One decoder takes every byte, whatever the start signatures say (the tool's --protocol).
+    void SetForcedProtocol(std::optional<ProtocolId> protocol) { forced_ = protocol; }
     void SetSkipChecksum(bool skip) { skipChecksum_ = skip; }
     void SetReplayRunning(bool running) { replayRunning_ = running; }
     void SetRawLogFilter(const RawLogFilter& filter) { rawLogFilter_ = filter; }
@@ -86,6 +88,11 @@ public:
     void Disconnect();
 
     const GnssReceiverState& Snapshot() const { return snapshot_; }
+    // Where in the stream of arrivals the epoch being shown ends: at the start of the message
+    // that brought its successor, or behind the last message decoded when the epoch closes
+    // outside a message (end of a range, idle flush). Counts every byte handed in since the
+    // dispatcher was made; meaningful for serial and network arrivals, not for replay.
+    std::uint64_t EpochEndOffset() const { return parsing_ ? messageBegin_ : messageEnd_; }
     std::size_t CarriedLength() const { return carried_; }
     std::size_t ParseOffset() const { return parseOffset_; }
     CParser* CurrentDecoder() const { return current_; }
@@ -131,6 +138,7 @@ private:
     void SearchAlso(std::span<const std::uint8_t> bytes, ProtocolId protocol);
     std::size_t RunMessageLoop(std::span<const std::uint8_t> bytes, CParser& decoder,
                                std::size_t begin, std::size_t end);
+    void NoteMessage(std::span<const std::uint8_t> message);
     void FeedRawLog(std::span<const std::uint8_t> message, CParser& decoder);
     bool HiddenByFilter(std::string_view text) const;
     void ForwardErrors(CParser& decoder);
@@ -148,6 +156,13 @@ private:
     std::array<std::uint8_t, kBufferSize> buffer_{};
     std::size_t carried_ = 0;
     std::size_t parseOffset_ = 0;
+    // Stream offsets: of buffer_[0], of the end of all arrivals, of the message in hand.
+    std::uint64_t streamBase_ = 0;
+    std::uint64_t streamEnd_ = 0;
+    std::uint64_t messageBegin_ = 0;
+    std::uint64_t messageEnd_ = 0;
+    bool parsing_ = false;
+    std::optional<ProtocolId> forced_;
 
     std::array<std::unique_ptr<CParser>, kProtocolCount> decoders_;
     CParser* current_ = nullptr;
