@@ -65,7 +65,10 @@ QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options,
     const QCommandLineOption quitAfter(QStringLiteral("quit-after"),
                                        QStringLiteral("Quits after this many seconds."),
                                        QStringLiteral("seconds"));
-    parser.addOptions({helpOption, noSplash, connect, replay, screenshot, quitAfter});
+    const QCommandLineOption report(
+        QStringLiteral("report"),
+        QStringLiteral("Prints what was shown, one fact per line, when quitting."));
+    parser.addOptions({helpOption, noSplash, connect, replay, screenshot, quitAfter, report});
     helpText = parser.helpText();
     if (!parser.parse(arguments)) return parser.errorText();
     help = parser.isSet(helpOption);
@@ -73,6 +76,7 @@ QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options,
         return QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
     }
     options.noSplash = parser.isSet(noSplash);
+    options.report = parser.isSet(report);
     if (parser.isSet(connect)) {
         options.connect = ParseConnectTarget(parser.value(connect));
         if (!options.connect) {

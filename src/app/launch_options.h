@@ -19,6 +19,7 @@ struct LaunchOptions {
     QString replay;  // a log to replay at once
     QString screenshot;
     int quitAfterMs = -1;  // -1: run until closed
+    bool report = false;   // facts on standard output at quit
 };
 
 // "tcp://HOST:PORT" or "serial:PORTNAME[@BAUD]".

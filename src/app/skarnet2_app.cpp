@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/link_controller.h"
 #include "app/main_frame.h"
-#include "settings/settings_store.h"
+#include "app/replay_controller.h"
 #include "app/version.h"
 #include "link/comm.h"
+#include "settings/settings_store.h"
 #include "views/view_fonts.h"
 
 namespace {
@@ -64,7 +66,11 @@ void CSkarnet2App::ShowMainFrame()
         frame_->showMaximized();
     }
     if (options_.connect) ApplyConnectTarget(*options_.connect);
-    if (!options_.replay.isEmpty() && !frame_->StartReplay(options_.replay)) {
+    if (options_.report) {
+        // A window closed by hand quits too; the report comes before the frame goes.
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, [this] { PrintReport(); });
+    }
+    if (!options_.replay.isEmpty() && !frame_->Replay().Start(options_.replay)) {
         std::fprintf(stderr, "skarnet2: could not start the replay\n");
     }
     if (options_.quitAfterMs >= 0) QTimer::singleShot(options_.quitAfterMs, [this] { Finish(); });
@@ -93,7 +99,7 @@ void CSkarnet2App::ApplyConnectTarget(const ConnectTarget& target)
             }
         }
     }
-    if (!frame_->ConnectFromSettings()) {
+    if (!frame_->Links().ConnectFromSettings()) {
         std::fprintf(stderr, "skarnet2: could not open the link\n");
     }
 }
@@ -106,6 +112,16 @@ void CSkarnet2App::Finish()
                          options_.screenshot.toLocal8Bit().constData());
         }
     }
+    PrintReport();
     if (frame_) frame_->close();
     QCoreApplication::quit();
+}
+
+void CSkarnet2App::PrintReport()
+{
+    if (!options_.report || reported_ || !frame_) return;
+    reported_ = true;
+    for (const QString& line : frame_->ReportLines())
+        std::printf("%s\n", line.toUtf8().constData());
+    std::fflush(stdout);
 }

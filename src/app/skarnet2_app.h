@@ -28,9 +28,11 @@ private:
     void ShowMainFrame();
     void ApplyConnectTarget(const ConnectTarget& target);
     void Finish();
+    void PrintReport();
 
     LaunchOptions options_;
     std::unique_ptr<CSettingsStore> store_;
     std::unique_ptr<CMainFrame> frame_;
     std::unique_ptr<QSplashScreen> splash_;
+    bool reported_ = false;
 };

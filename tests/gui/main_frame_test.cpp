@@ -18,9 +18,13 @@
 #include "app/command_ids.h"
 #include "app/connection_times.h"
 #include "app/launch_options.h"
+#include "app/link_controller.h"
+#include "app/main_layout.h"
+#include "app/record_controller.h"
+#include "app/replay_controller.h"
 #include "app/replay_player.h"
-#include "settings/settings_store.h"
 #include "app/version.h"
+#include "settings/settings_store.h"
 #include "support/recording_owner.h"
 #include "support/test_data.h"
 #include "views/multi_line_list_box.h"
@@ -268,9 +272,9 @@ TEST_F(MainFrameTest, RelayServerLinkIsRefusedUntilItsClientExists)
     CMainFrame frame(store_);
     QString shown;
     QObject::connect(&frame, &CMainFrame::messageShown, [&](const QString& text) { shown = text; });
-    EXPECT_FALSE(frame.ConnectFromSettings());
+    EXPECT_FALSE(frame.Links().ConnectFromSettings());
     EXPECT_EQ(shown.toStdString(), "릴레이 서버 연결은 아직 지원되지 않습니다.");
-    EXPECT_EQ(frame.ConnectedLink(), CMainFrame::Link::None);
+    EXPECT_EQ(frame.Links().ConnectedLink(), CLinkController::Link::None);
     EXPECT_EQ(frame.StatusPaneText(1).toStdString(), "Not Connected");
 }
 
@@ -294,7 +298,7 @@ TEST_F(MainFrameTest, RecordedLogIsTheBytesSentAndReplaysTheSameEpochs)
     QObject::connect(&frame, &CMainFrame::epochShown, [&](qint64 t, double lat, double lon) {
         into->push_back({t, lat, lon});
     });
-    ASSERT_TRUE(frame.StartRecording(log));
+    ASSERT_TRUE(frame.Recording().Start(log));
     EXPECT_FALSE(frame.Action(command::kReplayStart)->isEnabled());
     std::mt19937 random(5);
     std::uniform_int_distribution<std::size_t> size(1, 1024);
@@ -304,22 +308,23 @@ TEST_F(MainFrameTest, RecordedLogIsTheBytesSentAndReplaysTheSameEpochs)
         at += n;
     }
     WaitFor([] { return false; }, 2 * CMainFrame::kIdleFlushMs);  // the last epoch
-    frame.StopRecording();
+    frame.Recording().Stop();
     EXPECT_EQ(testdata::ReadBytes(QFile::encodeName(log).toStdString()), bytes);
 
     into = &replayed;
     bool ready = false;
-    QObject::connect(&frame, &CMainFrame::replayReady, [&](bool ok) { ready = ok; });
-    ASSERT_TRUE(frame.StartReplay(log));
+    QObject::connect(&frame.Replay(), &CReplayController::replayReady,
+                     [&](bool ok) { ready = ok; });
+    ASSERT_TRUE(frame.Replay().Start(log));
     ASSERT_TRUE(WaitFor([&] { return ready; }, 10000));
-    EXPECT_TRUE(frame.IsReplaying());
-    CReplayPlayer* player = frame.Player();
+    EXPECT_TRUE(frame.Replay().IsReplaying());
+    CReplayPlayer* player = frame.Replay().Player();
     while (player->FrameIndex() < player->FrameCount() - 1) player->Tick();
     player->Tick();  // the last entry
     ASSERT_FALSE(live.empty());
     EXPECT_EQ(replayed, live);
-    frame.StopReplay();
-    EXPECT_FALSE(frame.IsReplaying());
+    frame.Replay().Stop();
+    EXPECT_FALSE(frame.Replay().IsReplaying());
     EXPECT_TRUE(frame.Action(command::kReplayStart)->isEnabled());
 }
 
@@ -328,13 +333,13 @@ TEST_F(MainFrameTest, RecordingThatCannotWriteStopsWithOneMessage)
     CMainFrame frame(store_);
     int messages = 0;
     QObject::connect(&frame, &CMainFrame::messageShown, [&](const QString&) { ++messages; });
-    ASSERT_TRUE(frame.StartRecording(QStringLiteral("/dev/full")));
+    ASSERT_TRUE(frame.Recording().Start(QStringLiteral("/dev/full")));
     frame.FeedSerialBytes(Bytes(kGga));
     frame.FeedSerialBytes(Bytes(kGga));
     EXPECT_EQ(messages, 1);
-    EXPECT_FALSE(frame.IsRecording());
+    EXPECT_FALSE(frame.Recording().IsRecording());
     EXPECT_TRUE(frame.Action(command::kRecordStart)->isEnabled());
-    EXPECT_FALSE(frame.StartRecording(dir_.filePath(QStringLiteral("no/such/folder/x.txt"))));
+    EXPECT_FALSE(frame.Recording().Start(dir_.filePath(QStringLiteral("no/such/folder/x.txt"))));
     EXPECT_EQ(messages, 2);
 }
 
@@ -348,18 +353,20 @@ TEST_F(MainFrameTest, SecondLogBecomesThePlotsTrack)
     CMainFrame frame(store_);
     bool ready = false;
     int track = -1;
-    QObject::connect(&frame, &CMainFrame::replayReady, [&](bool ok) { ready = ok; });
-    QObject::connect(&frame, &CMainFrame::secondaryTrackLoaded, [&](int n) { track = n; });
-    ASSERT_TRUE(frame.StartReplay(QString::fromStdString(main.string()),
-                                  QString::fromStdString(second.string())));
+    QObject::connect(&frame.Replay(), &CReplayController::replayReady,
+                     [&](bool ok) { ready = ok; });
+    QObject::connect(&frame.Replay(), &CReplayController::secondaryTrackLoaded,
+                     [&](int n) { track = n; });
+    ASSERT_TRUE(frame.Replay().Start(QString::fromStdString(main.string()),
+                                     QString::fromStdString(second.string())));
     ASSERT_TRUE(WaitFor([&] { return ready && track >= 0; }, 10000));
     EXPECT_EQ(track, static_cast<int>(expected.index.Size()));
-    ASSERT_EQ(frame.ReplayTrack().size(), expected.index.Size());
-    EXPECT_EQ(frame.ReplayTrack().front().latitude, expected.index.At(0).latitude);
-    frame.Player()->Tick();
+    ASSERT_EQ(frame.Replay().Track().size(), expected.index.Size());
+    EXPECT_EQ(frame.Replay().Track().front().latitude, expected.index.At(0).latitude);
+    frame.Replay().Player()->Tick();
     EXPECT_EQ(frame.PlotView()->ReplayCount(), 1u);
-    frame.StopReplay();
-    EXPECT_TRUE(frame.ReplayTrack().empty());
+    frame.Replay().Stop();
+    EXPECT_TRUE(frame.Replay().Track().empty());
 }
 
 TEST_F(MainFrameTest, ReplayOfAFileWithoutPositionsSaysSo)
@@ -373,10 +380,11 @@ TEST_F(MainFrameTest, ReplayOfAFileWithoutPositionsSaysSo)
     QString shown;
     QObject::connect(&frame, &CMainFrame::messageShown, [&](const QString& text) { shown = text; });
     bool finished = false;
-    QObject::connect(&frame, &CMainFrame::replayReady, [&](bool) { finished = true; });
-    ASSERT_TRUE(frame.StartReplay(log));
+    QObject::connect(&frame.Replay(), &CReplayController::replayReady,
+                     [&](bool) { finished = true; });
+    ASSERT_TRUE(frame.Replay().Start(log));
     ASSERT_TRUE(WaitFor([&] { return finished; }, 10000));
-    EXPECT_FALSE(frame.IsReplaying());
+    EXPECT_FALSE(frame.Replay().IsReplaying());
     EXPECT_TRUE(shown.contains(QStringLiteral("NMEA/ UBX/ GSOF/ SBF"))) << shown.toStdString();
 }
 
@@ -391,7 +399,7 @@ TEST_F(MainFrameTest, TcpReceiverFollowedAndPeerCloseReported)
     store_.Write(settings::kCommHostAddr, QStringLiteral("127.0.0.1"));
     store_.Write(settings::kCommHostPort, QString::number(server.serverPort()));
     CMainFrame frame(store_);
-    ASSERT_TRUE(frame.ConnectFromSettings());
+    ASSERT_TRUE(frame.Links().ConnectFromSettings());
     EXPECT_EQ(frame.StatusPaneText(1).toStdString(), "Connected");
     ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
     QTcpSocket* peer = server.nextPendingConnection();
@@ -399,7 +407,8 @@ TEST_F(MainFrameTest, TcpReceiverFollowedAndPeerCloseReported)
     ASSERT_TRUE(WaitFor(
         [&] { return frame.StatusPanel()->State().timeText.rfind(LastGgaTime(bytes), 0) == 0; }));
     peer->close();
-    EXPECT_TRUE(WaitFor([&] { return frame.ConnectedLink() == CMainFrame::Link::None; }));
+    EXPECT_TRUE(
+        WaitFor([&] { return frame.Links().ConnectedLink() == CLinkController::Link::None; }));
     EXPECT_EQ(frame.StatusPaneText(1).toStdString(), "Not Connected");
     EXPECT_TRUE(frame.Action(command::kOpenPort)->isEnabled());
 }
@@ -420,8 +429,8 @@ TEST_F(MainFrameTest, SerialReceiverOnAPseudoTerminalAndPullingItAway)
     store_.Write(settings::kCommTxMode, 1);
     store_.Write(settings::kCommPort, QString::fromLocal8Bit(name));
     CMainFrame frame(store_);
-    ASSERT_TRUE(frame.ConnectFromSettings());
-    EXPECT_EQ(frame.ConnectedLink(), CMainFrame::Link::Serial);
+    ASSERT_TRUE(frame.Links().ConnectFromSettings());
+    EXPECT_EQ(frame.Links().ConnectedLink(), CLinkController::Link::Serial);
     for (std::size_t at = 0; at < bytes.size();) {
         const ssize_t n =
             ::write(master, bytes.data() + at, std::min<std::size_t>(4096, bytes.size() - at));
@@ -433,7 +442,8 @@ TEST_F(MainFrameTest, SerialReceiverOnAPseudoTerminalAndPullingItAway)
         [&] { return frame.StatusPanel()->State().timeText.rfind(LastGgaTime(bytes), 0) == 0; }));
     ::close(slave);
     ::close(master);
-    EXPECT_TRUE(WaitFor([&] { return frame.ConnectedLink() == CMainFrame::Link::None; }));
+    EXPECT_TRUE(
+        WaitFor([&] { return frame.Links().ConnectedLink() == CLinkController::Link::None; }));
     EXPECT_EQ(frame.StatusPaneText(1).toStdString(), "Not Connected");
 }
 

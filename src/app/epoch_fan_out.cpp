@@ -1,0 +1,38 @@
+#include "app/epoch_fan_out.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "decode/gnss_receiver_state.h"
+
+namespace {
+
+bool Usable(double v) { return std::isfinite(v) && v != 0.0; }
+
+}  // namespace
+
+void CEpochFanOut::Add(EpochStage stage, const QString& name, EpochSink sink)
+{
+    const auto at = std::upper_bound(sinks_.begin(), sinks_.end(), stage,
+                                     [](EpochStage s, const Entry& e) { return s < e.stage; });
+    sinks_.insert(at, Entry{stage, name, std::move(sink)});
+}
+
+bool CEpochFanOut::HasValidPosition(const GnssReceiverState& s)
+{
+    return Usable(s.latitudeDeg) && Usable(s.longitudeDeg) && Usable(s.ellipsoidHeight);
+}
+
+bool CEpochFanOut::Refresh(GnssReceiverState& state) const
+{
+    EpochRefresh epoch{state, state.contentFlags, HasValidPosition(state)};
+    for (const Entry& entry : sinks_) entry.sink(epoch);
+    return epoch.validPosition;
+}
+
+QStringList CEpochFanOut::Names() const
+{
+    QStringList names;
+    for (const Entry& entry : sinks_) names << entry.name;
+    return names;
+}
