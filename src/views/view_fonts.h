@@ -3,8 +3,8 @@
 #include <QFont>
 #include <QString>
 
-// The views name the fonts of the original Windows look; Linux has none of them, so each
-// maps onto an installed Korean font and Korean text never shows as boxes.
+// The views name their fonts by these faces, which a Linux desktop rarely has; each maps onto
+// an installed Korean font so that Korean text never shows as boxes.
 inline const QString kFontDotumChe = QStringLiteral("돋움체");         // fixed pitch
 inline const QString kFontMalgunGothic = QStringLiteral("맑은 고딕");  // proportional
 inline const QString kFontArial = QStringLiteral("Arial");

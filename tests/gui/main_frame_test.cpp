@@ -406,10 +406,12 @@ TEST_F(MainFrameTest, TcpReceiverFollowedAndPeerCloseReported)
     peer->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
     ASSERT_TRUE(WaitFor(
         [&] { return frame.StatusPanel()->State().timeText.rfind(LastGgaTime(bytes), 0) == 0; }));
+    EXPECT_TRUE(frame.ReportLines().contains(QStringLiteral("link: tcp connected")));
     peer->close();
     EXPECT_TRUE(
         WaitFor([&] { return frame.Links().ConnectedLink() == CLinkController::Link::None; }));
     EXPECT_EQ(frame.StatusPaneText(1).toStdString(), "Not Connected");
+    EXPECT_TRUE(frame.ReportLines().contains(QStringLiteral("link: tcp closed")));
     EXPECT_TRUE(frame.Action(command::kOpenPort)->isEnabled());
 }
 
