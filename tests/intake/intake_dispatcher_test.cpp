@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "intake/state_merge.h"
 #include "decode/parser.h"
+#include "intake/state_merge.h"
 #include "support/recording_owner.h"
 #include "support/test_data.h"
 
@@ -29,6 +29,7 @@ public:
     bool OnRefreshViews(GnssReceiverState& snapshot) override
     {
         epochs.push_back({snapshot.timeOfDayMs, snapshot.latitudeDeg, snapshot.longitudeDeg});
+        if (intake != nullptr) ends.push_back(intake->EpochEndOffset());
         return snapshot.latitudeDeg != 0.0 && snapshot.longitudeDeg != 0.0;
     }
     void OnRawLine(std::string_view line, bool) override { rawLines.emplace_back(line); }
@@ -38,7 +39,9 @@ public:
         ++decoded[static_cast<ProtocolId>(parser.GetProtocolId())];
     }
 
+    const CIntakeDispatcher* intake = nullptr;  // set to note where each epoch ends
     std::vector<Epoch> epochs;
+    std::vector<std::uint64_t> ends;
     std::vector<std::string> rawLines;
     int errorLines = 0;
     std::map<ProtocolId, int> decoded;
@@ -129,20 +132,35 @@ TEST(IntakeDispatcherTest, EveryNmeaEpochShownOnceWhateverTheReadSizes)
         const auto bytes = testdata::ReadBytes(*testdata::DataDir() / "nmea" / name);
         const std::set<std::string> ggaTimes = GgaTimes(ValidSentences(bytes));
         std::vector<Epoch> reference;
+        std::vector<std::uint64_t> referenceEnds;
         for (const auto& [seed, piece] :
              {std::pair{1u, std::size_t{1024}}, std::pair{2u, std::size_t{1}},
               std::pair{3u, std::size_t{7}}, std::pair{4u, std::size_t{300}}}) {
             RecordingListener listener;
             CIntakeDispatcher intake(listener);
+            listener.intake = &intake;
             Feed(intake, bytes, seed, piece);
             if (reference.empty()) {
                 reference = listener.epochs;
+                referenceEnds = listener.ends;
                 EXPECT_EQ(reference.size(), ggaTimes.size()) << name;
                 for (std::size_t i = 1; i < reference.size(); ++i) {
                     EXPECT_GT(reference[i].time, reference[i - 1].time) << name << " epoch " << i;
                 }
+                // Each epoch ends where the sentence bringing the next one starts; the last
+                // (shown by the idle flush) behind the last sentence.
+                for (std::size_t i = 0; i + 1 < referenceEnds.size(); ++i) {
+                    ASSERT_LT(referenceEnds[i], bytes.size()) << name;
+                    EXPECT_EQ(bytes[referenceEnds[i]], '$') << name << " epoch " << i;
+                }
+                EXPECT_GE(referenceEnds.back() + 2, bytes.size() - 2) << name;
             } else {
                 EXPECT_EQ(listener.epochs, reference) << name << " pieces up to " << piece;
+                // The last end may take the line feed or not, as the pieces fall.
+                ASSERT_EQ(listener.ends.size(), referenceEnds.size()) << name;
+                EXPECT_TRUE(std::equal(referenceEnds.begin(), referenceEnds.end() - 1,
+                                       listener.ends.begin()))
+                    << name << " pieces up to " << piece;
             }
         }
     }
