@@ -307,7 +307,18 @@ std::size_t CIntakeDispatcher::RunMessageLoop(std::span<const std::uint8_t> byte
                 if (decoder.IsPartial() && bytes.size() > end) position += length;
                 break;
             }
-            if (decoder.IsPartial() || skip == 0) break;
+            if (decoder.IsPartial()) break;
+            // Nothing here is or will become a message for this decoder: the bytes are done
+            // with, so that rejected sentences are neither logged again nor left to block
+            // the buffer until it overflows.
+            // Nothing here is a message for this decoder. What is no message of any protocol
+            // (a rejected sentence, one the decoder does not know) is done with, so that it
+            // is neither logged again nor left to block the buffer until it overflows; a
+            // message still arriving, or another protocol's, stays for the next choice.
+            if (skip == 0) {
+                position += KeptFrom(window, decoder);
+                break;
+            }
             continue;
         }
         position += skip;
@@ -321,6 +332,19 @@ std::size_t CIntakeDispatcher::RunMessageLoop(std::span<const std::uint8_t> byte
         position += length;
     }
     return std::min(position, bytes.size());
+}
+
+std::size_t CIntakeDispatcher::KeptFrom(std::span<const std::uint8_t> bytes, const CParser& decoder)
+{
+    const auto own = static_cast<ProtocolId>(decoder.GetProtocolId());
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        ProtocolId protocol = own;
+        std::size_t frameLength = 0;
+        const auto verdict = frameCheck_.Check(bytes, at, protocol, frameLength);
+        if (verdict == CFrameCheck::Verdict::NeedMore && frameLength <= kMaxCarriedTail) return at;
+        if (verdict == CFrameCheck::Verdict::Confirmed && protocol != own) return at;
+    }
+    return bytes.size();
 }
 
 void CIntakeDispatcher::NoteMessage(std::span<const std::uint8_t> message)
@@ -479,10 +503,10 @@ void CIntakeDispatcher::SelectPositionSource(std::int32_t protocolId)
     const bool nmeaIsSource = nmea != nullptr && nmea->IsPositionSource();
     if (syncProtocol_ == kSyncAuto && (protocol == ProtocolId::Nmea || nmeaIsSource)) {
         if (nmea != nullptr && !nmeaIsSource) nmea->SetPositionSource(true);
-        bool exactlyOne = false;
-        const ProtocolId binary = OnlyBinarySeen(exactlyOne);
-        if (CParser* other = exactlyOne ? Existing(binary) : nullptr) {
-            other->SetPositionSource(false);
+        // Every binary decoder steps back, not only that of a lone binary protocol: noise
+        // that looked like a second one must not leave UBX holding the positions.
+        for (const ProtocolId id : kBinaryOrder) {
+            if (CParser* binary = Existing(id)) binary->SetPositionSource(false);
         }
         return;
     }

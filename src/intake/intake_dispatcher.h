@@ -138,6 +138,9 @@ private:
     void SearchAlso(std::span<const std::uint8_t> bytes, ProtocolId protocol);
     std::size_t RunMessageLoop(std::span<const std::uint8_t> bytes, CParser& decoder,
                                std::size_t begin, std::size_t end);
+    // In bytes the decoder has no use for: where a message still arriving, or one of another
+    // protocol, begins; their size when nowhere.
+    std::size_t KeptFrom(std::span<const std::uint8_t> bytes, const CParser& decoder);
     void NoteMessage(std::span<const std::uint8_t> message);
     void FeedRawLog(std::span<const std::uint8_t> message, CParser& decoder);
     bool HiddenByFilter(std::string_view text) const;
