@@ -7,50 +7,41 @@
 #include <fstream>
 #include <functional>
 #include <istream>
-#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
-#include "decode/message_loop.h"
-#include "tool/protocol_detector.h"
-#include "tool/single_decoder_owner.h"
+#include "intake/intake_dispatcher.h"
+#include "intake/intake_listener.h"
 
 namespace {
 
 constexpr std::size_t kMaxBlock = std::size_t{64} << 20;
-// Bytes without a single checked message start after which the protocol is settled anyway.
-constexpr std::size_t kDetectLimit = std::size_t{16} << 20;
+constexpr std::string_view kPrefix = "skarnet2-tool decode: ";
 
-// Hands each completed epoch on, as the main window hands its snapshot to the views.
-class CEpochCollector final : public CSingleDecoderOwner {
+// Takes what the window's views would: each shown epoch, and the decoders' error lines.
+class CEpochListener final : public IIntakeListener {
 public:
-    explicit CEpochCollector(const std::function<void(const GnssReceiverState&)>& onEpoch)
+    explicit CEpochListener(const std::function<void(const GnssReceiverState&)>& onEpoch)
         : onEpoch_(onEpoch)
     {
     }
 
-    std::uint64_t Epochs() const { return epochs_; }
-
-    void OnEpochComplete(CParser& parser) override
+    bool OnRefreshViews(GnssReceiverState& snapshot) override
     {
-        GnssReceiverState& state = *parser.State();
-        onEpoch_(state);
-        ++epochs_;
-        EndEpoch(state);
+        onEpoch_(snapshot);
+        ++epochs;
+        return snapshot.Has(ContentFlag::Position);
     }
+    void OnRawLine(std::string_view, bool) override {}
+    void OnErrorLine(std::string_view) override { ++errorLines; }
 
-    // The stream has ended: commit the epoch still being filled, as the idle flush does.
-    void Flush()
-    {
-        if (HasUnfinishedEpoch()) OnEpochComplete(*parser_);
-    }
+    std::uint64_t epochs = 0;
+    std::uint64_t errorLines = 0;
 
 private:
     const std::function<void(const GnssReceiverState&)>& onEpoch_;
-    std::uint64_t epochs_ = 0;
 };
 
 void PrintEpoch(std::ostream& out, const GnssReceiverState& s)
@@ -68,24 +59,6 @@ void PrintEpoch(std::ostream& out, const GnssReceiverState& s)
     if (n > 0) out.write(line, std::min<int>(n, sizeof line - 1));
 }
 
-// "auto" leaves the choice to the data.
-bool ParseProtocol(std::string_view text, LogProtocol& protocol)
-{
-    static constexpr std::pair<std::string_view, LogProtocol> kNames[] = {
-        {"auto", LogProtocol::Unknown},
-        {"nmea", LogProtocol::Nmea},
-        {"ubx", LogProtocol::Ubx},
-        {"sbf", LogProtocol::Sbf},
-        {"gsof", LogProtocol::Gsof}};
-    for (const auto& [name, value] : kNames) {
-        if (text == name) {
-            protocol = value;
-            return true;
-        }
-    }
-    return false;
-}
-
 bool ParseBlockSize(std::string_view text, std::size_t& value)
 {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -93,85 +66,95 @@ bool ParseBlockSize(std::string_view text, std::size_t& value)
            value <= kMaxBlock;
 }
 
+struct DecodeArgs {
+    std::string path;
+    std::size_t block = kDefaultDecodeBlock;
+    IntakeChoice choice;
+};
+
+// One option at args[i]; false with a message on err when it is wrong.
+bool ParseOption(std::span<const std::string_view> args, std::size_t& i, DecodeArgs& parsed,
+                 std::ostream& err)
+{
+    const std::string_view arg = args[i];
+    const bool hasValue = i + 1 < args.size();
+    const std::string_view value = hasValue ? args[i + 1] : "";
+    if (arg == "--protocol") {
+        if (!hasValue || !ParseForcedProtocol(value, parsed.choice.forced)) {
+            err << kPrefix << "--protocol must be auto, nmea, ubx, sbf or gsof\n";
+            return false;
+        }
+    } else if (arg == "--sync") {
+        const auto sync = ParseSyncProtocol(value);
+        if (!sync) {
+            err << kPrefix << "--sync must be auto or non-nmea\n";
+            return false;
+        }
+        parsed.choice.syncProtocol = *sync;
+    } else if (arg == "--block") {
+        if (!hasValue || !ParseBlockSize(value, parsed.block)) {
+            err << kPrefix << "--block needs a byte count from 1 to " << kMaxBlock << "\n";
+            return false;
+        }
+    } else {
+        err << kPrefix << "unknown option '" << arg << "'\n";
+        return false;
+    }
+    ++i;
+    return true;
+}
+
+bool ParseArgs(std::span<const std::string_view> args, DecodeArgs& parsed, std::ostream& err)
+{
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (!args[i].empty() && args[i][0] == '-') {
+            if (!ParseOption(args, i, parsed, err)) return false;
+        } else if (parsed.path.empty()) {
+            parsed.path = args[i];
+        } else {
+            err << kPrefix << "only one log file can be decoded at a time\n";
+            return false;
+        }
+    }
+    if (parsed.path.empty()) {
+        err << kPrefix << "no log file given\n";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-bool DecodeLog(std::istream& file, std::size_t block, LogProtocol forced,
+bool DecodeLog(std::istream& file, std::size_t block, const IntakeChoice& choice,
                const std::function<void(const GnssReceiverState&)>& onEpoch,
                LogDecodeSummary& summary)
 {
     summary = LogDecodeSummary();
-    CEpochCollector collector(onEpoch);
-    if (forced != LogProtocol::Unknown) collector.CreateParser(forced);
-    CProtocolDetector detector;
-    std::vector<std::uint8_t> buffer;
+    CEpochListener listener(onEpoch);
+    CIntakeDispatcher intake(listener);
+    choice.ApplyTo(intake);
+    std::vector<std::uint8_t> buffer(block);
     for (;;) {
-        const std::size_t carried = buffer.size();
-        buffer.resize(carried + block);
-        file.read(reinterpret_cast<char*>(buffer.data() + carried),
-                  static_cast<std::streamsize>(block));
+        file.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(block));
         const auto got = static_cast<std::size_t>(file.gcount());
-        buffer.resize(carried + got);
-        const bool atEnd = got == 0;
+        if (got == 0) break;
         summary.bytes += got;
-        if (!collector.HasParser()) {
-            // Everything read so far stays until the decoder is chosen, then it gets it all.
-            const LogProtocol protocol =
-                detector.Scan(buffer, atEnd || buffer.size() >= kDetectLimit);
-            if (protocol == LogProtocol::Unknown) continue;
-            collector.CreateParser(protocol);
-        } else if (atEnd) {
-            break;
-        }
-        const std::size_t done = DecodeMessages(collector.Parser(), buffer);
-        buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(done));
-        collector.Parser().ClearErrorLog();
-        if (atEnd) break;
+        intake.Arrive(std::span<const std::uint8_t>(buffer).first(got));
     }
     if (file.bad()) return false;
-    if (collector.HasParser()) {
-        collector.Flush();
-        summary.checksumErrors = collector.Parser().ErrorCount();
-    }
-    summary.epochs = collector.Epochs();
+    intake.IdleFlush();
+    summary.epochs = listener.epochs;
+    summary.checksumErrors = listener.errorLines;
     return true;
 }
 
 int RunDecode(std::span<const std::string_view> args, std::ostream& out, std::ostream& err)
 {
-    std::string path;
-    std::size_t block = kDefaultDecodeBlock;
-    LogProtocol forced = LogProtocol::Unknown;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--protocol") {
-            if (i + 1 >= args.size() || !ParseProtocol(args[i + 1], forced)) {
-                err << "skarnet2-tool decode: --protocol must be auto, nmea, ubx, sbf or gsof\n";
-                return 2;
-            }
-            ++i;
-        } else if (args[i] == "--block") {
-            if (i + 1 >= args.size() || !ParseBlockSize(args[i + 1], block)) {
-                err << "skarnet2-tool decode: --block needs a byte count from 1 to " << kMaxBlock
-                    << "\n";
-                return 2;
-            }
-            ++i;
-        } else if (!args[i].empty() && args[i][0] == '-') {
-            err << "skarnet2-tool decode: unknown option '" << args[i] << "'\n";
-            return 2;
-        } else if (path.empty()) {
-            path = args[i];
-        } else {
-            err << "skarnet2-tool decode: only one log file can be decoded at a time\n";
-            return 2;
-        }
-    }
-    if (path.empty()) {
-        err << "skarnet2-tool decode: no log file given\n";
-        return 2;
-    }
-    std::ifstream file(path, std::ios::binary);
+    DecodeArgs parsed;
+    if (!ParseArgs(args, parsed, err)) return 2;
+    std::ifstream file(parsed.path, std::ios::binary);
     if (!file) {
-        err << "skarnet2-tool decode: cannot open '" << path << "'\n";
+        err << kPrefix << "cannot open '" << parsed.path << "'\n";
         return 1;
     }
 
@@ -179,9 +162,9 @@ int RunDecode(std::span<const std::string_view> args, std::ostream& out, std::os
            "satellites_used,hdop,pdop,speed_kmh,course,in_view_total,used_total\n";
     LogDecodeSummary summary;
     if (!DecodeLog(
-            file, block, forced, [&out](const GnssReceiverState& s) { PrintEpoch(out, s); },
-            summary)) {
-        err << "skarnet2-tool decode: read error on '" << path << "'\n";
+            file, parsed.block, parsed.choice,
+            [&out](const GnssReceiverState& s) { PrintEpoch(out, s); }, summary)) {
+        err << kPrefix << "read error on '" << parsed.path << "'\n";
         return 1;
     }
     out << "# epochs " << summary.epochs << ", bytes " << summary.bytes << ", checksum errors "

@@ -2,82 +2,77 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
+#include <optional>
 
-#include "tool/single_decoder_owner.h"
+#include "decode/parser.h"
+#include "intake/intake_dispatcher.h"
+#include "intake/intake_listener.h"
+#include "tool/decode_command.h"
 
 namespace {
 
-// The log is framed through a window that grows like decode's blocks, so that no framing call
-// looks at the whole of a large log.
-constexpr std::size_t kWindowBytes = std::size_t{64} << 10;
 constexpr std::int64_t kDayMs = 86400000;
 
-// Owns the decoder as decode does; where decode commits an epoch, this cuts the log at the
-// start of the message that brought the new time.
-class CEpochCutter final : public CSingleDecoderOwner {
+// Notes where each shown epoch ends in the stream, as decode would count it.
+class CEpochCutter final : public IIntakeListener {
 public:
-    explicit CEpochCutter(LogProtocol protocol) { CreateParser(protocol); }
+    explicit CEpochCutter(const IntakeChoice& choice) : intake_(*this) { choice.ApplyTo(intake_); }
 
     std::vector<LogEpoch> Cut(std::span<const std::uint8_t> log)
     {
-        std::size_t done = 0;
-        for (std::size_t end = 0; end < log.size();) {
-            end = std::min(log.size(), end + kWindowBytes);
-            done += DecodeWindow(log.subspan(done, end - done), done);
-            parser_->ClearErrorLog();
+        log_ = log;
+        for (std::size_t at = 0; at < log.size(); at += kDefaultDecodeBlock)
+            intake_.Arrive(log.subspan(at, std::min(kDefaultDecodeBlock, log.size() - at)));
+        intake_.IdleFlush();
+        if (epochs_.empty()) {
+            if (!log.empty()) epochs_.push_back({0, log.size(), 0, false});
+        } else {
+            epochs_.back().length = log.size() - epochs_.back().offset;
         }
-        Finish(log.size());
         return std::move(epochs_);
     }
 
-    void OnEpochComplete(CParser& parser) override
+    bool OnRefreshViews(GnssReceiverState& snapshot) override
     {
-        GnssReceiverState& state = *parser.State();
-        Close(messageStart_, state.timeOfDayMs, true);
-        EndEpoch(state);
+        const std::size_t begin =
+            epochs_.empty() ? 0 : epochs_.back().offset + epochs_.back().length;
+        const std::size_t end =
+            std::max<std::size_t>(begin, TransmissionStart(intake_.EpochEndOffset()));
+        epochs_.push_back(
+            {begin, end - begin, snapshot.timeOfDayMs, snapshot.Has(ContentFlag::TimeOfDay)});
+        return snapshot.Has(ContentFlag::Position);
+    }
+    void OnRawLine(std::string_view, bool) override {}
+    void OnErrorLine(std::string_view) override {}
+    void OnMessageDecoded(std::span<const std::uint8_t> message, const CParser& parser) override
+    {
+        if (parser.GetProtocolId() == static_cast<std::int32_t>(ProtocolId::Gsof) &&
+            message.size() > kGsofPage && message[kGsofPage] == 0) {
+            firstPage_ = intake_.EpochEndOffset() - message.size();
+        }
     }
 
 private:
-    // The message loop of the intake, noting where each message starts. Returns how many
-    // leading bytes are done with.
-    std::size_t DecodeWindow(std::span<const std::uint8_t> bytes, std::size_t base)
+    // GSOF packet: STX, status, type, length, then transmission number, page, last page.
+    static constexpr std::size_t kGsofTransmission = 4;
+    static constexpr std::size_t kGsofPage = 5;
+
+    // The GSOF decoder joins a transmission's pages across arrivals, so the epoch its later
+    // pages close starts at its first page: a receiver sends the pages together.
+    std::size_t TransmissionStart(std::uint64_t at) const
     {
-        std::size_t pos = 0;
-        while (pos < bytes.size()) {
-            std::size_t start = 0, length = 0;
-            const auto rest = bytes.subspan(pos);
-            if (parser_->FindMessage(rest, start, length, true, false) == 0)
-                return parser_->IsPartial() ? pos + start : bytes.size();
-            messageStart_ = base + pos + start;
-            parser_->ParseMessage(rest.subspan(start, length), false);
-            pos += start + length;
+        if (at + kGsofPage >= log_.size() || log_[at] != 0x02 || log_[at + 2] != 0x40 ||
+            log_[at + kGsofPage] == 0 || !firstPage_ || *firstPage_ >= at ||
+            log_[*firstPage_ + kGsofTransmission] != log_[at + kGsofTransmission]) {
+            return at;
         }
-        return pos;
+        return *firstPage_;
     }
 
-    void Close(std::size_t end, std::uint64_t timeOfDayMs, bool hasTime)
-    {
-        epochs_.push_back({begin_, end - begin_, timeOfDayMs, hasTime});
-        begin_ = end;
-    }
-
-    // The epoch still being filled counts when decode's final flush would commit it;
-    // otherwise its bytes go with the epoch before.
-    void Finish(std::size_t logSize)
-    {
-        const GnssReceiverState& state = *parser_->State();
-        const bool counted = HasUnfinishedEpoch();
-        if (counted || (epochs_.empty() && logSize > 0)) {
-            Close(logSize, state.timeOfDayMs, counted && state.Has(ContentFlag::TimeOfDay));
-        } else if (!epochs_.empty()) {
-            epochs_.back().length = logSize - epochs_.back().offset;
-        }
-    }
-
+    CIntakeDispatcher intake_;
+    std::span<const std::uint8_t> log_;
+    std::optional<std::size_t> firstPage_;
     std::vector<LogEpoch> epochs_;
-    std::size_t begin_ = 0;
-    std::size_t messageStart_ = 0;
 };
 
 // The step from one epoch time to the next, over midnight when the clock wrapped.
@@ -117,11 +112,9 @@ std::size_t TimedEpochs(const std::vector<LogEpoch>& epochs)
 
 }  // namespace
 
-std::vector<LogEpoch> SplitLogEpochs(std::span<const std::uint8_t> log, LogProtocol forced)
+std::vector<LogEpoch> SplitLogEpochs(std::span<const std::uint8_t> log, const IntakeChoice& choice)
 {
-    LogProtocol protocol = forced;
-    if (protocol == LogProtocol::Unknown) protocol = CProtocolDetector().Scan(log, true);
-    return CEpochCutter(protocol).Cut(log);
+    return CEpochCutter(choice).Cut(log);
 }
 
 std::vector<LogEpoch> SplitFixedChunks(std::size_t logSize, std::size_t chunkBytes)
@@ -135,18 +128,9 @@ std::vector<LogEpoch> SplitFixedChunks(std::size_t logSize, std::size_t chunkByt
 
 std::vector<LogEpoch> ServeEpochs(std::span<const std::uint8_t> log)
 {
-    std::vector<LogEpoch> best = SplitLogEpochs(log);
-    // In a log mixing protocols the first message need not be of the one carrying the
-    // positions (UBX raw data beside NMEA fixes): then the decoder finding most epochs leads.
-    if (TimedEpochs(best) < 2) {
-        for (const LogProtocol protocol :
-             {LogProtocol::Nmea, LogProtocol::Ubx, LogProtocol::Sbf, LogProtocol::Gsof}) {
-            std::vector<LogEpoch> other = SplitLogEpochs(log, protocol);
-            if (TimedEpochs(other) > TimedEpochs(best)) best = std::move(other);
-        }
-    }
-    if (TimedEpochs(best) < 2) return SplitFixedChunks(log.size());
-    return best;
+    std::vector<LogEpoch> epochs = SplitLogEpochs(log);
+    if (TimedEpochs(epochs) < 2) return SplitFixedChunks(log.size());
+    return epochs;
 }
 
 std::vector<std::chrono::microseconds> PaceEpochs(std::span<const LogEpoch> epochs,

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "tool/protocol_detector.h"
+#include "tool/intake_choice.h"
 
 // One epoch of a log as a receiver sent it: a run of bytes with the time of day its position
 // messages carry.
@@ -19,12 +19,11 @@ struct LogEpoch {
     bool operator==(const LogEpoch&) const = default;
 };
 
-// Cuts the log where a position message brings a new time, with the decoder of its protocol
-// (forced, or the detected one for Unknown) owned the way decode owns it, so there are as many
-// epochs as decode counts. Bytes before the first cut belong to the first epoch; a tail that
-// decode would not count as an epoch joins the last one. The epochs cover the log exactly.
+// Cuts the log where the window's intake closes each epoch it shows, so there are as many
+// epochs as decode counts with the same choice. Bytes before the first cut belong to the first
+// epoch; a tail behind the last shown epoch joins it. The epochs cover the log exactly.
 std::vector<LogEpoch> SplitLogEpochs(std::span<const std::uint8_t> log,
-                                     LogProtocol forced = LogProtocol::Unknown);
+                                     const IntakeChoice& choice = {});
 
 inline constexpr std::size_t kFallbackChunkBytes = 1024;
 
@@ -32,9 +31,8 @@ inline constexpr std::size_t kFallbackChunkBytes = 1024;
 std::vector<LogEpoch> SplitFixedChunks(std::size_t logSize,
                                        std::size_t chunkBytes = kFallbackChunkBytes);
 
-// What serve sends: the epochs of the log; when its first protocol gives fewer than two
-// epochs with a time, those of the decoder that finds most; failing that fixed chunks (RTCM,
-// unknown binary, a single fix).
+// What serve sends: the epochs of the log, or fixed chunks when fewer than two of them carry a
+// time (RTCM, unknown binary, a single fix).
 std::vector<LogEpoch> ServeEpochs(std::span<const std::uint8_t> log);
 
 // Steps taken when the log's own clock gives none, and the longest pause replayed.

@@ -10,6 +10,7 @@
 
 #include "logio/missing_check.h"
 #include "logio/replay_scanner.h"
+#include "tool/intake_choice.h"
 #include "tool/tool_text.h"
 
 namespace {
@@ -43,6 +44,14 @@ bool ParseOption(std::span<const std::string_view> args, std::size_t& i, ScanArg
             return false;
         }
         parsed.hasRef = true;
+        ++i;
+    } else if (arg == "--sync") {
+        const auto sync = ParseSyncProtocol(value);
+        if (!sync) {
+            err << kPrefix << "--sync must be auto or non-nmea\n";
+            return false;
+        }
+        parsed.settings.syncProtocol = *sync;
         ++i;
     } else if (arg == "--check-missing") {
         parsed.settings.checkMissing = true;

@@ -4,7 +4,8 @@
 #include <span>
 #include <string_view>
 
-// skarnet2-tool scan FILE [--error-base 0..3] [--ref LAT,LON] [--check-missing] [--index]
+// skarnet2-tool scan FILE [--error-base 0..3] [--ref LAT,LON] [--sync auto|non-nmea]
+//                         [--check-missing] [--index]
 // Runs the replay scan headless and prints "name: value" lines: frames, interval_ms, rate (the
 // replay window's frame-rate text), horizontal_rms, vertical_rms, horizontal_cep,
 // vertical_cep (metres); then the missing-message lines with --check-missing, and with --index

@@ -32,6 +32,7 @@ int RunStats(std::span<const std::string_view> args, std::ostream& out, std::ost
     bool hasRef = false;
     double refLatitude = kDefaultRefLatitude;
     double refLongitude = kDefaultRefLongitude;
+    IntakeChoice choice;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--error-base") {
             const std::string_view text = i + 1 < args.size() ? args[i + 1] : "";
@@ -47,6 +48,14 @@ int RunStats(std::span<const std::string_view> args, std::ostream& out, std::ost
                 return 2;
             }
             hasRef = true;
+            ++i;
+        } else if (args[i] == "--sync") {
+            const auto sync = ParseSyncProtocol(i + 1 < args.size() ? args[i + 1] : "");
+            if (!sync) {
+                err << kPrefix << "--sync must be auto or non-nmea\n";
+                return 2;
+            }
+            choice.syncProtocol = *sync;
             ++i;
         } else if (!args[i].empty() && args[i][0] == '-') {
             err << kPrefix << "unknown option '" << args[i] << "'\n";
@@ -82,7 +91,7 @@ int RunStats(std::span<const std::string_view> args, std::ostream& out, std::ost
                             static_cast<std::int64_t>(s.timeOfDayMs),
                             static_cast<std::uint32_t>(s.fixQuality));
     };
-    if (!DecodeLog(file, kDefaultDecodeBlock, LogProtocol::Unknown, add, summary)) {
+    if (!DecodeLog(file, kDefaultDecodeBlock, choice, add, summary)) {
         err << kPrefix << "read error on '" << path << "'\n";
         return 1;
     }

@@ -4,7 +4,7 @@
 #include <span>
 #include <string_view>
 
-// skarnet2-tool stats FILE [--error-base 0..3] [--ref LAT,LON]
+// skarnet2-tool stats FILE [--error-base 0..3] [--ref LAT,LON] [--sync auto|non-nmea]
 // Decodes the log as the decode command does, feeds every completed epoch to the replay
 // statistics and prints the counts, the average point and the RMS and CEP against the chosen
 // error reference: 0 average point, 1 reference station (only with --ref, there being no

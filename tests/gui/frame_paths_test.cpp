@@ -1,16 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <cmath>
 #include <limits>
+#include <sstream>
 
 #include "app/epoch_fan_out.h"
 #include "app/main_frame.h"
 #include "decode/gnss_receiver_state.h"
 #include "settings/settings_store.h"
 #include "support/test_data.h"
+#include "tool/decode_command.h"
+#include "tool/receiver_simulator.h"
 
 namespace {
 
@@ -82,6 +87,70 @@ TEST_F(FramePathsTest, EachEpochGoesFromSatellitesToThePanelInTheRefreshOrder)
     CMainFrame frame(store_);
     EXPECT_EQ(frame.EpochSinkNames(), (QStringList{"sky map and signal bars", "latest logging",
                                                    "plot", "replay point", "status panel"}));
+}
+
+struct Shown {
+    std::uint64_t time;
+    double latitude;
+    double longitude;
+    bool operator==(const Shown&) const = default;
+};
+
+std::vector<std::uint8_t> SimulatedGsof()
+{
+    SimulatorOptions options;
+    options.rateHz = 5;
+    options.seconds = 20;
+    CReceiverSimulator simulator(options, SimulatedProtocol::Gsof);
+    std::string bytes;
+    while (simulator.NextEpoch(bytes)) {
+    }
+    return {bytes.begin(), bytes.end()};
+}
+
+// The tool and the window read the same bytes through the same intake: the epochs decode
+// prints are the epochs the window shows, and the report agrees with decode's summary.
+TEST_F(FramePathsTest, DecodeShowsTheEpochsOfTheWindow)
+{
+    SKIP_WITHOUT_DATA();
+    const auto data = *testdata::DataDir();
+    const std::pair<const char*, std::vector<std::uint8_t>> logs[] = {
+        {"NMEA", testdata::ReadBytes(data / "nmea" / "gpsd_trimble_rtkfix_10hz.log")},
+        {"UBX", testdata::ReadBytes(data / "ubx" / "gpsd_ublox-neo-m8l_esf-status_hnr.log")},
+        {"NMEA+UBX", testdata::ReadBytes(data / "mixed" / "pyubx2_ublox-m8_nmea_ubx_39s.log")},
+        {"SBF", testdata::ReadBytes(data / "sbf" /
+                                    "sbfmixer_mosaic_pvtgeod_dop_chstatus_meas_atteuler.sbf")},
+        {"GSOF (simulated)", SimulatedGsof()},
+    };
+    for (const auto& [name, bytes] : logs) {
+        std::vector<Shown> decoded;
+        LogDecodeSummary summary;
+        std::istringstream in(std::string(bytes.begin(), bytes.end()));
+        ASSERT_TRUE(DecodeLog(
+            in, kDefaultDecodeBlock, IntakeChoice{},
+            [&](const GnssReceiverState& s) {
+                decoded.push_back({s.timeOfDayMs, s.latitudeDeg, s.longitudeDeg});
+            },
+            summary));
+        ASSERT_GT(decoded.size(), 5u) << name;
+
+        CMainFrame frame(store_);
+        std::vector<Shown> shown;
+        QObject::connect(&frame, &CMainFrame::epochShown, [&](qint64 t, double lat, double lon) {
+            shown.push_back({static_cast<std::uint64_t>(t), lat, lon});
+        });
+        for (std::size_t at = 0; at < bytes.size(); at += 1024) {
+            frame.FeedSerialBytes(std::span<const std::uint8_t>(bytes).subspan(
+                at, std::min<std::size_t>(1024, bytes.size() - at)));
+        }
+        QElapsedTimer quiet;  // the line goes quiet: the idle flush shows the last epoch
+        quiet.start();
+        while (quiet.elapsed() < 2 * CMainFrame::kIdleFlushMs) QCoreApplication::processEvents();
+        EXPECT_EQ(shown, decoded) << name;
+        const QStringList report = frame.ReportLines();
+        EXPECT_EQ(report[0], QStringLiteral("epochs: %1").arg(summary.epochs)) << name;
+        EXPECT_EQ(report[3], QStringLiteral("errors: %1").arg(summary.checksumErrors)) << name;
+    }
 }
 
 // The program as a script runs it: a replay, a quit after a while, the report on stdout.

@@ -46,24 +46,25 @@ std::string SimulatedLog(double rateHz, double seconds, std::int32_t start,
     return log;
 }
 
-LogProtocol ToLogProtocol(std::string_view name)
+// The decoder the scan chose, by its name.
+std::optional<ProtocolId> DecoderNamed(std::string_view name)
 {
-    if (name == "NMEA") return LogProtocol::Nmea;
-    if (name == "UBX") return LogProtocol::Ubx;
-    if (name == "SBF") return LogProtocol::Sbf;
-    if (name == "GSOF") return LogProtocol::Gsof;
-    return LogProtocol::Unknown;
+    for (const ProtocolId id :
+         {ProtocolId::Nmea, ProtocolId::Ubx, ProtocolId::Gsof, ProtocolId::Sbf}) {
+        if (ProtocolName(id) == name) return id;
+    }
+    return std::nullopt;
 }
 
-// Epochs decode reports, with the decoder the scan chose; positioned only on request.
-std::size_t DecodedEpochs(const std::filesystem::path& path, LogProtocol protocol,
+// Epochs decode reports with that one decoder; positioned only on request.
+std::size_t DecodedEpochs(const std::filesystem::path& path, std::optional<ProtocolId> protocol,
                           bool positionedOnly)
 {
     std::ifstream in(path, std::ios::binary);
     std::size_t count = 0;
     LogDecodeSummary summary;
     DecodeLog(
-        in, kDefaultDecodeBlock, protocol,
+        in, kDefaultDecodeBlock, IntakeChoice{.forced = protocol},
         [&](const GnssReceiverState& s) {
             if (!positionedOnly || s.Has(ContentFlag::Position)) ++count;
         },
@@ -112,7 +113,7 @@ TEST(ReplayScan, EveryRealCaptureScansLikeDecode)
             }
             ++scanned;
             EXPECT_EQ(result.bytesRead, std::filesystem::file_size(path));
-            const LogProtocol protocol = ToLogProtocol(result.protocolName);
+            const auto protocol = DecoderNamed(result.protocolName);
             const std::size_t frames = result.index.Size();
             if (result.syncSentence.empty()) {
                 // Binary: an epoch is a message with both time and position.
@@ -228,8 +229,8 @@ TEST(ReplayScan, StatisticsMatchAnIndependentComputation)
     std::ifstream in(path, std::ios::binary);
     LogDecodeSummary summary;
     DecodeLog(
-        in, kDefaultDecodeBlock, LogProtocol::Nmea,
-        [&](const GnssReceiverState& s) { epochs.push_back(s); }, summary);
+        in, kDefaultDecodeBlock, {}, [&](const GnssReceiverState& s) { epochs.push_back(s); },
+        summary);
     ASSERT_EQ(epochs.size(), 120u);
 
     double latSum = 0, lonSum = 0, altSum = 0;

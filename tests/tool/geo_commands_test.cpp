@@ -67,7 +67,7 @@ TEST(StatsCommand, RealCaptureMatchesAnIndependentSumOfSquares)
     std::ifstream in(path, std::ios::binary);
     LogDecodeSummary summary;
     ASSERT_TRUE(DecodeLog(
-        in, 4096, LogProtocol::Unknown,
+        in, 4096, {},
         [&](const GnssReceiverState& s) {
             if (s.latitudeDeg != 0 && s.longitudeDeg != 0)
                 epochs.push_back({s.latitudeDeg, s.longitudeDeg});
@@ -91,6 +91,10 @@ TEST(StatsCommand, RealCaptureMatchesAnIndependentSumOfSquares)
         EXPECT_NEAR(Value(run.out, "horizontal rms"), rms, 1e-3) << run.out;
         EXPECT_NEAR(Value(run.out, "horizontal cep"), 0.833 * rms, 1e-3) << run.out;
     }
+    // NON NMEA sync leaves a plain NMEA log without epochs.
+    const ToolRun nonNmea = Tool<RunStats>({path, "--sync", "non-nmea"});
+    ASSERT_EQ(nonNmea.code, 0) << nonNmea.err;
+    EXPECT_EQ(Value(nonNmea.out, "epochs"), 0.0) << nonNmea.out;
 }
 
 TEST(StatsCommand, SimulatedUbxStaysNearItsStart)
@@ -138,6 +142,7 @@ TEST(GeoCommands, BadArgumentsGiveOneLineAndCode)
         {RunStats, {"a.log", "--error-base", "1"}, 2},
         {RunStats, {"a.log", "--ref", "95,127"}, 2},
         {RunStats, {"a.log", "--verbose"}, 2},
+        {RunStats, {"a.log", "--sync", "ubx"}, 2},
         {RunStats, {"/nonexistent/skarnet2.log"}, 1},
         {RunGeoid, {"37.5665"}, 2},
         {RunGeoid, {"37.5665", "east"}, 2},

@@ -93,6 +93,37 @@ TEST(ScanCommand, IndexAndMissingLines)
     EXPECT_EQ(gapLines[7], "GGA  120003.000 is missing!!");
 }
 
+// An F9P base: RMC (157 in the capture) paces the frames under AUTO, NAV-PVT (158) under
+// NON NMEA, which cannot scan a plain NMEA log.
+TEST(ScanCommand, SyncPicksTheProtocolThatPacesTheFrames)
+{
+    SKIP_WITHOUT_DATA();
+    const auto dir = *testdata::DataDir();
+    const std::string mixed =
+        (dir / "mixed/pygnssutils_ublox-f9p-base_nmea_ubx_rtcm3_157s.log").string();
+    const struct {
+        std::vector<std::string_view> args;
+        const char* firstLine;
+        const char* rate;
+    } cases[] = {
+        {{mixed}, "frames: 157", "rate: NMEA-RMC@1Hz  /156 Frames "},
+        {{mixed, "--sync", "auto"}, "frames: 157", "rate: NMEA-RMC@1Hz  /156 Frames "},
+        {{mixed, "--sync", "non-nmea"}, "frames: 158", "rate: UBX@1Hz  /157 Frames "},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = Scan(c.args);
+        ASSERT_EQ(run.code, 0) << run.err;
+        const auto lines = Lines(run.out);
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines[0], c.firstLine);
+        EXPECT_EQ(lines[2], c.rate);
+    }
+    const std::string nmea = (dir / "nmea/gpsd_ublox-zed-f9p_nmea41_4gnss.log").string();
+    const ToolRun plain = Scan({nmea, "--sync", "non-nmea"});
+    EXPECT_EQ(plain.code, 1);
+    EXPECT_NE(plain.err.find("NMEA/ UBX/ GSOF/ SBF"), std::string::npos) << plain.err;
+}
+
 TEST(ScanCommand, ArgumentErrorsExitTwoAndScanFailuresOne)
 {
     const std::string path = SimulatedFile("scan_cmd_args.log");
@@ -102,6 +133,8 @@ TEST(ScanCommand, ArgumentErrorsExitTwoAndScanFailuresOne)
                                                       {path, "--ref", "91,0"},
                                                       {path, "--ref", "x"},
                                                       {path, "--bogus"},
+                                                      {path, "--sync", "nmea"},
+                                                      {path, "--sync"},
                                                       {path, path}}) {
         const ToolRun run = Scan(args);
         EXPECT_EQ(run.code, 2);
