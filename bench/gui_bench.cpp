@@ -11,8 +11,8 @@
 #include <span>
 
 #include "app/main_frame.h"
-#include "settings/settings_store.h"
 #include "bench_support.h"
+#include "settings/settings_store.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <span>
 
-#include "intake/intake_dispatcher.h"
 #include "bench_support.h"
+#include "intake/intake_dispatcher.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <span>
 
-#include "intake/intake_dispatcher.h"
 #include "fuzz_support.h"
+#include "intake/intake_dispatcher.h"
 
 namespace {
 

@@ -49,8 +49,7 @@ CLinkController::CLinkController(IFrameServices& frame, QObject* parent)
             &CLinkController::OnOpenPort);
     connect(frame_.Action(command::kClosePort), &QAction::triggered, this,
             &CLinkController::OnClosePort);
-    connect(&frame_.Panel(), &CNmeaDataWnd::sensorPollRequested, this,
-            &CLinkController::Write);
+    connect(&frame_.Panel(), &CNmeaDataWnd::sensorPollRequested, this, &CLinkController::Write);
 }
 
 CLinkController::~CLinkController() = default;

@@ -230,8 +230,7 @@ void CReplayController::ShowScanResult(const QString& path, const ScanResult& re
     points_ = result.index.ToGeoPoints();
     frame_.Plot().SetReplayPositionList(secondaryPoints_.empty() ? &points_ : &secondaryPoints_);
     const ReplayResults& r = result.statistics;
-    frame_.Panel().SetStatistics(r.horizontalRms, r.verticalRms, r.horizontalCep,
-                                       r.verticalCep);
+    frame_.Panel().SetStatistics(r.horizontalRms, r.verticalRms, r.horizontalCep, r.verticalCep);
     frame_.Plot().SetErrorCircles(r.horizontalRms, r.horizontalCep);
     if (result.missingChecked) {
         int number = 0;

@@ -6,9 +6,9 @@
 #include <optional>
 #include <utility>
 
+#include "decode/nmea_parser.h"
 #include "intake/intake_dispatcher.h"
 #include "intake/intake_listener.h"
-#include "decode/nmea_parser.h"
 #include "logio/missing_check.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "settings/settings_store.h"
 #include "geo/coord_system_table.h"
+#include "settings/settings_store.h"
 #include "views/reference_stations.h"
 #include "views/view_fonts.h"
 

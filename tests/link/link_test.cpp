@@ -13,11 +13,11 @@
 #include <QTimer>
 #include <ctime>
 
-#include "settings/settings_store.h"
 #include "link/comm.h"
 #include "link/port_watcher.h"
 #include "link/serial_mfc.h"
 #include "link/socket_client.h"
+#include "settings/settings_store.h"
 #include "support/test_data.h"
 
 namespace {

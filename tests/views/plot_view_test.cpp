@@ -9,8 +9,8 @@
 #include <cmath>
 #include <limits>
 
-#include "settings/settings_store.h"
 #include "geo/coord_converter.h"
+#include "settings/settings_store.h"
 #include "views/plot_texts.h"
 #include "views/plots_view.h"
 #include "views/reference_stations.h"

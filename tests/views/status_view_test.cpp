@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "geo/geoid_grid.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
-#include "geo/geoid_grid.h"
 #include "views/nmea_data_wnd.h"
 #include "views/status_texts.h"
 
