@@ -14,6 +14,7 @@
 
 #include "intake/intake_dispatcher.h"
 #include "intake/intake_listener.h"
+#include "tool/tool_text.h"
 
 namespace {
 
@@ -104,25 +105,6 @@ bool ParseOption(std::span<const std::string_view> args, std::size_t& i, DecodeA
     return true;
 }
 
-bool ParseArgs(std::span<const std::string_view> args, DecodeArgs& parsed, std::ostream& err)
-{
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (!args[i].empty() && args[i][0] == '-') {
-            if (!ParseOption(args, i, parsed, err)) return false;
-        } else if (parsed.path.empty()) {
-            parsed.path = args[i];
-        } else {
-            err << kPrefix << "only one log file can be decoded at a time\n";
-            return false;
-        }
-    }
-    if (parsed.path.empty()) {
-        err << kPrefix << "no log file given\n";
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool DecodeLog(std::istream& file, std::size_t block, const IntakeChoice& choice,
@@ -151,7 +133,9 @@ bool DecodeLog(std::istream& file, std::size_t block, const IntakeChoice& choice
 int RunDecode(std::span<const std::string_view> args, std::ostream& out, std::ostream& err)
 {
     DecodeArgs parsed;
-    if (!ParseArgs(args, parsed, err)) return 2;
+    if (!ParseLogArguments(args, parsed.path, kPrefix, "decoded", err,
+                           [&](std::size_t& i) { return ParseOption(args, i, parsed, err); }))
+        return 2;
     std::ifstream file(parsed.path, std::ios::binary);
     if (!file) {
         err << kPrefix << "cannot open '" << parsed.path << "'\n";

@@ -64,27 +64,6 @@ bool ParseOption(std::span<const std::string_view> args, std::size_t& i, ScanArg
     return true;
 }
 
-bool ParseArgs(std::span<const std::string_view> args, ScanArgs& parsed, std::ostream& err)
-{
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (!args[i].empty() && args[i][0] == '-') {
-            if (!ParseOption(args, i, parsed, err)) return false;
-        } else if (parsed.path.empty()) {
-            parsed.path = args[i];
-        } else {
-            err << kPrefix << "only one log file can be scanned at a time\n";
-            return false;
-        }
-    }
-    if (parsed.path.empty()) {
-        err << kPrefix << "no log file given\n";
-        return false;
-    }
-    // Without a station table the station comes from --ref.
-    parsed.settings.hasReferenceStation = parsed.hasRef;
-    return true;
-}
-
 void PrintSummary(const ScanResult& result, std::ostream& out)
 {
     out << "frames: " << result.index.Size() << '\n'
@@ -112,7 +91,11 @@ void PrintIndex(const CEpochIndex& index, std::ostream& out)
 int RunScan(std::span<const std::string_view> args, std::ostream& out, std::ostream& err)
 {
     ScanArgs parsed;
-    if (!ParseArgs(args, parsed, err)) return 2;
+    if (!ParseLogArguments(args, parsed.path, kPrefix, "scanned", err,
+                           [&](std::size_t& i) { return ParseOption(args, i, parsed, err); }))
+        return 2;
+    // Without a station table the station comes from --ref.
+    parsed.settings.hasReferenceStation = parsed.hasRef;
     CReplayScanner scanner(parsed.settings);
     const ScanResult result = scanner.ScanFile(parsed.path);
     if (result.status != ScanStatus::Ok) {

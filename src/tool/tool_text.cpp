@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <ostream>
 
 std::optional<double> ParseDouble(std::string_view text)
 {
@@ -32,4 +33,25 @@ std::string Fixed(double value, int decimals)
     const auto [end, ec] =
         std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
     return ec == std::errc{} ? std::string(text, end) : std::string("nan");
+}
+
+bool ParseLogArguments(std::span<const std::string_view> args, std::string& path,
+                       std::string_view prefix, std::string_view verb, std::ostream& err,
+                       const std::function<bool(std::size_t& i)>& option)
+{
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (!args[i].empty() && args[i][0] == '-') {
+            if (!option(i)) return false;
+        } else if (path.empty()) {
+            path = args[i];
+        } else {
+            err << prefix << "only one log file can be " << verb << " at a time\n";
+            return false;
+        }
+    }
+    if (path.empty()) {
+        err << prefix << "no log file given\n";
+        return false;
+    }
+    return true;
 }

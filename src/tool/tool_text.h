@@ -1,6 +1,10 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
+#include <iosfwd>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -12,3 +16,10 @@ std::optional<double> ParseDouble(std::string_view text);
 bool ParseReference(std::string_view text, double& latitude, double& longitude);
 // Fixed-point text with the given decimals ("nan" when it cannot be written).
 std::string Fixed(double value, int decimals);
+
+// The arguments of a command that reads one log: every argument starting with '-' goes to
+// option (which may step i over its value); the one other argument is the path. False with a
+// message on err ("<prefix>only one log file can be <verb> at a time") when something is wrong.
+bool ParseLogArguments(std::span<const std::string_view> args, std::string& path,
+                       std::string_view prefix, std::string_view verb, std::ostream& err,
+                       const std::function<bool(std::size_t& i)>& option);
