@@ -1,0 +1,385 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "decode/gnss_receiver_state.h"
+#include "net/forward_groups.h"
+#include "net/ntrip_messages.h"
+#include "net/ntrip_reply.h"
+#include "net/rtcm3_framer.h"
+#include "net/source_table.h"
+#include "support/recording_owner.h"
+#include "support/test_data.h"
+
+namespace {
+
+using ByteVector = std::vector<std::uint8_t>;
+
+ByteVector ToBytes(std::string_view text) { return {text.begin(), text.end()}; }
+
+// Pieces of 1 byte, 7 bytes, random sizes up to 700, and the whole.
+std::vector<std::vector<std::size_t>> PieceSizes(std::size_t total)
+{
+    std::vector<std::vector<std::size_t>> plans{{1}, {7}, {}, {total}};
+    std::mt19937 random(11);
+    std::uniform_int_distribution<std::size_t> size(1, 700);
+    for (std::size_t at = 0; at < total; at += plans[2].back()) plans[2].push_back(size(random));
+    return plans;
+}
+
+// Feeds bytes to feed(span) in the pieces of a plan (a one-element plan repeats its size).
+template <class Feed>
+void FeedInPieces(const ByteVector& bytes, const std::vector<std::size_t>& plan, Feed&& feed)
+{
+    std::size_t at = 0;
+    for (std::size_t i = 0; at < bytes.size(); ++i) {
+        const std::size_t n = std::min(plan[plan.size() == 1 ? 0 : i], bytes.size() - at);
+        feed(std::span<const std::uint8_t>(bytes).subspan(at, n));
+        at += n;
+    }
+}
+
+// The capture without gpsd's '#' comment lines.
+ByteVector WithoutComments(const ByteVector& bytes)
+{
+    ByteVector kept;
+    bool lineStart = true, comment = false;
+    for (const std::uint8_t b : bytes) {
+        if (lineStart) comment = b == '#';
+        if (!comment) kept.push_back(b);
+        lineStart = b == '\n';
+    }
+    return kept;
+}
+
+std::map<int, int> FrameTypes(const ByteVector& stream, const std::vector<std::size_t>& plan,
+                              CRtcm3Framer& framer)
+{
+    std::map<int, int> types;
+    FeedInPieces(stream, plan, [&](std::span<const std::uint8_t> piece) {
+        framer.Feed(piece, [&](std::span<const std::uint8_t> frame) {
+            ++types[rtcm3::MessageType(frame)];
+        });
+    });
+    return types;
+}
+
+TEST(Rtcm3Framer, RealStreamsGiveTheirMessageCountsInAnyPieces)
+{
+    SKIP_WITHOUT_DATA();
+    const struct {
+        const char* file;
+        std::map<int, int> types;
+    } cases[] = {
+        {"rtcm3/gpsd_igs-stfu7_rtcm32.log",
+         {{1019, 32},
+          {1020, 24},
+          {1087, 24},
+          {1097, 24},
+          {1107, 24},
+          {1077, 23},
+          {63, 13},
+          {1045, 9},
+          {1046, 9},
+          {1007, 3},
+          {1008, 3},
+          {1033, 3},
+          {1044, 1}}},
+        {"rtcm3/pygnssutils_ntrip_msm7_eph_33s.rtcm3",
+         {{1019, 33},
+          {1020, 33},
+          {1042, 33},
+          {1046, 33},
+          {1077, 33},
+          {1087, 33},
+          {1097, 33},
+          {1127, 32},
+          {1006, 7},
+          {1033, 7},
+          {1230, 7},
+          {4094, 7},
+          {1013, 1}}},
+    };
+    for (const auto& c : cases) {
+        const ByteVector bytes = testdata::ReadBytes(*testdata::DataDir() / c.file);
+        for (const auto& plan : PieceSizes(bytes.size())) {
+            CRtcm3Framer framer;
+            EXPECT_EQ(FrameTypes(bytes, plan, framer), c.types) << c.file << " " << plan[0];
+            EXPECT_EQ(framer.CrcFailures(), 0u) << c.file;
+        }
+    }
+}
+
+TEST(Rtcm3Framer, StationPositionOfMessage1006LiesOnTheEarth)
+{
+    SKIP_WITHOUT_DATA();
+    const ByteVector bytes =
+        testdata::ReadBytes(*testdata::DataDir() / "rtcm3/pygnssutils_ntrip_msm7_eph_33s.rtcm3");
+    CRtcm3Framer framer;
+    std::vector<rtcm3::StationPosition> stations;
+    framer.Feed(bytes, [&](std::span<const std::uint8_t> frame) {
+        if (const auto p = rtcm3::DecodeStationPosition(frame)) stations.push_back(*p);
+    });
+    ASSERT_EQ(stations.size(), 7u);
+    const double radius = std::hypot(stations[0].x, stations[0].y, stations[0].z);
+    EXPECT_NEAR(radius, 6.37e6, 3e4);  // between the poles' and the equator's radius
+    EXPECT_LT(stations[0].antennaHeight, 10.0);
+    for (const auto& s : stations) {
+        EXPECT_EQ(s.stationId, stations[0].stationId);
+        EXPECT_EQ(s.x, stations[0].x);
+    }
+}
+
+TEST(Rtcm3Framer, DamagedFrameIsCountedAndTheNextOneFound)
+{
+    SKIP_WITHOUT_DATA();
+    ByteVector bytes =
+        testdata::ReadBytes(*testdata::DataDir() / "rtcm3/pygnssutils_ntrip_msm7_eph_33s.rtcm3");
+    CRtcm3Framer clean;
+    const auto expected = FrameTypes(bytes, {bytes.size()}, clean);
+    // Flip a bit inside the first frame's message.
+    std::size_t first = 0;
+    while (bytes[first] != rtcm3::kPreamble) ++first;
+    bytes[first + 5] ^= 0x10;
+    CRtcm3Framer framer;
+    auto types = FrameTypes(bytes, {1}, framer);
+    EXPECT_GE(framer.CrcFailures(), 1u);
+    EXPECT_EQ(framer.Frames() + 1, clean.Frames());
+    EXPECT_EQ(framer.Pending(), 0u);
+    int missing = 0;
+    for (const auto& [type, count] : expected) missing += count - types[type];
+    EXPECT_EQ(missing, 1);
+}
+
+// The NTRIP 2 capture is a chunked body: after the HTTP header the reader hands on RTCM only.
+TEST(NtripReply, ChunkedNtrip2StreamGivesWholeFramesInAnyPieces)
+{
+    SKIP_WITHOUT_DATA();
+    const ByteVector body =
+        testdata::ReadBytes(*testdata::DataDir() / "ntrip/pygnssutils_ntrip2_chunked_rtcm3.bin");
+    ByteVector reply = ToBytes(
+        "HTTP/1.1 200 OK\r\nNtrip-Version: Ntrip/2.0\r\n"
+        "Transfer-Encoding: Chunked\r\nContent-Type: gnss/data\r\n\r\n");
+    reply.insert(reply.end(), body.begin(), body.end());
+    ByteVector reference;
+    for (const auto& plan : PieceSizes(reply.size())) {
+        CNtripReplyReader reader;
+        ByteVector out;
+        FeedInPieces(reply, plan, [&](std::span<const std::uint8_t> p) { reader.Feed(p, out); });
+        EXPECT_EQ(reader.Kind(), NtripReplyKind::Stream);
+        EXPECT_TRUE(reader.Chunked());
+        EXPECT_FALSE(reader.BodyBroken());
+        if (reference.empty()) {
+            reference = out;
+            CRtcm3Framer framer;
+            framer.Feed(out, [](std::span<const std::uint8_t>) {});
+            EXPECT_EQ(framer.Frames(), 109u);
+            EXPECT_EQ(framer.CrcFailures(), 0u);
+        }
+        EXPECT_EQ(out, reference) << "pieces " << plan[0];
+    }
+}
+
+TEST(NtripReply, Ntrip1ReplyHandsOnOnlyTheDataBehindIcy200)
+{
+    SKIP_WITHOUT_DATA();
+    const ByteVector capture = WithoutComments(
+        testdata::ReadBytes(*testdata::DataDir() / "ntrip/gpsd_ntrip1_request_icy200_rtcm2.log"));
+    const std::string text(capture.begin(), capture.end());
+    const std::size_t icy = text.find("ICY 200 OK");
+    ASSERT_NE(icy, std::string::npos);
+    const ByteVector reply(capture.begin() + static_cast<std::ptrdiff_t>(icy), capture.end());
+    const std::string_view header = "ICY 200 OK\n\n";  // the capture has LF line ends
+    const ByteVector data(reply.begin() + static_cast<std::ptrdiff_t>(header.size()), reply.end());
+    ASSERT_GT(data.size(), 1000u);
+    for (const auto& plan : PieceSizes(reply.size())) {
+        CNtripReplyReader reader;
+        ByteVector out;
+        FeedInPieces(reply, plan, [&](std::span<const std::uint8_t> p) { reader.Feed(p, out); });
+        EXPECT_EQ(reader.Kind(), NtripReplyKind::Stream);
+        EXPECT_EQ(out, data) << "pieces " << plan[0];
+    }
+}
+
+TEST(NtripReply, KindsAndWhatReachesTheBody)
+{
+    const std::string rtcm = "\xD3\x00\x02\x3E\xD0\x11\x22\x33";
+    const struct {
+        std::string reply;
+        NtripReplyKind kind;
+        std::string body;
+    } cases[] = {
+        {"ICY 200 OK\r\n" + rtcm, NtripReplyKind::Stream, rtcm},
+        {"ICY 200 OK\r\n\r\n" + rtcm, NtripReplyKind::Stream, rtcm},
+        {"ICY 200 OK\r\n\r" + rtcm, NtripReplyKind::Stream, "\r" + rtcm},
+        {"HTTP/1.0 200 OK\r\nServer: x\r\n\r\n" + rtcm, NtripReplyKind::Stream, rtcm},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: "
+         "chunked\r\n\r\n3;ext=1\r\nabc\r\n2\r\nde\r\n0\r\n\r\n",
+         NtripReplyKind::Stream, "abcde"},
+        {"HTTP/1.1 200 OK\r\nContent-Type: gnss/sourcetable\r\n\r\nSTR;A;\r\n",
+         NtripReplyKind::SourceTable, "STR;A;\r\n"},
+        {"SOURCETABLE 200 OK\r\nContent-Length: 7\r\n\r\nSTR;B;\n", NtripReplyKind::SourceTable,
+         "STR;B;\n"},
+        {"HTTP/1.0 401 Unauthorized\r\n\r\n", NtripReplyKind::Unauthorized, ""},
+        {"ICY 401 Unauthorized\r\n", NtripReplyKind::Unauthorized, ""},
+        {"HTTP/1.1 404 Not Found\r\n\r\n" + rtcm, NtripReplyKind::Refused, ""},
+        {"ERROR - Bad Password\r\n", NtripReplyKind::Refused, ""},
+        {"ICY 200", NtripReplyKind::Pending, ""},
+    };
+    for (const auto& c : cases) {
+        CNtripReplyReader reader;
+        ByteVector out;
+        reader.Feed(ToBytes(c.reply), out);
+        EXPECT_EQ(reader.Kind(), c.kind) << c.reply;
+        EXPECT_EQ(std::string(out.begin(), out.end()), c.body) << c.reply;
+    }
+}
+
+// A caster answering megabytes of binary must neither grow the reply without end nor give the
+// operator unreadable text.
+TEST(NtripReply, GarbageIsRefusedWithAShortPrintableText)
+{
+    ByteVector garbage(1 << 20);
+    std::mt19937 random(5);
+    for (auto& b : garbage) b = static_cast<std::uint8_t>(random());
+    CNtripReplyReader reader;
+    ByteVector out;
+    FeedInPieces(garbage, {2048}, [&](std::span<const std::uint8_t> p) { reader.Feed(p, out); });
+    EXPECT_EQ(reader.Kind(), NtripReplyKind::Refused);
+    EXPECT_TRUE(out.empty());
+    const std::string text = reader.ReplyText();
+    EXPECT_LE(text.size(), CNtripReplyReader::kMaxReplyText + 3);
+    for (const char c : text) EXPECT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F));
+}
+
+TEST(SourceTable, RealSaposTableListsItsStreamsInAnyPieces)
+{
+    SKIP_WITHOUT_DATA();
+    const ByteVector reply = WithoutComments(
+        testdata::ReadBytes(*testdata::DataDir() / "ntrip/gpsd_sapos_sourcetable.log"));
+    for (const auto& plan : PieceSizes(reply.size())) {
+        CNtripReplyReader reader;
+        ByteVector body;
+        FeedInPieces(reply, plan, [&](std::span<const std::uint8_t> p) { reader.Feed(p, body); });
+        ASSERT_EQ(reader.Kind(), NtripReplyKind::SourceTable);
+        const auto streams =
+            ParseSourceTable({reinterpret_cast<const char*>(body.data()), body.size()});
+        ASSERT_EQ(streams.size(), 4u) << "pieces " << plan[0];
+        EXPECT_EQ(streams.back().mountPoint, "EPS");
+        EXPECT_EQ(streams.back().format, "RTCM2.3");
+        EXPECT_NEAR(*streams.back().latitude, 52.48, 1e-9);
+        EXPECT_TRUE(streams.back().wantsGga);
+    }
+}
+
+TEST(SourceTable, OnlyStrRecordsUntilTheEnd)
+{
+    const std::string table =
+        "CAS;rts1.example;2101;X;Y;0;KOR;37.5;127.0\r\nNET;NGII;NGII;B;N;;;;\r\n"
+        "STR;FKP_V31;Seoul;RTCM 3.1;;2;GPS+GLO;NGII;KOR;37.50;127.00;1;0;x;none;B;N;9600;\r\n"
+        "STR;" +
+        std::string(200, 'M') +
+        ";;;\r\nSTR;;empty mount\r\nSTR;VRS_V32\r\n"
+        "ENDSOURCETABLE\r\nSTR;AFTER_END;\r\n";
+    const auto streams = ParseSourceTable(table);
+    ASSERT_EQ(streams.size(), 3u);
+    EXPECT_EQ(streams[0].mountPoint, "FKP_V31");
+    EXPECT_TRUE(streams[0].wantsGga);
+    EXPECT_NEAR(*streams[0].longitude, 127.0, 1e-9);
+    EXPECT_EQ(streams[1].mountPoint.size(), kMaxMountPoint);
+    EXPECT_EQ(streams[2].mountPoint, "VRS_V32");
+    EXPECT_FALSE(streams[2].latitude.has_value());
+    EXPECT_FALSE(streams[2].wantsGga);
+    // Without ENDSOURCETABLE the table runs to the end; a non-table reply lists nothing.
+    EXPECT_EQ(ParseSourceTableReply("SOURCETABLE 200 OK\r\n\r\nSTR;A;\r\nSTR;B;")->size(), 2u);
+    EXPECT_FALSE(ParseSourceTableReply("ICY 200 OK\r\nSTR;A;\r\n").has_value());
+    EXPECT_FALSE(ParseSourceTableReply("HTTP/1.0 401 Unauthorized\r\n\r\n").has_value());
+}
+
+TEST(NtripMessages, RequestCarriesTheMountAndBasicAuthorisation)
+{
+    EXPECT_EQ(BuildNtripRequest("FKP_V31", "dXNlcjpwYXNz"),
+              "GET /FKP_V31 HTTP/1.0\r\nUser-Agent: NTRIP Velmora\r\n"
+              "Authorization: Basic dXNlcjpwYXNz\r\n\r\n");
+    const std::string v2 = BuildNtripRequest("M", "eDp5", {2, "caster.example", 2101});
+    EXPECT_EQ(v2.rfind("GET /M HTTP/1.1\r\nHost: caster.example:2101\r\n"
+                       "Ntrip-Version: Ntrip/2.0\r\n",
+                       0),
+              0u);
+    EXPECT_EQ(v2.substr(v2.size() - 4), "\r\n\r\n");
+}
+
+GnssReceiverState Rover(double latitude, double longitude, std::int32_t fixQuality)
+{
+    GnssReceiverState s;
+    s.timeText = "123519.00";
+    s.latitudeDeg = latitude;
+    s.longitudeDeg = longitude;
+    s.fixQuality = fixQuality;
+    s.satellitesUsed = 8;
+    s.hdop = 0.9f;
+    s.mslAltitude = 45.4;
+    s.geoidSeparation = 23.1;
+    return s;
+}
+
+// The sentence a caster gets reads back through the program's own NMEA decoder.
+TEST(NtripMessages, GgaReadsBackThroughTheNmeaDecoder)
+{
+    const struct {
+        double latitude, longitude;
+        std::int32_t quality, sent;
+    } cases[] = {{37.473125, 126.88121, 4, 4}, {-33.8568, -70.6483, 9, 1}, {0.5, 0.25, 2, 2}};
+    for (const auto& c : cases) {
+        const auto gga = BuildNtripGga(Rover(c.latitude, c.longitude, c.quality));
+        ASSERT_TRUE(gga.has_value());
+        GnssReceiverState later = Rover(c.latitude, c.longitude, c.quality);
+        later.timeText = "123520.00";  // the next epoch's sentence closes this one
+        BasicRecordingOwner<CNmeaParser> owner;
+        owner.parser.SetPositionSource(true);
+        DecodeMessages(owner.parser, Bytes(*gga + *BuildNtripGga(later)));
+        ASSERT_EQ(owner.parser.ErrorCount(), 0u) << *gga;
+        ASSERT_FALSE(owner.epochs.empty()) << *gga;
+        const GnssReceiverState& s = owner.epochs.back();
+        EXPECT_NEAR(s.latitudeDeg, c.latitude, 1e-8) << *gga;
+        EXPECT_NEAR(s.longitudeDeg, c.longitude, 1e-8) << *gga;
+        EXPECT_EQ(s.fixQuality, c.sent) << *gga;
+        EXPECT_EQ(s.satellitesUsed, 8);
+    }
+    EXPECT_FALSE(BuildNtripGga(Rover(0.0, 126.9, 1)).has_value());
+    EXPECT_FALSE(BuildNtripGga(Rover(37.5, 126.9, 0)).has_value());
+    EXPECT_FALSE(MountPointWantsGga("SSRA00BKG0"));
+    EXPECT_TRUE(MountPointWantsGga("FKP_V31"));
+}
+
+TEST(ForwardGroups, WholeGroupsOfFourAndNothingLost)
+{
+    const std::vector<std::vector<std::size_t>> cases = {{4097, 3}, {1, 1, 1, 1, 1}, {2, 5},
+                                                         {3, 1},    {0, 8},          {6, 6, 6}};
+    for (const auto& blocks : cases) {
+        CForwardGroups groups;
+        ByteVector in, written;
+        std::uint8_t next = 0;
+        for (const std::size_t n : blocks) {
+            ByteVector block(n);
+            for (auto& b : block) b = next++;
+            in.insert(in.end(), block.begin(), block.end());
+            groups.Take(block, [&](std::span<const std::uint8_t> out) {
+                EXPECT_EQ(out.size() % 4, 0u);
+                written.insert(written.end(), out.begin(), out.end());
+            });
+            EXPECT_EQ(written.size() + groups.Waiting(), in.size());
+        }
+        EXPECT_TRUE(std::equal(written.begin(), written.end(), in.begin()));
+    }
+    CForwardGroups groups;
+    std::size_t first = 0;
+    groups.Take(ByteVector(4097), [&](std::span<const std::uint8_t> out) { first += out.size(); });
+    EXPECT_EQ(first, 4096u);
+    EXPECT_EQ(groups.Waiting(), 1u);
+}
+
+}  // namespace
