@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -27,6 +28,9 @@ inline constexpr int kRtcm = 5;
 inline constexpr int kSix = 6;
 inline constexpr int kInternet = 7;
 }  // namespace pane
+
+// How the receiver is reached, for what is sent to it.
+enum class ReceiverLink { None, Serial, Network };
 
 // What the frame is busy with; the link, recording and replay exclude each other.
 struct FrameActivity {
@@ -105,6 +109,10 @@ public:
     virtual void UpdateCommandStates() = 0;
     virtual void PlaceViews() = 0;
     virtual void AddEpochSink(EpochStage stage, const QString& name, EpochSink sink) = 0;
+
+    virtual ReceiverLink ReceiverLinkKind() const = 0;
+    // Bytes for the receiver on whatever link is open; dropped without one.
+    virtual void WriteToReceiver(const QByteArray& bytes) = 0;
 
     // Received bytes: recorded, then decoded.
     virtual void FeedArrival(std::span<const std::uint8_t> bytes) = 0;

@@ -68,7 +68,11 @@ QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options,
     const QCommandLineOption report(
         QStringLiteral("report"),
         QStringLiteral("Prints what was shown, one fact per line, when quitting."));
-    parser.addOptions({helpOption, noSplash, connect, replay, screenshot, quitAfter, report});
+    const QCommandLineOption ntrip(
+        QStringLiteral("ntrip"),
+        QStringLiteral("Starts the NTRIP client with the stored settings, as its start command."));
+    parser.addOptions(
+        {helpOption, noSplash, connect, replay, screenshot, quitAfter, report, ntrip});
     helpText = parser.helpText();
     if (!parser.parse(arguments)) return parser.errorText();
     help = parser.isSet(helpOption);
@@ -77,6 +81,7 @@ QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options,
     }
     options.noSplash = parser.isSet(noSplash);
     options.report = parser.isSet(report);
+    options.ntrip = parser.isSet(ntrip);
     if (parser.isSet(connect)) {
         options.connect = ParseConnectTarget(parser.value(connect));
         if (!options.connect) {

@@ -20,6 +20,7 @@ struct LaunchOptions {
     QString screenshot;
     int quitAfterMs = -1;  // -1: run until closed
     bool report = false;   // facts on standard output at quit
+    bool ntrip = false;    // start the NTRIP client with the stored settings
 };
 
 // "tcp://HOST:PORT" or "serial:PORTNAME[@BAUD]".

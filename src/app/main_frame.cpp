@@ -12,6 +12,7 @@
 #include "app/command_ids.h"
 #include "app/link_controller.h"
 #include "app/main_layout.h"
+#include "app/ntrip_client.h"
 #include "app/record_controller.h"
 #include "app/replay_controller.h"
 #include "app/version.h"
@@ -93,7 +94,8 @@ void CMainFrame::CreateControllers()
     links_ = std::make_unique<CLinkController>(services);
     replay_ = std::make_unique<CReplayController>(services);
     recording_ = std::make_unique<CRecordController>(services);
-    controllers_ = {links_.get(), replay_.get(), recording_.get()};
+    ntrip_ = std::make_unique<CNtripClient>(services);
+    controllers_ = {links_.get(), replay_.get(), recording_.get(), ntrip_.get()};
 }
 
 // The views' own steps of the refresh; controllers add theirs.
@@ -292,6 +294,18 @@ void CMainFrame::ConfigureDecoder(CParser& parser)
         nmea->SetOperationType(operationType_);
     }
 }
+
+ReceiverLink CMainFrame::ReceiverLinkKind() const
+{
+    switch (links_->ConnectedLink()) {
+        case CLinkController::Link::Serial: return ReceiverLink::Serial;
+        case CLinkController::Link::Network: return ReceiverLink::Network;
+        case CLinkController::Link::None: break;
+    }
+    return ReceiverLink::None;
+}
+
+void CMainFrame::WriteToReceiver(const QByteArray& bytes) { links_->Write(bytes); }
 
 void CMainFrame::FeedArrival(std::span<const std::uint8_t> bytes)
 {

@@ -17,6 +17,7 @@
 
 class CLinkController;
 class CNmeaDataWnd;
+class CNtripClient;
 class CNmeaLogDlg;
 class CPlotsView;
 class CRecordController;
@@ -64,6 +65,7 @@ public:
     CLinkController& Links() const { return *links_; }
     CRecordController& Recording() const { return *recording_; }
     CReplayController& Replay() const { return *replay_; }
+    CNtripClient& Ntrip() const { return *ntrip_; }
     CPlotsView* PlotView() const { return plot_; }
     CSkyMapWnd* SkyMap() const { return sky_; }
     CSnrWnd* SignalWindow() const { return snr_; }
@@ -112,6 +114,8 @@ private:
     void UpdateCommandStates() override;
     void PlaceViews() override;
     void AddEpochSink(EpochStage stage, const QString& name, EpochSink sink) override;
+    ReceiverLink ReceiverLinkKind() const override;
+    void WriteToReceiver(const QByteArray& bytes) override;
     void FeedArrival(std::span<const std::uint8_t> bytes) override;
     void FeedFromReader(const std::function<std::int64_t(std::span<std::uint8_t>)>& read) override;
     void ClearViews() override { OnClear(); }
@@ -148,6 +152,7 @@ private:
     std::unique_ptr<CLinkController> links_;
     std::unique_ptr<CReplayController> replay_;
     std::unique_ptr<CRecordController> recording_;
+    std::unique_ptr<CNtripClient> ntrip_;
     std::vector<IFeatureController*> controllers_;  // in the order they were registered
 
     QTimer idleTimer_;

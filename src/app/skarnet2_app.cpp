@@ -10,6 +10,7 @@
 
 #include "app/link_controller.h"
 #include "app/main_frame.h"
+#include "app/ntrip_client.h"
 #include "app/replay_controller.h"
 #include "app/version.h"
 #include "link/comm.h"
@@ -66,6 +67,7 @@ void CSkarnet2App::ShowMainFrame()
         frame_->showMaximized();
     }
     if (options_.connect) ApplyConnectTarget(*options_.connect);
+    if (options_.ntrip) frame_->Ntrip().Start();
     if (options_.report) {
         // A window closed by hand quits too; the report comes before the frame goes.
         QObject::connect(qApp, &QCoreApplication::aboutToQuit, [this] { PrintReport(); });

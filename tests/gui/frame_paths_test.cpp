@@ -85,8 +85,9 @@ protected:
 TEST_F(FramePathsTest, EachEpochGoesFromSatellitesToThePanelInTheRefreshOrder)
 {
     CMainFrame frame(store_);
-    EXPECT_EQ(frame.EpochSinkNames(), (QStringList{"sky map and signal bars", "latest logging",
-                                                   "plot", "replay point", "status panel"}));
+    EXPECT_EQ(frame.EpochSinkNames(),
+              (QStringList{"NTRIP GGA upload", "sky map and signal bars", "latest logging", "plot",
+                           "replay point", "status panel"}));
 }
 
 struct Shown {

@@ -25,6 +25,7 @@
 #include "app/replay_player.h"
 #include "app/version.h"
 #include "settings/settings_store.h"
+#include "support/qt_wait.h"
 #include "support/recording_owner.h"
 #include "support/test_data.h"
 #include "views/multi_line_list_box.h"
@@ -33,17 +34,6 @@
 #include "views/plots_view.h"
 
 namespace {
-
-// Spins the event loop until done() or the deadline; returns done().
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
-}
 
 class MainFrameTest : public ::testing::Test {
 protected:
@@ -147,6 +137,11 @@ TEST(LaunchOptionsTest, ConnectTargets)
     EXPECT_TRUE(
         ParseLaunchOptions({"skarnet2", "--replay", "a.log"}, replay, help, helpText).isEmpty());
     EXPECT_EQ(replay.replay.toStdString(), "a.log");
+    EXPECT_FALSE(replay.ntrip || replay.report);
+    LaunchOptions scripted;
+    EXPECT_TRUE(ParseLaunchOptions({"skarnet2", "--ntrip", "--report"}, scripted, help, helpText)
+                    .isEmpty());
+    EXPECT_TRUE(scripted.ntrip && scripted.report);
     EXPECT_FALSE(ParseLaunchOptions({"skarnet2", "--replay", "a.log", "--connect", "tcp://h:1"},
                                     replay, help, helpText)
                      .isEmpty());
@@ -160,10 +155,11 @@ TEST_F(MainFrameTest, StartsWithTheTitlePanesAndLaterFeaturesDisabled)
     EXPECT_EQ(frame.StatusPaneText(3).toStdString(), "시작[-] / Fixed[-] / 경과[-]");
     EXPECT_EQ(frame.StatusPaneText(4).toStdString(), "NTRIP : Not Connected");
     EXPECT_EQ(frame.StatusPaneText(5).toStdString(), "RTCM Recv : 0");
-    for (const int id : {command::kNtripStart, command::kSettings, command::kWebMap,
+    for (const int id : {command::kNtripStop, command::kSettings, command::kWebMap,
                          command::kSpeedGraph, command::kRecordStop, command::kReplayStop}) {
         EXPECT_FALSE(frame.Action(id)->isEnabled()) << id;
     }
+    EXPECT_TRUE(frame.Action(command::kNtripStart)->isEnabled());
     EXPECT_TRUE(frame.Action(command::kRecordStart)->isEnabled());
     EXPECT_TRUE(frame.Action(command::kReplayStart)->isEnabled());
     EXPECT_TRUE(frame.Action(command::kOpenPort)->isEnabled());

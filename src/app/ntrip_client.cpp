@@ -1,0 +1,275 @@
+#include "app/ntrip_client.h"
+
+#include <QAction>
+#include <QDir>
+#include <QStringList>
+#include <vector>
+
+#include "app/command_ids.h"
+#include "decode/gnss_receiver_state.h"
+#include "link/comm.h"
+#include "link/serial_mfc.h"
+#include "link/socket_client.h"
+#include "net/ntrip_messages.h"
+#include "settings/settings_store.h"
+
+namespace {
+
+const QString kCaption = QStringLiteral("NTRIP");
+
+}  // namespace
+
+CNtripClient::CNtripClient(IFrameServices& frame, QObject* parent)
+    : QObject(parent),
+      frame_(frame),
+      socket_(std::make_unique<CSocketClient>()),
+      forwardPort_(std::make_unique<CSerialMFC>())
+{
+    connect(socket_.get(), &CSocketClient::notice, this, &CNtripClient::OnSocketNotice);
+    connect(frame_.Action(command::kNtripStart), &QAction::triggered, this, &CNtripClient::Start);
+    connect(frame_.Action(command::kNtripStop), &QAction::triggered, this, &CNtripClient::Stop);
+    frame_.AddEpochSink(EpochStage::NtripUpload, QStringLiteral("NTRIP GGA upload"),
+                        [this](EpochRefresh& epoch) { SendGga(epoch); });
+}
+
+CNtripClient::~CNtripClient() = default;
+
+bool CNtripClient::IsConnected() const { return socket_->IsConnected(); }
+
+void CNtripClient::UpdateCommands(const FrameActivity& activity)
+{
+    frame_.Action(command::kNtripStart)->setEnabled(!active_ && !activity.replaying);
+    frame_.Action(command::kNtripStop)->setEnabled(active_ && !activity.replaying);
+}
+
+void CNtripClient::AddReportLines(QStringList& lines) const
+{
+    if (outcome_ == Outcome::None) return;
+    const char* state = outcome_ == Outcome::Connected ? "connected"
+                        : outcome_ == Outcome::Refused ? "refused"
+                                                       : "closed";
+    lines << QStringLiteral("ntrip: %1").arg(QLatin1String(state))
+          << QStringLiteral("rtcm_bytes: %1").arg(forwarded_);
+    QStringList types;
+    for (const auto& [type, count] : types_) types << QStringLiteral("%1:%2").arg(type).arg(count);
+    lines << QStringLiteral("rtcm_types: %1").arg(types.join(QLatin1Char(',')));
+}
+
+bool CNtripClient::CheckSettings()
+{
+    CSettingsStore& store = frame_.Store();
+    if (store.Get(settings::kNtripEnable) != 0) {
+        const std::pair<const TextSetting*, QString> required[] = {
+            {&settings::kNtripMountPoint,
+             tr("마운트포인트가 지정되지 않았습니다.\n설정에서 확인하세요.\n")},
+            {&settings::kNtripIdentity,
+             tr("아이디가 설정되지 않았습니다.\n설정에서 확인하세요.\n")},
+            {&settings::kNtripPassword,
+             tr("비밀번호가 설정되지 않았습니다.\n설정에서 확인하세요.\n")},
+        };
+        for (const auto& [setting, message] : required) {
+            if (store.Get(*setting).isEmpty()) {
+                frame_.ShowMessage(message, kCaption);
+                return false;
+            }
+        }
+        return true;
+    }
+    // A plain correction server is given by its address.
+    const QString host = store.Get(settings::kNtripHostAddr);
+    if (host.isEmpty() || !host.at(0).isDigit() || store.Get(settings::kNtripHostPort) == 2201) {
+        frame_.ShowMessage(tr("NTRIP이 Enable 되어 있지 않습니다.\n설정에서 확인하세요.\n"),
+                           kCaption);
+        return false;
+    }
+    return true;
+}
+
+void CNtripClient::OpenForwardPort()
+{
+    forwardPort_->Close();
+    CSettingsStore& store = frame_.Store();
+    const QString port = store.Get(settings::kNtripPort);
+    if (forwardPort_->Open(port) != SerialError::Success) return;  // corrections stay home
+    const int index = store.Get(settings::kNtripBaudRate);
+    const bool listed = index >= 0 && index < static_cast<int>(kCommBaudRates.size());
+    const std::uint32_t baud =
+        kCommBaudRates[static_cast<std::size_t>(listed ? index : kDefaultBaudIndex)];
+    forwardPort_->Setup(baud, 8, CommParity::None, CommStopBits::One);
+}
+
+bool CNtripClient::Start()
+{
+    if (active_ || frame_.Activity().replaying || !CheckSettings()) return false;
+    CSettingsStore& store = frame_.Store();
+    ntripMode_ = store.Get(settings::kNtripEnable) != 0;
+    samePort_ = store.Get(settings::kNtripSamePort) != 0;
+    if (!samePort_) OpenForwardPort();
+    log_.close();
+    log_.setFileName(QDir::current().filePath(QString::fromLatin1(kLogName)));
+    log_.open(QIODevice::WriteOnly | QIODevice::Truncate);  // no log is no reason to stop
+    reply_ = CNtripReplyReader();
+    groups_.Clear();
+    framer_ = CRtcm3Framer();
+    types_.clear();
+    forwarded_ = 0;
+    connected_ = false;
+    stopping_ = false;
+    active_ = true;
+    outcome_ = Outcome::Closed;
+    socket_->Connect(store.Get(settings::kNtripHostAddr),
+                     static_cast<quint16>(store.Get(settings::kNtripHostPort)));
+    frame_.UpdateCommandStates();
+    return true;
+}
+
+void CNtripClient::Stop()
+{
+    if (!active_) return;
+    stopping_ = true;
+    socket_->Close();  // the close notice follows
+    active_ = false;
+    CloseOutputs();
+    frame_.UpdateCommandStates();
+}
+
+void CNtripClient::CloseOutputs()
+{
+    forwardPort_->Close();
+    log_.close();
+}
+
+void CNtripClient::OnSocketNotice(int code)
+{
+    switch (code) {
+        case CSocketClient::kNoticeConnected: OnConnected(); break;
+        case CSocketClient::kNoticeData: OnData(); break;
+        case CSocketClient::kNoticeClosed: OnClosed(); break;
+        default: break;
+    }
+}
+
+void CNtripClient::OnConnected()
+{
+    connected_ = true;
+    outcome_ = Outcome::Connected;
+    frame_.SetPane(pane::kNtrip, QStringLiteral("NTRIP : Connected"));
+    frame_.SetPane(pane::kRtcm, QStringLiteral("RTCM Recv : 0"));
+    if (!ntripMode_) return;
+    CSettingsStore& store = frame_.Store();
+    mountPoint_ = store.Get(settings::kNtripMountPoint);
+    frame_.SetPane(pane::kSix, mountPoint_);
+    const QByteArray credentials = (store.Get(settings::kNtripIdentity) + QLatin1Char(':') +
+                                    store.Get(settings::kNtripPassword))
+                                       .toUtf8()
+                                       .toBase64();
+    const std::string request =
+        BuildNtripRequest(mountPoint_.toStdString(), credentials.toStdString());
+    socket_->Write(request.data(), static_cast<qint64>(request.size()));
+}
+
+void CNtripClient::OnData()
+{
+    char block[kReadBlock];
+    std::vector<std::uint8_t> body;
+    for (;;) {
+        const qint64 n = socket_->Read(block, kReadBlock);
+        if (n <= 0) break;
+        const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(block),
+                                                  static_cast<std::size_t>(n));
+        if (!ntripMode_) {
+            Forward(bytes);
+            continue;
+        }
+        body.clear();
+        reply_.Feed(bytes, body);
+        if (reply_.Kind() == NtripReplyKind::Refused ||
+            reply_.Kind() == NtripReplyKind::Unauthorized) {
+            outcome_ = Outcome::Refused;
+        }
+        if (!body.empty() && reply_.Kind() == NtripReplyKind::Stream) Forward(body);
+    }
+}
+
+void CNtripClient::Forward(std::span<const std::uint8_t> corrections)
+{
+    forwarded_ += corrections.size();
+    frame_.SetPane(pane::kRtcm, QStringLiteral("RTCM Recv : %1").arg(forwarded_));
+    if (log_.isOpen()) {
+        log_.write(reinterpret_cast<const char*>(corrections.data()),
+                   static_cast<qint64>(corrections.size()));
+        log_.flush();  // the log is read while it grows
+    }
+    framer_.Feed(corrections, [this](std::span<const std::uint8_t> frame) {
+        ++types_[rtcm3::MessageType(frame)];
+    });
+    const auto toQByteArray = [](std::span<const std::uint8_t> bytes) {
+        return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                          static_cast<qsizetype>(bytes.size()));
+    };
+    if (frame_.ReceiverLinkKind() == ReceiverLink::Network) {
+        frame_.WriteToReceiver(toQByteArray(corrections));
+        return;
+    }
+    groups_.Take(corrections, [&](std::span<const std::uint8_t> group) {
+        if (samePort_) {
+            if (frame_.ReceiverLinkKind() == ReceiverLink::Serial)
+                frame_.WriteToReceiver(toQByteArray(group));
+        } else if (forwardPort_->IsOpen()) {
+            forwardPort_->Write(reinterpret_cast<const char*>(group.data()),
+                                static_cast<qint64>(group.size()));
+        }
+    });
+}
+
+void CNtripClient::OnClosed()
+{
+    const bool wasConnected = connected_;
+    connected_ = false;
+    const bool userStop = stopping_;
+    stopping_ = false;
+    if (active_) {
+        active_ = false;
+        CloseOutputs();
+        frame_.UpdateCommandStates();
+    }
+    if (!wasConnected && !userStop) {
+        outcome_ = Outcome::Refused;
+        frame_.SetPane(pane::kNtrip, ntripMode_ ? QStringLiteral("NTRIP : Not Connected")
+                                                : QStringLiteral("SERVER : Not Connected"));
+        if (ntripMode_) {
+            frame_.ShowMessage(tr("NTRIP 연결에 실패하였습니다.\n설정 정보를 다시 확인해주세요."),
+                               kCaption);
+        } else {
+            frame_.ShowMessage(tr("Server 연결에 실패하였습니다.\n설정 정보를 다시 확인해주세요."),
+                               QStringLiteral("SERVER"));
+        }
+        return;
+    }
+    frame_.SetPane(pane::kNtrip, QStringLiteral("NTRIP : Not Connected"));
+    if (outcome_ == Outcome::Connected) outcome_ = Outcome::Closed;
+    if (ntripMode_ && !userStop) ShowRefusal();
+}
+
+void CNtripClient::ShowRefusal()
+{
+    const NtripReplyKind kind = reply_.Kind();
+    if (kind == NtripReplyKind::Unauthorized) {
+        frame_.ShowMessage(tr("NTRIP 연결에 실패하였습니다.\n아이디/비밀번호를 다시 확인해주세요."),
+                           kCaption);
+        return;
+    }
+    const QString text = QString::fromStdString(reply_.ReplyText());
+    const bool refused = kind == NtripReplyKind::Refused || kind == NtripReplyKind::SourceTable ||
+                         (kind == NtripReplyKind::Pending && !text.isEmpty());
+    if (refused) frame_.ShowMessage(tr("NTRIP 연결에 실패하였습니다.\n") + text, kCaption);
+}
+
+void CNtripClient::SendGga(const EpochRefresh& epoch)
+{
+    if (!ntripMode_ || !socket_->IsConnected() || !(epoch.delivered & ContentFlag::Position) ||
+        !MountPointWantsGga(mountPoint_.toStdString()) || frame_.Activity().replaying)
+        return;
+    if (const auto gga = BuildNtripGga(epoch.state))
+        socket_->Write(gga->data(), static_cast<qint64>(gga->size()));
+}

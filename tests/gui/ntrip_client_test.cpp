@@ -1,0 +1,272 @@
+#include "app/ntrip_client.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include "app/command_ids.h"
+#include "app/link_controller.h"
+#include "app/main_frame.h"
+#include "settings/settings_store.h"
+#include "support/qt_wait.h"
+#include "support/recording_owner.h"
+#include "support/test_data.h"
+
+namespace {
+
+const QString kMount = QStringLiteral("SKN01");
+const QString kUser = QStringLiteral("rover");
+const QString kPassword = QStringLiteral("s3cret");
+
+quint16 FreePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+// RTKLIB's str2str as a real NTRIP 1 caster, fed through its standard input.
+class CCaster {
+public:
+    bool Start(quint16 port)
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("str2str")).isEmpty()) return false;
+        process_.start(
+            QStringLiteral("str2str"),
+            {QStringLiteral("-out"),
+             QStringLiteral("ntripc://%1:%2@:%3/%4").arg(kUser, kPassword).arg(port).arg(kMount)});
+        if (!process_.waitForStarted()) return false;
+        // Listening once a connection goes through.
+        return WaitFor([port] {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, port);
+            return probe.waitForConnected(100);
+        });
+    }
+    void Send(const std::vector<std::uint8_t>& bytes)
+    {
+        process_.write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<qint64>(bytes.size()));
+    }
+    ~CCaster()
+    {
+        process_.kill();
+        process_.waitForFinished();
+    }
+
+private:
+    QProcess process_;
+};
+
+class NtripClientTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        qputenv("SKARNET2_NO_MESSAGE_BOXES", "1");
+        previous_ = QDir::currentPath();
+        QDir::setCurrent(dir_.path());  // "rtcm.txt" is written where recordings go
+        store_.Write(settings::kNtripEnable, 1);
+        store_.Write(settings::kNtripHostAddr, QStringLiteral("127.0.0.1"));
+        store_.Write(settings::kNtripMountPoint, kMount);
+        store_.Write(settings::kNtripIdentity, kUser);
+        store_.Write(settings::kNtripPassword, kPassword);
+    }
+    void TearDown() override { QDir::setCurrent(previous_); }
+
+    // Collects the message boxes the frame would show.
+    void Listen(CMainFrame& frame)
+    {
+        QObject::connect(&frame, &CMainFrame::messageShown,
+                         [this](const QString& text) { messages_ << text; });
+    }
+
+    QTemporaryDir dir_;
+    QString previous_;
+    CSettingsStore store_{dir_.filePath(QStringLiteral("s.conf"))};
+    QStringList messages_;
+};
+
+// The receiver sits on a pseudo-terminal; what reaches it must be the caster's RTCM bytes
+// exactly, without a byte of the caster's reply.
+TEST_F(NtripClientTest, CorrectionsFromARealCasterReachASerialReceiverUntouched)
+{
+    SKIP_WITHOUT_DATA();
+    const auto rtcm =
+        testdata::ReadBytes(*testdata::DataDir() / "rtcm3/pygnssutils_ntrip_msm7_eph_33s.rtcm3");
+    ASSERT_EQ(rtcm.size() % 4, 0u);  // nothing waits in a four-byte group at the end
+    const quint16 port = FreePort();
+    CCaster caster;
+    if (!caster.Start(port)) GTEST_SKIP() << "str2str (package rtklib) is not installed";
+
+    int master = -1, slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    termios raw{};
+    tcgetattr(slave, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(slave, TCSANOW, &raw);
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    store_.Write(settings::kCommTxMode, 1);
+    store_.Write(settings::kCommPort, QString::fromLocal8Bit(name));
+    store_.Write(settings::kNtripHostPort, port);
+
+    CMainFrame frame(store_);
+    Listen(frame);
+    ASSERT_TRUE(frame.Links().ConnectFromSettings());
+    ASSERT_TRUE(frame.Ntrip().Start());
+    EXPECT_FALSE(frame.Action(command::kNtripStart)->isEnabled());
+    EXPECT_TRUE(frame.Action(command::kNtripStop)->isEnabled());
+    ASSERT_TRUE(WaitFor([&] { return frame.StatusPaneText(4) == "NTRIP : Connected"; }));
+    EXPECT_EQ(frame.StatusPaneText(6), kMount);
+    WaitFor([] { return false; }, 300);  // the request reaches the caster
+    caster.Send(rtcm);
+
+    std::vector<std::uint8_t> received;
+    WaitFor(
+        [&] {
+            std::uint8_t block[4096];
+            for (ssize_t n; (n = ::read(master, block, sizeof block)) > 0;)
+                received.insert(received.end(), block, block + n);
+            return received.size() >= rtcm.size();
+        },
+        10000);
+    EXPECT_EQ(received, rtcm);
+    EXPECT_EQ(frame.StatusPaneText(5), QStringLiteral("RTCM Recv : %1").arg(rtcm.size()));
+    EXPECT_EQ(testdata::ReadBytes(dir_.filePath(QStringLiteral("rtcm.txt")).toStdString()), rtcm);
+    const QStringList report = frame.ReportLines();
+    EXPECT_TRUE(report.contains(QStringLiteral("ntrip: connected")));
+    EXPECT_TRUE(report.contains(QStringLiteral("rtcm_bytes: %1").arg(rtcm.size())));
+    EXPECT_TRUE(report.contains(QStringLiteral(
+        "rtcm_types: 1006:7,1013:1,1019:33,1020:33,1033:7,1042:33,1046:33,1077:33,1087:33,"
+        "1097:33,1127:32,1230:7,4094:7")))
+        << report.join('|').toStdString();
+
+    frame.Ntrip().Stop();
+    EXPECT_TRUE(WaitFor([&] { return frame.StatusPaneText(4) == "NTRIP : Not Connected"; }));
+    EXPECT_TRUE(frame.Action(command::kNtripStart)->isEnabled());
+    EXPECT_TRUE(messages_.isEmpty()) << messages_.join('|').toStdString();
+    frame.Links().OnClosePort();
+    ::close(slave);
+    ::close(master);
+}
+
+TEST_F(NtripClientTest, RefusalsAndUnreachableCastersAreSaidAndEndTheAttempt)
+{
+    const quint16 port = FreePort();
+    CCaster caster;
+    if (!caster.Start(port)) GTEST_SKIP() << "str2str (package rtklib) is not installed";
+    const struct {
+        QString password;
+        quint16 port;
+        QString message;
+    } cases[] = {
+        {QStringLiteral("wrong"), port,
+         QStringLiteral("NTRIP 연결에 실패하였습니다.\n아이디/비밀번호를 다시 확인해주세요.")},
+        {kPassword, FreePort(),  // nobody listens there
+         QStringLiteral("NTRIP 연결에 실패하였습니다.\n설정 정보를 다시 확인해주세요.")},
+    };
+    for (const auto& c : cases) {
+        store_.Write(settings::kNtripPassword, c.password);
+        store_.Write(settings::kNtripHostPort, c.port);
+        CMainFrame frame(store_);
+        messages_.clear();
+        Listen(frame);
+        ASSERT_TRUE(frame.Ntrip().Start());
+        EXPECT_TRUE(WaitFor([&] { return !messages_.isEmpty(); })) << c.message.toStdString();
+        EXPECT_EQ(messages_.value(0), c.message);
+        EXPECT_EQ(frame.StatusPaneText(4), QStringLiteral("NTRIP : Not Connected"));
+        EXPECT_FALSE(frame.Ntrip().IsActive());
+        EXPECT_TRUE(frame.ReportLines().contains(QStringLiteral("ntrip: refused")));
+        for (const QString& text : messages_) EXPECT_FALSE(text.contains(c.password));
+    }
+}
+
+TEST_F(NtripClientTest, MissingSettingsAreNamedAndNoConnectionIsTried)
+{
+    const struct {
+        const TextSetting* cleared;
+        int enable;
+        const char* message;
+    } cases[] = {
+        {&settings::kNtripMountPoint, 1,
+         "마운트포인트가 지정되지 않았습니다.\n설정에서 확인하세요.\n"},
+        {&settings::kNtripIdentity, 1, "아이디가 설정되지 않았습니다.\n설정에서 확인하세요.\n"},
+        {&settings::kNtripPassword, 1, "비밀번호가 설정되지 않았습니다.\n설정에서 확인하세요.\n"},
+        // A plain correction server needs an address that begins with a digit.
+        {&settings::kNtripHostAddr, 0,
+         "NTRIP이 Enable 되어 있지 않습니다.\n설정에서 확인하세요.\n"},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        store_.Write(settings::kNtripEnable, c.enable);
+        store_.Write(*c.cleared, c.enable ? QString() : QStringLiteral("rts1.ngii.go.kr"));
+        CMainFrame frame(store_);
+        messages_.clear();
+        Listen(frame);
+        EXPECT_FALSE(frame.Ntrip().Start());
+        EXPECT_EQ(messages_, QStringList{QString::fromUtf8(c.message)});
+        EXPECT_FALSE(frame.Ntrip().IsActive());
+        EXPECT_TRUE(frame.Action(command::kNtripStart)->isEnabled());
+    }
+}
+
+// A scripted caster: the request, the reply in one-byte pieces, and the GGA sentences the
+// rover sends at each epoch (none for a mount point that carries SSR corrections).
+TEST_F(NtripClientTest, RequestAndGgaUploadSeenByTheCaster)
+{
+    for (const QString& mount : {kMount, QStringLiteral("SSRA00BKG0")}) {
+        QTcpServer caster;
+        ASSERT_TRUE(caster.listen(QHostAddress::LocalHost));
+        store_.Write(settings::kNtripHostPort, caster.serverPort());
+        store_.Write(settings::kNtripMountPoint, mount);
+        CMainFrame frame(store_);
+        ASSERT_TRUE(frame.Ntrip().Start());
+        ASSERT_TRUE(WaitFor([&] { return caster.hasPendingConnections(); }));
+        QTcpSocket* rover = caster.nextPendingConnection();
+        QByteArray request;
+        ASSERT_TRUE(WaitFor([&] {
+            request += rover->readAll();
+            return request.endsWith("\r\n\r\n");
+        }));
+        EXPECT_TRUE(request.startsWith("GET /" + mount.toLatin1() + " HTTP/1.0\r\n"));
+        EXPECT_TRUE(request.contains("Authorization: Basic " +
+                                     (kUser + ':' + kPassword).toLatin1().toBase64() + "\r\n"));
+        for (const char c : QByteArray("ICY 200 OK\r\n\xD3\x00\x00\x47\xEA\x4B", 18)) {
+            rover->write(&c, 1);
+            rover->flush();
+            WaitFor([] { return false; }, 5);
+        }
+        ASSERT_TRUE(WaitFor([&] { return frame.Ntrip().ForwardedBytes() == 6; }));
+        const std::string epochs =
+            Sentence("GPGGA,123519,3728.3875,N,12652.8726,E,4,08,0.9,45.4,M,23.1,M,,") +
+            Sentence("GPGGA,123520,3728.3876,N,12652.8727,E,4,08,0.9,45.4,M,23.1,M,,");
+        frame.FeedSerialBytes(Bytes(epochs));
+        QByteArray uploaded;
+        WaitFor(
+            [&] {
+                uploaded += rover->readAll();
+                return uploaded.count("$GPGGA") >= 1;
+            },
+            1000);
+        if (mount.contains(QStringLiteral("SSR"))) {
+            EXPECT_TRUE(uploaded.isEmpty()) << uploaded.toStdString();
+        } else {
+            EXPECT_TRUE(uploaded.startsWith("$GPGGA,123519,3728.3875000,N,12652.8726000,E,4,08,"))
+                << uploaded.toStdString();
+            EXPECT_TRUE(uploaded.endsWith("\r\n"));
+        }
+        frame.Ntrip().Stop();
+    }
+}
+
+}  // namespace
