@@ -5,6 +5,7 @@
 #include "tool/convert_command.h"
 #include "tool/decode_command.h"
 #include "tool/geoid_command.h"
+#include "tool/rtcm_command.h"
 #include "tool/scan_command.h"
 #include "tool/serve_command.h"
 #include "tool/simulate_command.h"
@@ -41,7 +42,9 @@ void Usage(std::ostream& out)
            "       skarnet2-tool scan FILE [--error-base 0..3] [--ref LAT,LON] "
            "[--sync auto|non-nmea]\n"
            "                            [--check-missing] [--index]\n"
-           "              replay scan: frames, frame rate, RMS and CEP, missing epochs, index\n";
+           "              replay scan: frames, frame rate, RMS and CEP, missing epochs, index\n"
+           "       skarnet2-tool rtcm FILE\n"
+           "              RTCM 3 message numbers with counts and bytes, reference stations\n";
 }
 
 }  // namespace
@@ -62,6 +65,7 @@ int main(int argc, char** argv)
     if (command == "geoid") return RunGeoid(args, std::cout, std::cerr);
     if (command == "serve") return RunServe(args, std::cerr);
     if (command == "scan") return RunScan(args, std::cout, std::cerr);
+    if (command == "rtcm") return RunRtcm(args, std::cout, std::cerr);
     if (command == "--help" || command == "-h" || command == "help") {
         Usage(std::cout);
         return 0;
