@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDir>
 #include <QStringList>
+#include <algorithm>
 #include <vector>
 
 #include "app/command_ids.h"
@@ -26,6 +27,8 @@ CNtripClient::CNtripClient(IFrameServices& frame, QObject* parent)
       forwardPort_(std::make_unique<CSerialMFC>())
 {
     connect(socket_.get(), &CSocketClient::notice, this, &CNtripClient::OnSocketNotice);
+    retryTimer_.setSingleShot(true);
+    connect(&retryTimer_, &QTimer::timeout, this, &CNtripClient::Connect);
     connect(frame_.Action(command::kNtripStart), &QAction::triggered, this, &CNtripClient::Start);
     connect(frame_.Action(command::kNtripStop), &QAction::triggered, this, &CNtripClient::Stop);
     frame_.AddEpochSink(EpochStage::NtripUpload, QStringLiteral("NTRIP GGA upload"),
@@ -33,6 +36,11 @@ CNtripClient::CNtripClient(IFrameServices& frame, QObject* parent)
 }
 
 CNtripClient::~CNtripClient() = default;
+
+int CNtripClient::NextRetrySeconds(int seconds)
+{
+    return std::clamp(seconds * 2, kFirstRetrySeconds, kLastRetrySeconds);
+}
 
 bool CNtripClient::IsConnected() const { return socket_->IsConnected(); }
 
@@ -104,28 +112,46 @@ bool CNtripClient::Start()
     CSettingsStore& store = frame_.Store();
     ntripMode_ = store.Get(settings::kNtripEnable) != 0;
     samePort_ = store.Get(settings::kNtripSamePort) != 0;
+    version_ = store.Get(settings::kNtripVersion) == 2 ? 2 : 1;
+    reconnect_ = store.Get(settings::kNtripReconnect) != 0;
     if (!samePort_) OpenForwardPort();
     log_.close();
     log_.setFileName(QDir::current().filePath(QString::fromLatin1(kLogName)));
     log_.open(QIODevice::WriteOnly | QIODevice::Truncate);  // no log is no reason to stop
-    reply_ = CNtripReplyReader();
-    groups_.Clear();
     framer_ = CRtcm3Framer();
     types_.clear();
     forwarded_ = 0;
-    connected_ = false;
-    stopping_ = false;
+    retrySeconds_ = kFirstRetrySeconds;
     active_ = true;
     outcome_ = Outcome::Closed;
-    socket_->Connect(store.Get(settings::kNtripHostAddr),
-                     static_cast<quint16>(store.Get(settings::kNtripHostPort)));
+    Connect();
     frame_.UpdateCommandStates();
     return true;
+}
+
+// One attempt; a reconnection starts a new reply and drops the bytes of a broken group.
+void CNtripClient::Connect()
+{
+    reply_ = CNtripReplyReader();
+    groups_.Clear();
+    connected_ = false;
+    stopping_ = false;
+    CSettingsStore& store = frame_.Store();
+    socket_->Connect(store.Get(settings::kNtripHostAddr),
+                     static_cast<quint16>(store.Get(settings::kNtripHostPort)));
+}
+
+void CNtripClient::ScheduleRetry()
+{
+    frame_.SetPane(pane::kNtrip, QStringLiteral("NTRIP : Reconnecting in %1 s").arg(retrySeconds_));
+    retryTimer_.start(retrySeconds_ * 1000);
+    retrySeconds_ = NextRetrySeconds(retrySeconds_);
 }
 
 void CNtripClient::Stop()
 {
     if (!active_) return;
+    retryTimer_.stop();
     stopping_ = true;
     socket_->Close();  // the close notice follows
     active_ = false;
@@ -163,8 +189,12 @@ void CNtripClient::OnConnected()
                                     store.Get(settings::kNtripPassword))
                                        .toUtf8()
                                        .toBase64();
+    NtripRequestOptions options;
+    options.version = version_;
+    options.host = store.Get(settings::kNtripHostAddr).toStdString();
+    options.port = static_cast<std::uint16_t>(store.Get(settings::kNtripHostPort));
     const std::string request =
-        BuildNtripRequest(mountPoint_.toStdString(), credentials.toStdString());
+        BuildNtripRequest(mountPoint_.toStdString(), credentials.toStdString(), options);
     socket_->Write(request.data(), static_cast<qint64>(request.size()));
 }
 
@@ -193,6 +223,7 @@ void CNtripClient::OnData()
 
 void CNtripClient::Forward(std::span<const std::uint8_t> corrections)
 {
+    retrySeconds_ = kFirstRetrySeconds;  // the stream runs: a later drop starts the pauses over
     forwarded_ += corrections.size();
     frame_.SetPane(pane::kRtcm, QStringLiteral("RTCM Recv : %1").arg(forwarded_));
     if (log_.isOpen()) {
@@ -228,6 +259,15 @@ void CNtripClient::OnClosed()
     connected_ = false;
     const bool userStop = stopping_;
     stopping_ = false;
+    const NtripReplyKind kind = reply_.Kind();
+    const bool refused = ntripMode_ && kind != NtripReplyKind::Stream &&
+                         (kind != NtripReplyKind::Pending || !reply_.ReplyText().empty());
+    if (active_ && reconnect_ && !userStop && !refused) {
+        // A dropped or failed connection is tried again; a refusal is final.
+        if (outcome_ == Outcome::Connected) outcome_ = Outcome::Closed;
+        ScheduleRetry();
+        return;
+    }
     if (active_) {
         active_ = false;
         CloseOutputs();

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <map>
 #include <memory>
 
@@ -25,6 +26,10 @@ class CNtripClient : public QObject, public IFeatureController {
 
 public:
     static constexpr qint64 kReadBlock = 2048;
+    // Pauses before a dropped connection is tried again: 1, 2, 4 ... 60 seconds.
+    static constexpr int kFirstRetrySeconds = 1;
+    static constexpr int kLastRetrySeconds = 60;
+    static int NextRetrySeconds(int seconds);
     static constexpr const char* kLogName = "rtcm.txt";
 
     explicit CNtripClient(IFrameServices& frame, QObject* parent = nullptr);
@@ -49,6 +54,8 @@ private:
     enum class Outcome { None, Connected, Closed, Refused };
 
     bool CheckSettings();
+    void Connect();
+    void ScheduleRetry();
     void OpenForwardPort();
     void OnSocketNotice(int code);
     void OnConnected();
@@ -73,6 +80,10 @@ private:
     bool connected_ = false;  // the socket connected in this attempt
     bool samePort_ = true;
     bool stopping_ = false;
+    bool reconnect_ = false;
+    int version_ = 1;
+    int retrySeconds_ = kFirstRetrySeconds;
+    QTimer retryTimer_;
     std::uint64_t forwarded_ = 0;
     Outcome outcome_ = Outcome::None;
 };

@@ -52,6 +52,10 @@ inline constexpr TextSetting kNtripPort{"NTRIP", "COMPORT", "COM1"};
 inline constexpr IntSetting kNtripBaudRate{"NTRIP", "BAUDRATE", 9};
 inline constexpr TextSetting kNtripDestAddr{"NTRIP", "DEST_ADDR", "127.0.0.1"};
 inline constexpr TextSetting kNtripDestPort{"NTRIP", "DEST_PORT", "9999"};
+// 2: NTRIP 2 (HTTP/1.1, chunked replies).
+inline constexpr IntSetting kNtripVersion{"NTRIP", "VERSION", 1};
+// 1: a dropped connection is tried again with a growing pause.
+inline constexpr IntSetting kNtripReconnect{"NTRIP", "RECONNECT", 0};
 
 // Relay server.
 inline constexpr TextSetting kServerVrsIp{"SERVER", "VRS_IP", deployment::kRelayServerHost};
@@ -118,6 +122,8 @@ inline constexpr std::array kAllIntSettings{
     kNtripSamePort,
     kNtripTxMode,
     kNtripBaudRate,
+    kNtripVersion,
+    kNtripReconnect,
     kServerVrsPort,
     kReplaySyncProtocol,
     kReplayLatestLogging,

@@ -17,6 +17,7 @@
 #include "app/command_ids.h"
 #include "app/link_controller.h"
 #include "app/main_frame.h"
+#include "net/rtcm3_framer.h"
 #include "settings/settings_store.h"
 #include "support/qt_wait.h"
 #include "support/recording_owner.h"
@@ -267,6 +268,97 @@ TEST_F(NtripClientTest, RequestAndGgaUploadSeenByTheCaster)
         }
         frame.Ntrip().Stop();
     }
+}
+
+// An NTRIP 2 caster: HTTP/1.1 request with the version line and Host, a chunked reply (the
+// real capture) whose chunk lines never reach the receiver or "rtcm.txt".
+TEST_F(NtripClientTest, Ntrip2ChunkedReplyForwardsOnlyTheCorrections)
+{
+    SKIP_WITHOUT_DATA();
+    const auto chunked =
+        testdata::ReadBytes(*testdata::DataDir() / "ntrip/pygnssutils_ntrip2_chunked_rtcm3.bin");
+    QTcpServer caster;
+    ASSERT_TRUE(caster.listen(QHostAddress::LocalHost));
+    store_.Write(settings::kNtripHostPort, caster.serverPort());
+    store_.Write(settings::kNtripVersion, 2);
+    CMainFrame frame(store_);
+    ASSERT_TRUE(frame.Ntrip().Start());
+    ASSERT_TRUE(WaitFor([&] { return caster.hasPendingConnections(); }));
+    QTcpSocket* rover = caster.nextPendingConnection();
+    QByteArray request;
+    ASSERT_TRUE(WaitFor([&] {
+        request += rover->readAll();
+        return request.endsWith("\r\n\r\n");
+    }));
+    EXPECT_TRUE(request.startsWith("GET /" + kMount.toLatin1() + " HTTP/1.1\r\n"));
+    EXPECT_TRUE(request.contains("\r\nNtrip-Version: Ntrip/2.0\r\n"));
+    EXPECT_TRUE(request.contains(
+        QStringLiteral("\r\nHost: 127.0.0.1:%1\r\n").arg(caster.serverPort()).toLatin1()));
+    rover->write(
+        "HTTP/1.1 200 OK\r\nNtrip-Version: Ntrip/2.0\r\n"
+        "Transfer-Encoding: chunked\r\n\r\n");
+    rover->write(reinterpret_cast<const char*>(chunked.data()),
+                 static_cast<qint64>(chunked.size()));
+    rover->flush();
+    // The capture ends inside a chunk: what came of it is corrections, nothing else.
+    std::uint64_t forwarded = 0;
+    ASSERT_TRUE(WaitFor([&] {
+        const std::uint64_t now = frame.Ntrip().ForwardedBytes();
+        const bool settled = now > 0 && now == forwarded;
+        forwarded = now;
+        WaitFor([] { return false; }, 100);
+        return settled;
+    }));
+    frame.Ntrip().Stop();
+    const auto logged =
+        testdata::ReadBytes(dir_.filePath(QStringLiteral("rtcm.txt")).toStdString());
+    EXPECT_EQ(logged.size(), frame.Ntrip().ForwardedBytes());
+    CRtcm3Framer framer;
+    framer.Feed(logged, [](std::span<const std::uint8_t>) {});
+    EXPECT_EQ(framer.Frames(), 109u);
+    EXPECT_EQ(framer.CrcFailures(), 0u);
+}
+
+TEST(NtripRetry, PausesDoubleUpToAMinute)
+{
+    int seconds = CNtripClient::kFirstRetrySeconds;
+    std::vector<int> pauses;
+    for (int i = 0; i < 8; ++i, seconds = CNtripClient::NextRetrySeconds(seconds))
+        pauses.push_back(seconds);
+    EXPECT_EQ(pauses, (std::vector<int>{1, 2, 4, 8, 16, 32, 60, 60}));
+}
+
+// With "RECONNECT" a caster that drops the stream is called again after a pause; a refused
+// password ends the retries with its message.
+TEST_F(NtripClientTest, DroppedStreamIsCalledAgainAndARefusalEndsIt)
+{
+    QTcpServer caster;
+    ASSERT_TRUE(caster.listen(QHostAddress::LocalHost));
+    store_.Write(settings::kNtripHostPort, caster.serverPort());
+    store_.Write(settings::kNtripReconnect, 1);
+    CMainFrame frame(store_);
+    Listen(frame);
+    ASSERT_TRUE(frame.Ntrip().Start());
+    ASSERT_TRUE(WaitFor([&] { return caster.hasPendingConnections(); }));
+    QTcpSocket* first = caster.nextPendingConnection();
+    first->write("ICY 200 OK\r\n\xD3\x00\x00\x47\xEA\x4B", 18);
+    first->flush();
+    ASSERT_TRUE(WaitFor([&] { return frame.Ntrip().ForwardedBytes() == 6; }));
+    first->close();
+    EXPECT_TRUE(WaitFor(
+        [&] { return frame.StatusPaneText(4) == QStringLiteral("NTRIP : Reconnecting in 1 s"); }));
+    EXPECT_TRUE(frame.Ntrip().IsActive());
+    ASSERT_TRUE(WaitFor([&] { return caster.hasPendingConnections(); }, 3000));
+    QTcpSocket* second = caster.nextPendingConnection();
+    second->write("HTTP/1.0 401 Unauthorized\r\n\r\n");
+    second->flush();
+    second->close();
+    ASSERT_TRUE(WaitFor([&] { return !messages_.isEmpty(); }));
+    EXPECT_EQ(messages_.value(0),
+              QStringLiteral("NTRIP 연결에 실패하였습니다.\n아이디/비밀번호를 다시 확인해주세요."));
+    EXPECT_FALSE(frame.Ntrip().IsActive());
+    EXPECT_FALSE(WaitFor([&] { return caster.hasPendingConnections(); }, 2500));
+    EXPECT_TRUE(messages_.size() == 1) << messages_.join('|').toStdString();
 }
 
 }  // namespace
