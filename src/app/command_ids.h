@@ -28,6 +28,8 @@ inline constexpr int kAbout = 57664;
 inline constexpr int kClear = 32802;
 inline constexpr int kExtractionCombo = 32806;
 inline constexpr int kRelayDeviceCombo = 32807;
+// The program's own: the NTRIP setup page on its own, until the settings container holds it.
+inline constexpr int kNtripSetup = 32900;
 
 // Filter toolbar.
 inline constexpr int kGps = 32789;

@@ -47,6 +47,8 @@ void CMainFrame::CreateMenus()
     QMenu* ntrip = menuBar()->addMenu(tr("NTRIP(&N)"));
     ntrip->addAction(AddCommand(command::kNtripStart, tr("시작하기(&S)"), false));
     ntrip->addAction(AddCommand(command::kNtripStop, tr("중지하기(&T)"), false));
+    ntrip->addSeparator();
+    ntrip->addAction(AddCommand(command::kNtripSetup, tr("NTRIP 설정(&O)..."), true));
 
     QMenu* map = menuBar()->addMenu(tr("맵(&M)"));
     map->addAction(AddCommand(command::kWebMap, tr("구글맵(&D)"), false));

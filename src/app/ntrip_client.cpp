@@ -13,6 +13,7 @@
 #include "link/socket_client.h"
 #include "net/ntrip_messages.h"
 #include "settings/settings_store.h"
+#include "setup/setup_ntrip_dlg.h"
 
 namespace {
 
@@ -31,6 +32,8 @@ CNtripClient::CNtripClient(IFrameServices& frame, QObject* parent)
     connect(&retryTimer_, &QTimer::timeout, this, &CNtripClient::Connect);
     connect(frame_.Action(command::kNtripStart), &QAction::triggered, this, &CNtripClient::Start);
     connect(frame_.Action(command::kNtripStop), &QAction::triggered, this, &CNtripClient::Stop);
+    connect(frame_.Action(command::kNtripSetup), &QAction::triggered, this,
+            &CNtripClient::OpenSetupPage);
     frame_.AddEpochSink(EpochStage::NtripUpload, QStringLiteral("NTRIP GGA upload"),
                         [this](EpochRefresh& epoch) { SendGga(epoch); });
 }
@@ -146,6 +149,12 @@ void CNtripClient::ScheduleRetry()
     frame_.SetPane(pane::kNtrip, QStringLiteral("NTRIP : Reconnecting in %1 s").arg(retrySeconds_));
     retryTimer_.start(retrySeconds_ * 1000);
     retrySeconds_ = NextRetrySeconds(retrySeconds_);
+}
+
+void CNtripClient::OpenSetupPage()
+{
+    CSetupNTripDlg page(frame_.Store(), frame_.Window());
+    page.exec();
 }
 
 void CNtripClient::Stop()

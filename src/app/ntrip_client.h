@@ -49,6 +49,8 @@ public slots:
     // connection could be attempted.
     bool Start();
     void Stop();
+    // The NTRIP setup page, modal; its settings count from the next start.
+    void OpenSetupPage();
 
 private:
     enum class Outcome { None, Connected, Closed, Refused };
