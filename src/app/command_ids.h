@@ -30,6 +30,8 @@ inline constexpr int kExtractionCombo = 32806;
 inline constexpr int kRelayDeviceCombo = 32807;
 // The program's own: the NTRIP setup page on its own, until the settings container holds it.
 inline constexpr int kNtripSetup = 32900;
+// The program's own: the RTCM monitor window.
+inline constexpr int kRtcmMonitor = 32901;
 
 // Filter toolbar.
 inline constexpr int kGps = 32789;

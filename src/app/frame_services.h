@@ -99,6 +99,7 @@ public:
     virtual CNmeaLogDlg& RawLogView() = 0;
 
     virtual void SetPane(int pane, const QString& text) = 0;
+    virtual void SetPaneToolTip(int pane, const QString& text) = 0;
     virtual void ShowStatusMessage(const QString& text, int timeoutMs) = 0;
     // A warning box (tests listen to the frame's messageShown instead).
     virtual void ShowMessage(const QString& text, const QString& caption) = 0;

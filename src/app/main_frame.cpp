@@ -148,9 +148,20 @@ QString CMainFrame::StatusPaneText(int pane) const
     return panes_[static_cast<std::size_t>(pane)]->text();
 }
 
+QString CMainFrame::StatusPaneToolTip(int pane) const
+{
+    if (pane < 0 || pane >= kStatusPaneCount) return {};
+    return panes_[static_cast<std::size_t>(pane)]->toolTip();
+}
+
 void CMainFrame::SetPane(int pane, const QString& text)
 {
     panes_[static_cast<std::size_t>(pane)]->setText(text);
+}
+
+void CMainFrame::SetPaneToolTip(int pane, const QString& text)
+{
+    panes_[static_cast<std::size_t>(pane)]->setToolTip(text);
 }
 
 void CMainFrame::ShowStatusMessage(const QString& text, int timeoutMs)

@@ -52,6 +52,7 @@ public:
     void FeedSerialBytes(std::span<const std::uint8_t> bytes) { FeedArrival(bytes); }
 
     QString StatusPaneText(int pane) const;
+    QString StatusPaneToolTip(int pane) const;
     QAction* Action(int command) const override;
     int MainViewIndex() const { return mainView_; }
     const GnssReceiverState& Snapshot() const { return intake_.Snapshot(); }
@@ -107,6 +108,7 @@ private:
     CPlotsView& Plot() override { return *plot_; }
     CNmeaLogDlg& RawLogView() override { return *rawLog_; }
     void SetPane(int pane, const QString& text) override;
+    void SetPaneToolTip(int pane, const QString& text) override;
     void ShowStatusMessage(const QString& text, int timeoutMs) override;
     void ShowMessage(const QString& text, const QString& caption) override;
     void ShowTimedMessage(const QString& text, const QString& caption, int timeoutMs) override;

@@ -61,6 +61,7 @@ void CMainFrame::CreateMenus()
     QMenu* tools = menuBar()->addMenu(tr("도구(&T)"));
     tools->addAction(AddCommand(command::kSettings, tr("설정/거리계산(&O)"), false));
     tools->addAction(AddCommand(command::kCoordConverter, tr("좌표변환(&C)"), false));
+    tools->addAction(AddCommand(command::kRtcmMonitor, tr("RTCM 모니터(&R)"), true));
     tools->addAction(AddCommand(command::kHeadingGauge, tr("방향계"), false));
     tools->addAction(AddCommand(command::kSpeedGraph, tr("속도그래프"), false));
     tools->addAction(AddCommand(command::kDistanceGraph, tr("거리그래프"), false));

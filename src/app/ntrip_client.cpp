@@ -1,6 +1,7 @@
 #include "app/ntrip_client.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QDir>
 #include <QStringList>
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "net/ntrip_messages.h"
 #include "settings/settings_store.h"
 #include "setup/setup_ntrip_dlg.h"
+#include "views/rtcm_monitor_wnd.h"
 
 namespace {
 
@@ -28,6 +30,12 @@ CNtripClient::CNtripClient(IFrameServices& frame, QObject* parent)
       forwardPort_(std::make_unique<CSerialMFC>())
 {
     connect(socket_.get(), &CSocketClient::notice, this, &CNtripClient::OnSocketNotice);
+    clock_.start();
+    monitorTick_.setInterval(1000);
+    connect(&monitorTick_, &QTimer::timeout, this, &CNtripClient::RefreshMonitor);
+    monitorTick_.start();
+    connect(frame_.Action(command::kRtcmMonitor), &QAction::triggered, this,
+            &CNtripClient::OpenMonitor);
     retryTimer_.setSingleShot(true);
     connect(&retryTimer_, &QTimer::timeout, this, &CNtripClient::Connect);
     connect(frame_.Action(command::kNtripStart), &QAction::triggered, this, &CNtripClient::Start);
@@ -62,7 +70,8 @@ void CNtripClient::AddReportLines(QStringList& lines) const
     lines << QStringLiteral("ntrip: %1").arg(QLatin1String(state))
           << QStringLiteral("rtcm_bytes: %1").arg(forwarded_);
     QStringList types;
-    for (const auto& [type, count] : types_) types << QStringLiteral("%1:%2").arg(type).arg(count);
+    for (const auto& row : monitor_.Take(clock_.elapsed()).types)
+        types << QStringLiteral("%1:%2").arg(row.type).arg(row.count);
     lines << QStringLiteral("rtcm_types: %1").arg(types.join(QLatin1Char(',')));
 }
 
@@ -121,8 +130,7 @@ bool CNtripClient::Start()
     log_.close();
     log_.setFileName(QDir::current().filePath(QString::fromLatin1(kLogName)));
     log_.open(QIODevice::WriteOnly | QIODevice::Truncate);  // no log is no reason to stop
-    framer_ = CRtcm3Framer();
-    types_.clear();
+    monitor_.Clear();
     forwarded_ = 0;
     retrySeconds_ = kFirstRetrySeconds;
     active_ = true;
@@ -240,9 +248,7 @@ void CNtripClient::Forward(std::span<const std::uint8_t> corrections)
                    static_cast<qint64>(corrections.size()));
         log_.flush();  // the log is read while it grows
     }
-    framer_.Feed(corrections, [this](std::span<const std::uint8_t> frame) {
-        ++types_[rtcm3::MessageType(frame)];
-    });
+    monitor_.Feed(corrections, clock_.elapsed());
     const auto toQByteArray = [](std::span<const std::uint8_t> bytes) {
         return QByteArray(reinterpret_cast<const char*>(bytes.data()),
                           static_cast<qsizetype>(bytes.size()));
@@ -314,8 +320,29 @@ void CNtripClient::ShowRefusal()
     if (refused) frame_.ShowMessage(tr("NTRIP 연결에 실패하였습니다.\n") + text, kCaption);
 }
 
+void CNtripClient::OpenMonitor()
+{
+    if (monitorWnd_ == nullptr) monitorWnd_ = new CRtcmMonitorWnd(frame_.Window());
+    monitorWnd_->show();
+    monitorWnd_->raise();
+    RefreshMonitor();
+}
+
+void CNtripClient::RefreshMonitor()
+{
+    const std::int64_t now = clock_.elapsed();
+    const CRtcmMonitor::Snapshot snapshot = monitor_.Take(now);
+    frame_.SetPaneToolTip(pane::kRtcm, CRtcmMonitorWnd::ToolTipText(snapshot));
+    if (monitorWnd_ != nullptr && monitorWnd_->isVisible())
+        monitorWnd_->Show(snapshot, now, QDateTime::currentDateTime());
+}
+
 void CNtripClient::SendGga(const EpochRefresh& epoch)
 {
+    // The monitor's baseline runs from the reference station to the rover's latest position.
+    if (epoch.validPosition)
+        monitor_.SetRover(epoch.state.latitudeDeg, epoch.state.longitudeDeg,
+                          epoch.state.ellipsoidHeight);
     if (!ntripMode_ || !socket_->IsConnected() || !(epoch.delivered & ContentFlag::Position) ||
         !MountPointWantsGga(mountPoint_.toStdString()) || frame_.Activity().replaying)
         return;

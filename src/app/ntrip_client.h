@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
 #include <QString>
@@ -11,8 +12,9 @@
 #include "app/frame_services.h"
 #include "net/forward_groups.h"
 #include "net/ntrip_reply.h"
-#include "net/rtcm3_framer.h"
+#include "net/rtcm_monitor.h"
 
+class CRtcmMonitorWnd;
 class CSerialMFC;
 class CSocketClient;
 
@@ -51,6 +53,9 @@ public slots:
     void Stop();
     // The NTRIP setup page, modal; its settings count from the next start.
     void OpenSetupPage();
+    // The RTCM monitor window, refreshed every second while it is shown.
+    void OpenMonitor();
+    CRtcmMonitorWnd* MonitorWindow() const { return monitorWnd_; }
 
 private:
     enum class Outcome { None, Connected, Closed, Refused };
@@ -67,6 +72,7 @@ private:
     void SendGga(const EpochRefresh& epoch);
     void ShowRefusal();
     void CloseOutputs();
+    void RefreshMonitor();
 
     IFrameServices& frame_;
     std::unique_ptr<CSocketClient> socket_;
@@ -74,8 +80,10 @@ private:
     QFile log_;
     CNtripReplyReader reply_;
     CForwardGroups groups_;
-    CRtcm3Framer framer_;
-    std::map<std::uint16_t, std::uint64_t> types_;  // message number -> frames forwarded
+    CRtcmMonitor monitor_;
+    QElapsedTimer clock_;  // the monitor's steady time
+    QTimer monitorTick_;
+    CRtcmMonitorWnd* monitorWnd_ = nullptr;
     QString mountPoint_;
     bool active_ = false;
     bool ntripMode_ = false;

@@ -22,6 +22,7 @@
 #include "support/qt_wait.h"
 #include "support/recording_owner.h"
 #include "support/test_data.h"
+#include "views/rtcm_monitor_wnd.h"
 
 namespace {
 
@@ -151,6 +152,18 @@ TEST_F(NtripClientTest, CorrectionsFromARealCasterReachASerialReceiverUntouched)
         "rtcm_types: 1006:7,1013:1,1019:33,1020:33,1033:7,1042:33,1046:33,1077:33,1087:33,"
         "1097:33,1127:32,1230:7,4094:7")))
         << report.join('|').toStdString();
+
+    // The monitor and the pane's tooltip tell the same stream.
+    frame.Ntrip().OpenMonitor();
+    const CRtcmMonitorWnd* monitor = frame.Ntrip().MonitorWindow();
+    ASSERT_NE(monitor, nullptr);
+    EXPECT_EQ(monitor->RowCount(), 13);
+    EXPECT_TRUE(monitor->RowText(0).startsWith(QStringLiteral("1006 | 7 | ")))
+        << monitor->RowText(0).toStdString();
+    EXPECT_TRUE(monitor->SummaryText().contains(QStringLiteral("기준국 25: 53.34")))
+        << monitor->SummaryText().toStdString();
+    EXPECT_FALSE(monitor->SummaryText().contains(QStringLiteral("stale")));
+    EXPECT_TRUE(WaitFor([&] { return frame.StatusPaneToolTip(5).contains("1006:7 1013:1"); }));
 
     frame.Ntrip().Stop();
     EXPECT_TRUE(WaitFor([&] { return frame.StatusPaneText(4) == "NTRIP : Not Connected"; }));

@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "decode/gnss_receiver_state.h"
+#include "geo/ecef.h"
 #include "net/forward_groups.h"
 #include "net/ntrip_messages.h"
 #include "net/ntrip_reply.h"
 #include "net/rtcm3_framer.h"
+#include "net/rtcm_monitor.h"
 #include "net/source_table.h"
 #include "support/recording_owner.h"
 #include "support/test_data.h"
@@ -152,6 +154,40 @@ TEST(Rtcm3Framer, DamagedFrameIsCountedAndTheNextOneFound)
     int missing = 0;
     for (const auto& [type, count] : expected) missing += count - types[type];
     EXPECT_EQ(missing, 1);
+}
+
+// A real stream fed over 6.3 s: counts, the bit rate of the last ten seconds, the station,
+// the baseline to a rover 100 m above it, and "stale" ten seconds after the last byte.
+TEST(RtcmMonitor, CountsRateStationBaselineAndStale)
+{
+    SKIP_WITHOUT_DATA();
+    const ByteVector bytes =
+        testdata::ReadBytes(*testdata::DataDir() / "rtcm3/pygnssutils_ntrip_msm7_eph_33s.rtcm3");
+    CRtcmMonitor monitor;
+    std::int64_t now = 0;
+    FeedInPieces(bytes, {1000}, [&](std::span<const std::uint8_t> piece) {
+        now += 100;
+        monitor.Feed(piece, now);
+    });
+    auto s = monitor.Take(now);
+    ASSERT_EQ(s.types.size(), 13u);
+    EXPECT_EQ(s.types.front().type, 1006);
+    EXPECT_EQ(s.types.front().count, 7u);
+    EXPECT_EQ(s.frames, 292u);
+    EXPECT_NEAR(s.bitsPerSecond, bytes.size() * 8.0 / 10.0, 1e-6);
+    EXPECT_FALSE(s.stale);
+    ASSERT_TRUE(s.station.has_value());
+    EXPECT_EQ(s.station->stationId, 25);
+    EXPECT_FALSE(s.baselineM.has_value());
+    const Geodetic station = EcefToGeodetic({s.station->x, s.station->y, s.station->z});
+    monitor.SetRover(station.latitudeDeg, station.longitudeDeg, station.heightM + 100.0);
+    EXPECT_NEAR(*monitor.Take(now).baselineM, 100.0, 1e-3);
+    // Five seconds on, half of the pieces fell out of the window; ten seconds on, all.
+    EXPECT_LT(monitor.Take(now + 5000).bitsPerSecond, s.bitsPerSecond);
+    s = monitor.Take(now + CRtcmMonitor::kWindowMs);
+    EXPECT_TRUE(s.stale);
+    EXPECT_EQ(s.bitsPerSecond, 0.0);
+    EXPECT_TRUE(CRtcmMonitor().Take(0).stale);
 }
 
 // The NTRIP 2 capture is a chunked body: after the HTTP header the reader hands on RTCM only.
