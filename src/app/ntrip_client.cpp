@@ -126,6 +126,7 @@ bool CNtripClient::Start()
     samePort_ = store.Get(settings::kNtripSamePort) != 0;
     version_ = store.Get(settings::kNtripVersion) == 2 ? 2 : 1;
     reconnect_ = store.Get(settings::kNtripReconnect) != 0;
+    tls_ = store.Get(settings::kNtripTls) != 0;
     if (!samePort_) OpenForwardPort();
     log_.close();
     log_.setFileName(QDir::current().filePath(QString::fromLatin1(kLogName)));
@@ -149,7 +150,7 @@ void CNtripClient::Connect()
     stopping_ = false;
     CSettingsStore& store = frame_.Store();
     socket_->Connect(store.Get(settings::kNtripHostAddr),
-                     static_cast<quint16>(store.Get(settings::kNtripHostPort)));
+                     static_cast<quint16>(store.Get(settings::kNtripHostPort)), tls_);
 }
 
 void CNtripClient::ScheduleRetry()
@@ -275,8 +276,9 @@ void CNtripClient::OnClosed()
     const bool userStop = stopping_;
     stopping_ = false;
     const NtripReplyKind kind = reply_.Kind();
-    const bool refused = ntripMode_ && kind != NtripReplyKind::Stream &&
-                         (kind != NtripReplyKind::Pending || !reply_.ReplyText().empty());
+    const bool refused = socket_->CertificateRejected() ||
+                         (ntripMode_ && kind != NtripReplyKind::Stream &&
+                          (kind != NtripReplyKind::Pending || !reply_.ReplyText().empty()));
     if (active_ && reconnect_ && !userStop && !refused) {
         // A dropped or failed connection is tried again; a refusal is final.
         if (outcome_ == Outcome::Connected) outcome_ = Outcome::Closed;
@@ -292,7 +294,12 @@ void CNtripClient::OnClosed()
         outcome_ = Outcome::Refused;
         frame_.SetPane(pane::kNtrip, ntripMode_ ? QStringLiteral("NTRIP : Not Connected")
                                                 : QStringLiteral("SERVER : Not Connected"));
-        if (ntripMode_) {
+        if (socket_->CertificateRejected()) {
+            frame_.ShowMessage(tr("NTRIP 보안 연결(TLS)에 실패하였습니다.\n캐스터의 인증서를 "
+                                  "신뢰할 수 없습니다: %1")
+                                   .arg(socket_->LastError()),
+                               kCaption);
+        } else if (ntripMode_) {
             frame_.ShowMessage(tr("NTRIP 연결에 실패하였습니다.\n설정 정보를 다시 확인해주세요."),
                                kCaption);
         } else {

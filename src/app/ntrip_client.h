@@ -91,6 +91,7 @@ private:
     bool samePort_ = true;
     bool stopping_ = false;
     bool reconnect_ = false;
+    bool tls_ = false;
     int version_ = 1;
     int retrySeconds_ = kFirstRetrySeconds;
     QTimer retryTimer_;

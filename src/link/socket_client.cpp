@@ -1,6 +1,7 @@
 #include "link/socket_client.h"
 
 #include <QSignalBlocker>
+#include <QStringList>
 
 CSocketClient::CSocketClient(QObject* parent) : QObject(parent)
 {
@@ -8,6 +9,8 @@ CSocketClient::CSocketClient(QObject* parent) : QObject(parent)
     connect(&socket_, &QTcpSocket::readyRead, this, &CSocketClient::OnReadyRead);
     connect(&socket_, &QTcpSocket::stateChanged, this, &CSocketClient::OnStateChanged);
     connect(&socket_, &QTcpSocket::errorOccurred, this, &CSocketClient::OnError);
+    connect(&socket_, &QSslSocket::encrypted, this, &CSocketClient::OnEncrypted);
+    connect(&socket_, &QSslSocket::sslErrors, this, &CSocketClient::OnSslErrors);
 }
 
 CSocketClient::~CSocketClient()
@@ -16,10 +19,17 @@ CSocketClient::~CSocketClient()
     socket_.abort();
 }
 
-void CSocketClient::Connect(const QString& host, quint16 port)
+void CSocketClient::Connect(const QString& host, quint16 port, bool tls)
 {
     Close(false);
-    socket_.connectToHost(host, port);
+    tls_ = tls;
+    certificateRejected_ = false;
+    if (tls) {
+        socket_.setPeerVerifyMode(QSslSocket::VerifyPeer);
+        socket_.connectToHostEncrypted(host, port);
+    } else {
+        socket_.connectToHost(host, port);
+    }
 }
 
 qint64 CSocketClient::Read(char* buffer, qint64 maxSize)
@@ -52,8 +62,25 @@ void CSocketClient::Close(bool notify)
 
 void CSocketClient::OnConnected()
 {
+    if (tls_) return;  // connected once the handshake and the certificate check are done
     connected_ = true;
     emit notice(kNoticeConnected);
+}
+
+void CSocketClient::OnEncrypted()
+{
+    connected_ = true;
+    emit notice(kNoticeConnected);
+}
+
+// Never ignored: the connection ends, and the reasons are kept for the owner's message.
+void CSocketClient::OnSslErrors(const QList<QSslError>& errors)
+{
+    QStringList reasons;
+    for (const QSslError& error : errors) reasons << error.errorString();
+    lastError_ = reasons.join(QStringLiteral("; "));
+    certificateRejected_ = true;
+    emit errorText(lastError_);
 }
 
 // The owner reads in its handler. Like the platform's receive event, the notice comes again
@@ -72,8 +99,10 @@ void CSocketClient::OnStateChanged(QAbstractSocket::SocketState state)
     PostClosed();
 }
 
-void CSocketClient::OnError(QAbstractSocket::SocketError)
+void CSocketClient::OnError(QAbstractSocket::SocketError error)
 {
+    // A failed certificate check is the reason, not the handshake error that follows it.
+    if (error == QAbstractSocket::SslHandshakeFailedError && !lastError_.isEmpty()) return;
     lastError_ = socket_.errorString();
     emit errorText(lastError_);
 }

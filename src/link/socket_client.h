@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <QSslSocket>
 #include <QString>
-#include <QTcpSocket>
 #include <cstdint>
 
 // A client stream socket that reports to its owner with notice codes: 0 connected, 1 data
@@ -23,8 +23,10 @@ public:
     CSocketClient(const CSocketClient&) = delete;
     CSocketClient& operator=(const CSocketClient&) = delete;
 
-    // Drops any earlier connection silently, then starts the name lookup and connect.
-    void Connect(const QString& host, quint16 port);
+    // Drops any earlier connection silently, then starts the name lookup and connect. With tls
+    // the connection is encrypted and the peer's certificate verified before notice 0; a
+    // certificate that fails ends the attempt with its reasons in LastError().
+    void Connect(const QString& host, quint16 port, bool tls = false);
     // Bytes read, 0 when nothing waits, -1 when the socket cannot be read.
     qint64 Read(char* buffer, qint64 maxSize);
     // Bytes queued, -1 when not connected.
@@ -36,6 +38,8 @@ public:
     bool IsConnected() const { return connected_; }
     // Why the last connection ended or failed; empty after a clean start or a local close.
     QString LastError() const { return lastError_; }
+    // The last attempt ended because the peer's certificate did not hold.
+    bool CertificateRejected() const { return certificateRejected_; }
 
 signals:
     // kNotice... codes; 1 is delivered at once, 0 and 2 as the socket reports them.
@@ -44,13 +48,17 @@ signals:
 
 private:
     void OnConnected();
+    void OnEncrypted();
+    void OnSslErrors(const QList<QSslError>& errors);
     void OnReadyRead();
     void OnStateChanged(QAbstractSocket::SocketState state);
     void OnError(QAbstractSocket::SocketError error);
     void PostClosed();
     void PostDataCheck();
 
-    QTcpSocket socket_;
+    QSslSocket socket_;
+    bool tls_ = false;
+    bool certificateRejected_ = false;
     bool connected_ = false;
     bool readSinceNotice_ = false;
     // Notices already posted for an earlier connection are dropped once a new one starts.

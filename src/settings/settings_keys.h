@@ -54,6 +54,8 @@ inline constexpr TextSetting kNtripDestAddr{"NTRIP", "DEST_ADDR", "127.0.0.1"};
 inline constexpr TextSetting kNtripDestPort{"NTRIP", "DEST_PORT", "9999"};
 // 2: NTRIP 2 (HTTP/1.1, chunked replies).
 inline constexpr IntSetting kNtripVersion{"NTRIP", "VERSION", 1};
+// 1: TLS, with the caster's certificate verified.
+inline constexpr IntSetting kNtripTls{"NTRIP", "TLS", 0};
 // 1: a dropped connection is tried again with a growing pause.
 inline constexpr IntSetting kNtripReconnect{"NTRIP", "RECONNECT", 0};
 
@@ -123,6 +125,7 @@ inline constexpr std::array kAllIntSettings{
     kNtripTxMode,
     kNtripBaudRate,
     kNtripVersion,
+    kNtripTls,
     kNtripReconnect,
     kServerVrsPort,
     kReplaySyncProtocol,

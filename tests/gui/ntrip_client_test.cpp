@@ -9,6 +9,9 @@
 #include <QAction>
 #include <QDir>
 #include <QProcess>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -372,6 +375,67 @@ TEST_F(NtripClientTest, DroppedStreamIsCalledAgainAndARefusalEndsIt)
     EXPECT_FALSE(frame.Ntrip().IsActive());
     EXPECT_FALSE(WaitFor([&] { return caster.hasPendingConnections(); }, 2500));
     EXPECT_TRUE(messages_.size() == 1) << messages_.join('|').toStdString();
+}
+
+// A caster on TLS with a certificate made for this test: untrusted, the attempt ends with
+// the reason and is not tried again; once trusted, corrections flow.
+TEST_F(NtripClientTest, TlsVerifiesTheCastersCertificate)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty() ||
+        !QSslSocket::supportsSsl())
+        GTEST_SKIP() << "no openssl to make a certificate, or no TLS in Qt";
+    const QString key = dir_.filePath(QStringLiteral("key.pem"));
+    const QString certificate = dir_.filePath(QStringLiteral("cert.pem"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("openssl"),
+                                {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+                                 "-out", certificate, "-days", "2", "-subj", "/CN=localhost",
+                                 "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1"}),
+              0);
+    QFile certificateFile(certificate), keyFile(key);
+    ASSERT_TRUE(certificateFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
+    const QSslCertificate cert(&certificateFile, QSsl::Pem);
+    QSslConfiguration serverConfig = QSslConfiguration::defaultConfiguration();
+    serverConfig.setLocalCertificate(cert);
+    serverConfig.setPrivateKey(QSslKey(&keyFile, QSsl::Rsa));
+    QSslServer caster;
+    caster.setSslConfiguration(serverConfig);
+    ASSERT_TRUE(caster.listen(QHostAddress::LocalHost));
+    store_.Write(settings::kNtripHostAddr, QStringLiteral("localhost"));
+    store_.Write(settings::kNtripHostPort, caster.serverPort());
+    store_.Write(settings::kNtripTls, 1);
+    store_.Write(settings::kNtripReconnect, 1);
+    {
+        CMainFrame frame(store_);
+        Listen(frame);
+        ASSERT_TRUE(frame.Ntrip().Start());
+        ASSERT_TRUE(WaitFor([&] { return !messages_.isEmpty(); }));
+        EXPECT_TRUE(
+            messages_[0].startsWith(QStringLiteral("NTRIP 보안 연결(TLS)에 실패하였습니다.")));
+        EXPECT_TRUE(messages_[0].contains(QStringLiteral("self-signed")))
+            << messages_[0].toStdString();
+        EXPECT_FALSE(frame.Ntrip().IsActive());  // a certificate that fails is not tried again
+    }
+    const QSslConfiguration saved = QSslConfiguration::defaultConfiguration();
+    QSslConfiguration trusting = saved;
+    trusting.addCaCertificate(cert);
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    CMainFrame frame(store_);
+    messages_.clear();
+    Listen(frame);
+    ASSERT_TRUE(frame.Ntrip().Start());
+    QTcpSocket* rover = nullptr;
+    QByteArray request;
+    ASSERT_TRUE(WaitFor([&] {
+        if (rover == nullptr && caster.hasPendingConnections())
+            rover = caster.nextPendingConnection();
+        if (rover != nullptr) request += rover->readAll();
+        return request.endsWith("\r\n\r\n");
+    })) << messages_.join('|').toStdString();
+    EXPECT_TRUE(request.startsWith("GET /" + kMount.toLatin1()));
+    rover->write("ICY 200 OK\r\n\xD3\x00\x00\x47\xEA\x4B", 18);
+    EXPECT_TRUE(WaitFor([&] { return frame.Ntrip().ForwardedBytes() == 6; }));
+    frame.Ntrip().Stop();
+    QSslConfiguration::setDefaultConfiguration(saved);
 }
 
 }  // namespace

@@ -70,7 +70,7 @@ TEST_F(SettingsStoreTest, KeyTableHasNoDuplicates)
     for (const TextSetting& s : settings::kAllTextSettings) {
         EXPECT_TRUE(seen.emplace(s.section, s.key).second) << s.section << "/" << s.key;
     }
-    EXPECT_EQ(seen.size(), 66u);  // with the NTRIP client's VERSION and RECONNECT
+    EXPECT_EQ(seen.size(), 67u);  // with the NTRIP client's VERSION, TLS and RECONNECT
 }
 
 TEST_F(SettingsStoreTest, ValuesSurviveANewStore)
