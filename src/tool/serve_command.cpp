@@ -1,33 +1,21 @@
 #include "tool/serve_command.h"
 
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <charconv>
 #include <chrono>
-#include <climits>
 #include <csignal>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "tool/log_epochs.h"
+#include "tool/stream_outputs.h"
 
 namespace {
 
@@ -39,16 +27,10 @@ constexpr std::string_view kUsage =
     "usage: skarnet2-tool serve FILE (--tcp PORT | --pty LINK) [--rate HZ | --real-time] "
     "[--loop]\n";
 constexpr double kMaxRateHz = 100000.0;
-// A reader this far behind misses whole epochs until it catches up: it loses time, but never
-// gets a message cut in two.
-constexpr std::size_t kBacklogLimit = std::size_t{1} << 20;
 // Longest single wait, so that a stop request is seen soon.
 constexpr milliseconds kPollSlice{50};
 // How long the end of the log may take to reach slow readers.
 constexpr milliseconds kDeliveryTimeout{10000};
-// A pty's input queue must stay empty this long to count as read: bytes still in the
-// kernel's flip buffers reach it a moment later.
-constexpr milliseconds kPtySettle{20};
 
 std::atomic<bool> stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
@@ -81,362 +63,6 @@ private:
     struct sigaction oldInt_ {};
     struct sigaction oldTerm_ {};
 };
-
-class CFd {
-public:
-    CFd() = default;
-    explicit CFd(int fd) : fd_(fd) {}
-    CFd(CFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    CFd& operator=(CFd&& other) noexcept
-    {
-        if (this != &other) {
-            Reset();
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-    ~CFd() { Reset(); }
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    void Reset()
-    {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-};
-
-bool Failed(const std::string& what, std::string& error)
-{
-    error = what + ": " + std::strerror(errno);
-    return false;
-}
-
-enum class InputState { Open, Ended, Broken };
-
-// Reads and drops what a reader sends (commands a receiver would take).
-InputState DrainInput(int fd)
-{
-    std::uint8_t scrap[4096];
-    for (int round = 0; round < 16; ++round) {
-        const ssize_t n = ::read(fd, scrap, sizeof scrap);
-        if (n > 0 || (n < 0 && errno == EINTR)) continue;
-        if (n == 0) return InputState::Ended;
-        return errno == EAGAIN || errno == EWOULDBLOCK ? InputState::Open : InputState::Broken;
-    }
-    return InputState::Open;
-}
-
-// Bytes sent to one reader that its kernel buffer has not taken yet.
-class COutgoing {
-public:
-    // The epoch is dropped whole while the reader is kBacklogLimit behind.
-    void Queue(std::span<const std::uint8_t> epoch)
-    {
-        if (Pending() >= kBacklogLimit) return;
-        if (sent_ > 0 && sent_ >= bytes_.size() / 2) {
-            bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(sent_));
-            sent_ = 0;
-        }
-        bytes_.insert(bytes_.end(), epoch.begin(), epoch.end());
-    }
-    std::size_t Pending() const { return bytes_.size() - sent_; }
-    void Clear()
-    {
-        bytes_.clear();
-        sent_ = 0;
-    }
-    // Hands the kernel what it takes now; false once the reader is gone.
-    template <class Write>
-    bool Push(Write&& write)
-    {
-        while (Pending() > 0) {
-            const ssize_t n = write(bytes_.data() + sent_, Pending());
-            if (n > 0) {
-                sent_ += static_cast<std::size_t>(n);
-            } else if (n < 0 && errno == EINTR) {
-                continue;
-            } else {
-                return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
-            }
-        }
-        Clear();
-        return true;
-    }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-    std::size_t sent_ = 0;
-};
-
-// Where the stream goes; nothing in it blocks.
-class CServeOutput {
-public:
-    virtual ~CServeOutput() = default;
-    virtual bool HasReader() = 0;
-    virtual void Send(std::span<const std::uint8_t> epoch) = 0;
-    // Waits up to timeout for the descriptors and serves them.
-    virtual void Serve(milliseconds timeout) = 0;
-    // Whether everything sent has reached the readers (or they left).
-    virtual bool Delivered() = 0;
-};
-
-// A TCP server on the loopback address handing every client the same stream.
-class CTcpFanout final : public CServeOutput {
-public:
-    ~CTcpFanout() override
-    {
-        for (const Client& client : clients_) ::shutdown(client.fd.Get(), SHUT_WR);
-    }
-
-    bool Listen(std::uint16_t port, std::string& error)
-    {
-        listener_ = CFd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-        if (!listener_.Valid()) return Failed("cannot create a socket", error);
-        const int on = 1;
-        ::setsockopt(listener_.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::bind(listener_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
-                0 ||
-            ::listen(listener_.Get(), SOMAXCONN) != 0) {
-            return Failed("cannot listen on 127.0.0.1:" + std::to_string(port), error);
-        }
-        return true;
-    }
-    std::uint16_t Port() const
-    {
-        sockaddr_in address{};
-        socklen_t length = sizeof address;
-        ::getsockname(listener_.Get(), reinterpret_cast<sockaddr*>(&address), &length);
-        return ntohs(address.sin_port);
-    }
-
-    bool HasReader() override { return !clients_.empty(); }
-    void Send(std::span<const std::uint8_t> epoch) override
-    {
-        for (Client& client : clients_) {
-            client.out.Queue(epoch);
-            client.gone = !Flush(client);
-        }
-        std::erase_if(clients_, [](const Client& client) { return client.gone; });
-    }
-    void Serve(milliseconds timeout) override;
-    bool Delivered() override
-    {
-        return std::all_of(clients_.begin(), clients_.end(),
-                           [](const Client& client) { return client.out.Pending() == 0; });
-    }
-
-private:
-    struct Client {
-        CFd fd;
-        COutgoing out;
-        bool talks = true;
-        bool gone = false;
-    };
-
-    static bool Flush(Client& client)
-    {
-        const int fd = client.fd.Get();
-        // MSG_NOSIGNAL: a client that went away must not take the server down with SIGPIPE.
-        return client.out.Push([fd](const std::uint8_t* data, std::size_t size) {
-            return ::send(fd, data, size, MSG_NOSIGNAL);
-        });
-    }
-    // A client that only closed its sending side may still read; one that is gone entirely
-    // shows up when a send fails.
-    static bool Attend(Client& client, short events)
-    {
-        if (events & (POLLERR | POLLHUP)) return false;
-        if (events & POLLIN) {
-            const InputState input = DrainInput(client.fd.Get());
-            if (input == InputState::Broken) return false;
-            client.talks = input == InputState::Open;
-        }
-        return !(events & POLLOUT) || Flush(client);
-    }
-    void Accept()
-    {
-        for (;;) {
-            const int fd =
-                ::accept4(listener_.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-            if (fd < 0) return;
-            clients_.push_back(Client{CFd(fd), {}, true, false});
-        }
-    }
-
-    CFd listener_;
-    std::vector<Client> clients_;
-};
-
-void CTcpFanout::Serve(milliseconds timeout)
-{
-    std::vector<pollfd> fds{{listener_.Get(), POLLIN, 0}};
-    for (const Client& client : clients_) {
-        const short events = (client.talks ? POLLIN : 0) | (client.out.Pending() > 0 ? POLLOUT : 0);
-        fds.push_back({client.fd.Get(), events, 0});
-    }
-    if (::poll(fds.data(), fds.size(), static_cast<int>(timeout.count())) <= 0) return;
-    for (std::size_t i = 0; i < clients_.size(); ++i)
-        clients_[i].gone = !Attend(clients_[i], fds[i + 1].revents);
-    std::erase_if(clients_, [](const Client& client) { return client.gone; });
-    if (fds[0].revents & POLLIN) Accept();
-}
-
-// A pseudo-terminal in raw mode whose slave a symbolic link names, written on the master
-// side. While nobody has the slave open the master reports a hang-up and epochs are dropped,
-// as on a serial line nobody listens to, instead of piling up for whoever opens it next.
-class CPtyOutput final : public CServeOutput {
-public:
-    ~CPtyOutput() override { RemoveLink(); }
-
-    bool Open(const std::string& link, std::string& error)
-    {
-        return OpenMaster(error) && MakeRaw(error) && MarkUnread(error) && MakeLink(link, error);
-    }
-    const std::string& SlavePath() const { return slavePath_; }
-
-    bool HasReader() override
-    {
-        pollfd fd{master_.Get(), 0, 0};
-        return ::poll(&fd, 1, 0) >= 0 && !(fd.revents & POLLHUP);
-    }
-    void Send(std::span<const std::uint8_t> epoch) override
-    {
-        if (!HasReader()) return;
-        out_.Queue(epoch);
-        Flush();
-    }
-    void Serve(milliseconds timeout) override;
-    bool Delivered() override;
-
-private:
-    bool OpenMaster(std::string& error);
-    bool MakeRaw(std::string& error);
-    bool MarkUnread(std::string& error);
-    bool MakeLink(const std::string& link, std::string& error);
-    void RemoveLink();
-    int SlaveQueued() const;
-    void Flush()
-    {
-        const int fd = master_.Get();
-        const bool open = out_.Push(
-            [fd](const std::uint8_t* data, std::size_t size) { return ::write(fd, data, size); });
-        if (!open) out_.Clear();
-    }
-
-    CFd master_;
-    std::string slavePath_;
-    std::string link_;
-    COutgoing out_;
-    std::optional<Clock::time_point> emptySince_;
-};
-
-void CPtyOutput::Serve(milliseconds timeout)
-{
-    const int waitMs = static_cast<int>(timeout.count());
-    if (!HasReader()) {
-        // The reader left: what it did not take is nobody's.
-        out_.Clear();
-        ::poll(nullptr, 0, waitMs);
-        return;
-    }
-    pollfd fd{master_.Get(), static_cast<short>(POLLIN | (out_.Pending() > 0 ? POLLOUT : 0)), 0};
-    if (::poll(&fd, 1, waitMs) <= 0) return;
-    if (fd.revents & POLLIN) DrainInput(master_.Get());
-    if (fd.revents & POLLOUT) Flush();
-}
-
-// Closing the master throws away what the slave has not read yet, so the end waits until
-// the reader has taken it all.
-bool CPtyOutput::Delivered()
-{
-    if (!HasReader()) return true;
-    if (out_.Pending() > 0 || SlaveQueued() > 0) {
-        emptySince_.reset();
-        return false;
-    }
-    const auto now = Clock::now();
-    if (!emptySince_) emptySince_ = now;
-    return now - *emptySince_ >= kPtySettle;
-}
-
-bool CPtyOutput::OpenMaster(std::string& error)
-{
-    master_ = CFd(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!master_.Valid() || ::grantpt(master_.Get()) != 0 || ::unlockpt(master_.Get()) != 0)
-        return Failed("cannot create a pseudo-terminal", error);
-    char name[PATH_MAX];
-    if (::ptsname_r(master_.Get(), name, sizeof name) != 0)
-        return Failed("cannot name the pseudo-terminal", error);
-    slavePath_ = name;
-    return true;
-}
-
-// The terminal settings of a master are those of its slave.
-bool CPtyOutput::MakeRaw(std::string& error)
-{
-    termios settings{};
-    if (::tcgetattr(master_.Get(), &settings) != 0)
-        return Failed("cannot read the terminal settings", error);
-    ::cfmakeraw(&settings);
-    if (::tcsetattr(master_.Get(), TCSANOW, &settings) != 0)
-        return Failed("cannot set raw mode", error);
-    return true;
-}
-
-// A slave that was never opened shows no hang-up; once opened and closed it does until the
-// next reader comes, which is how readers are seen to come and go.
-bool CPtyOutput::MarkUnread(std::string& error)
-{
-    const CFd slave(::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (!slave.Valid()) return Failed("cannot open " + slavePath_, error);
-    return true;
-}
-
-bool CPtyOutput::MakeLink(const std::string& link, std::string& error)
-{
-    struct stat status {};
-    if (::lstat(link.c_str(), &status) == 0 && !S_ISLNK(status.st_mode)) {
-        error = "'" + link + "' exists and is not a symbolic link";
-        return false;
-    }
-    // A new link renamed over a stale one replaces it in one step.
-    const std::string fresh = link + ".new" + std::to_string(::getpid());
-    ::unlink(fresh.c_str());
-    if (::symlink(slavePath_.c_str(), fresh.c_str()) != 0 ||
-        ::rename(fresh.c_str(), link.c_str()) != 0) {
-        const int cause = errno;
-        ::unlink(fresh.c_str());
-        errno = cause;
-        return Failed("cannot make the link '" + link + "'", error);
-    }
-    link_ = link;
-    return true;
-}
-
-// Only a link that still names this pty goes: another serve may have taken the name over.
-void CPtyOutput::RemoveLink()
-{
-    if (link_.empty()) return;
-    char target[PATH_MAX];
-    const ssize_t n = ::readlink(link_.c_str(), target, sizeof target);
-    if (n > 0 && std::string_view(target, static_cast<std::size_t>(n)) == slavePath_)
-        ::unlink(link_.c_str());
-}
-
-int CPtyOutput::SlaveQueued() const
-{
-    const CFd probe(::open(slavePath_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    int queued = 0;
-    if (!probe.Valid() || ::ioctl(probe.Get(), FIONREAD, &queued) != 0) return 0;
-    return queued;
-}
 
 struct ServeOptions {
     std::string path;
@@ -543,23 +169,7 @@ bool ReadLog(const std::string& path, std::vector<std::uint8_t>& log)
 
 std::unique_ptr<CServeOutput> OpenOutput(const ServeOptions& options, std::ostream& err)
 {
-    std::string error;
-    if (options.tcpPort) {
-        auto tcp = std::make_unique<CTcpFanout>();
-        if (!tcp->Listen(*options.tcpPort, error)) {
-            err << kPrefix << error << '\n';
-            return nullptr;
-        }
-        err << "listening on 127.0.0.1:" << tcp->Port() << std::endl;
-        return tcp;
-    }
-    auto pty = std::make_unique<CPtyOutput>();
-    if (!pty->Open(*options.ptyLink, error)) {
-        err << kPrefix << error << '\n';
-        return nullptr;
-    }
-    err << "serving on " << *options.ptyLink << " -> " << pty->SlavePath() << std::endl;
-    return pty;
+    return OpenStreamOutput(options.tcpPort, options.ptyLink, kPrefix, err);
 }
 
 // Serves the readers at least once, even when the schedule is behind, so that new clients
