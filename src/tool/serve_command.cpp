@@ -1,6 +1,5 @@
 #include "tool/serve_command.h"
 
-
 #include <algorithm>
 #include <atomic>
 #include <charconv>
