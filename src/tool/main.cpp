@@ -5,6 +5,7 @@
 #include "tool/convert_command.h"
 #include "tool/decode_command.h"
 #include "tool/geoid_command.h"
+#include "tool/ntrip_command.h"
 #include "tool/rtcm_command.h"
 #include "tool/scan_command.h"
 #include "tool/serve_command.h"
@@ -43,6 +44,12 @@ void Usage(std::ostream& out)
            "[--sync auto|non-nmea]\n"
            "                            [--check-missing] [--index]\n"
            "              replay scan: frames, frame rate, RMS and CEP, missing epochs, index\n"
+           "       skarnet2-tool ntrip --sourcetable HOST:PORT [--version 2] [--tls]\n"
+           "       skarnet2-tool ntrip HOST:PORT/MOUNT --user U --password-file F [--version 2] "
+           "[--tls]\n"
+           "                    [--gga LAT,LON] (--out FILE | --tcp PORT | --pty LINK) "
+           "[--seconds N]\n"
+           "              an NTRIP caster's mount points, or a mount point's corrections\n"
            "       skarnet2-tool rtcm FILE\n"
            "              RTCM 3 message numbers with counts and bytes, reference stations\n";
 }
@@ -66,6 +73,7 @@ int main(int argc, char** argv)
     if (command == "serve") return RunServe(args, std::cerr);
     if (command == "scan") return RunScan(args, std::cout, std::cerr);
     if (command == "rtcm") return RunRtcm(args, std::cout, std::cerr);
+    if (command == "ntrip") return RunNtrip(args, std::cout, std::cerr);
     if (command == "--help" || command == "-h" || command == "help") {
         Usage(std::cout);
         return 0;
