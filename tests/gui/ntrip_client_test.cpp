@@ -377,6 +377,112 @@ TEST_F(NtripClientTest, DroppedStreamIsCalledAgainAndARefusalEndsIt)
     EXPECT_TRUE(messages_.size() == 1) << messages_.join('|').toStdString();
 }
 
+// Where corrections go: a second serial port in groups of four (4097 bytes: 4096 written, one
+// waits), or the receiver's own TCP link as they come.
+TEST_F(NtripClientTest, CorrectionsReachASecondPortOrANetworkReceiver)
+{
+    std::string corrections(4097, '\0');
+    for (std::size_t i = 0; i < corrections.size(); ++i) corrections[i] = static_cast<char>(i * 7);
+    for (const bool network : {false, true}) {
+        QTcpServer caster, receiver;
+        ASSERT_TRUE(caster.listen(QHostAddress::LocalHost) &&
+                    receiver.listen(QHostAddress::LocalHost));
+        int master = -1, slave = -1;
+        char name[256] = {};
+        ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+        termios raw{};
+        tcgetattr(slave, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(slave, TCSANOW, &raw);
+        fcntl(master, F_SETFL, O_NONBLOCK);
+        store_.Write(settings::kNtripHostPort, caster.serverPort());
+        store_.Write(settings::kNtripSamePort, network ? 1 : 0);
+        store_.Write(settings::kNtripPort, QString::fromLocal8Bit(name));
+        store_.Write(settings::kCommTxMode, network ? 0 : 1);
+        store_.Write(settings::kCommHostAddr, QStringLiteral("127.0.0.1"));
+        store_.Write(settings::kCommHostPort, QString::number(receiver.serverPort()));
+        store_.Write(settings::kCommPort, QStringLiteral("/dev/null/none"));
+        CMainFrame frame(store_);
+        if (network) {
+            ASSERT_TRUE(frame.Links().ConnectFromSettings());
+        }
+        ASSERT_TRUE(frame.Ntrip().Start());
+        ASSERT_TRUE(WaitFor([&] { return caster.hasPendingConnections(); }));
+        QTcpSocket* rover = caster.nextPendingConnection();
+        rover->write(QByteArray("ICY 200 OK\r\n") +
+                     QByteArray(corrections.data(), static_cast<qsizetype>(corrections.size())));
+        QByteArray received;
+        QTcpSocket* link = nullptr;
+        WaitFor([&] {
+            if (network) {
+                if (link == nullptr && receiver.hasPendingConnections())
+                    link = receiver.nextPendingConnection();
+                if (link != nullptr) received += link->readAll();
+            } else {
+                char block[8192];
+                for (ssize_t n; (n = ::read(master, block, sizeof block)) > 0;)
+                    received.append(block, n);
+            }
+            return received.size() >= (network ? 4097 : 4096);
+        });
+        WaitFor([] { return false; }, 100);
+        if (!network) {
+            char block[16];
+            if (const ssize_t n = ::read(master, block, sizeof block); n > 0)
+                received.append(block, n);
+        }
+        const std::string expected = network ? corrections : corrections.substr(0, 4096);
+        EXPECT_EQ(received.toStdString(), expected) << (network ? "network" : "second port");
+        EXPECT_EQ(frame.Ntrip().ForwardedBytes(), 4097u);
+        frame.Ntrip().Stop();
+        frame.Links().OnClosePort();
+        ::close(slave);
+        ::close(master);
+    }
+}
+
+// What str2str never does: garbage for a reply, a close in the middle of a frame, silence.
+TEST_F(NtripClientTest, OddCastersEndCleanly)
+{
+    const struct {
+        QByteArray reply;
+        bool close;
+        const char* pane;
+        const char* message;  // the start of it; empty: none
+    } cases[] = {
+        {QByteArray("\x01\x02garbage\xff not a reply\r\n", 26), true, "NTRIP : Not Connected",
+         "NTRIP 연결에 실패하였습니다.\n..garbage. not a reply"},
+        {QByteArray("ICY 200 OK\r\n\xD3\x00\x13\x3E\xD0", 17), true, "NTRIP : Not Connected", ""},
+        {QByteArray(), false, "NTRIP : Connected", ""},
+    };
+    for (const auto& c : cases) {
+        QTcpServer caster;
+        ASSERT_TRUE(caster.listen(QHostAddress::LocalHost));
+        store_.Write(settings::kNtripHostPort, caster.serverPort());
+        CMainFrame frame(store_);
+        messages_.clear();
+        Listen(frame);
+        ASSERT_TRUE(frame.Ntrip().Start());
+        ASSERT_TRUE(WaitFor([&] { return caster.hasPendingConnections(); }));
+        QTcpSocket* rover = caster.nextPendingConnection();
+        rover->write(c.reply);
+        rover->flush();
+        WaitFor([] { return false; }, 200);
+        if (c.close) rover->close();
+        EXPECT_TRUE(WaitFor([&] { return frame.StatusPaneText(4) == QString::fromUtf8(c.pane); }))
+            << c.pane;
+        if (*c.message) {
+            ASSERT_TRUE(WaitFor([&] { return !messages_.isEmpty(); }));
+            EXPECT_TRUE(messages_[0].startsWith(QString::fromUtf8(c.message)))
+                << messages_[0].toStdString();
+        } else {
+            EXPECT_TRUE(messages_.isEmpty()) << messages_.join('|').toStdString();
+        }
+        frame.Ntrip().Stop();  // a silent caster is left without waiting for it
+        EXPECT_TRUE(WaitFor([&] { return frame.StatusPaneText(4) == "NTRIP : Not Connected"; }));
+    }
+}
+
 // A caster on TLS with a certificate made for this test: untrusted, the attempt ends with
 // the reason and is not tried again; once trusted, corrections flow.
 TEST_F(NtripClientTest, TlsVerifiesTheCastersCertificate)
