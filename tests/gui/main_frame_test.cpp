@@ -25,7 +25,7 @@
 #include "app/replay_player.h"
 #include "app/version.h"
 #include "settings/settings_store.h"
-#include "support/qt_wait.h"
+#include "support/qt_support.h"
 #include "support/recording_owner.h"
 #include "support/test_data.h"
 #include "views/multi_line_list_box.h"

@@ -1,9 +1,6 @@
 #include "app/ntrip_client.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <QAction>
@@ -22,7 +19,7 @@
 #include "app/main_frame.h"
 #include "net/rtcm3_framer.h"
 #include "settings/settings_store.h"
-#include "support/qt_wait.h"
+#include "support/qt_support.h"
 #include "support/recording_owner.h"
 #include "support/test_data.h"
 #include "views/rtcm_monitor_wnd.h"
@@ -32,13 +29,6 @@ namespace {
 const QString kMount = QStringLiteral("SKN01");
 const QString kUser = QStringLiteral("rover");
 const QString kPassword = QStringLiteral("s3cret");
-
-quint16 FreePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
 
 // RTKLIB's str2str as a real NTRIP 1 caster, fed through its standard input.
 class CCaster {
@@ -72,6 +62,18 @@ public:
 private:
     QProcess process_;
 };
+
+// A scripted caster's side of a new connection, once the client's request is in.
+QTcpSocket* AcceptRover(QTcpServer& caster, QByteArray& request)
+{
+    if (!WaitFor([&] { return caster.hasPendingConnections(); })) return nullptr;
+    QTcpSocket* rover = caster.nextPendingConnection();
+    WaitFor([&] {
+        request += rover->readAll();
+        return request.endsWith("\r\n\r\n");
+    });
+    return rover;
+}
 
 class NtripClientTest : public ::testing::Test {
 protected:
@@ -113,16 +115,10 @@ TEST_F(NtripClientTest, CorrectionsFromARealCasterReachASerialReceiverUntouched)
     CCaster caster;
     if (!caster.Start(port)) GTEST_SKIP() << "str2str (package rtklib) is not installed";
 
-    int master = -1, slave = -1;
-    char name[256] = {};
-    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-    termios raw{};
-    tcgetattr(slave, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(slave, TCSANOW, &raw);
-    fcntl(master, F_SETFL, O_NONBLOCK);
+    RawPty pty;
+    ASSERT_TRUE(pty.Valid());
     store_.Write(settings::kCommTxMode, 1);
-    store_.Write(settings::kCommPort, QString::fromLocal8Bit(name));
+    store_.Write(settings::kCommPort, pty.slaveName);
     store_.Write(settings::kNtripHostPort, port);
 
     CMainFrame frame(store_);
@@ -140,7 +136,7 @@ TEST_F(NtripClientTest, CorrectionsFromARealCasterReachASerialReceiverUntouched)
     WaitFor(
         [&] {
             std::uint8_t block[4096];
-            for (ssize_t n; (n = ::read(master, block, sizeof block)) > 0;)
+            for (ssize_t n; (n = ::read(pty.master, block, sizeof block)) > 0;)
                 received.insert(received.end(), block, block + n);
             return received.size() >= rtcm.size();
         },
@@ -173,8 +169,6 @@ TEST_F(NtripClientTest, CorrectionsFromARealCasterReachASerialReceiverUntouched)
     EXPECT_TRUE(frame.Action(command::kNtripStart)->isEnabled());
     EXPECT_TRUE(messages_.isEmpty()) << messages_.join('|').toStdString();
     frame.Links().OnClosePort();
-    ::close(slave);
-    ::close(master);
 }
 
 TEST_F(NtripClientTest, RefusalsAndUnreachableCastersAreSaidAndEndTheAttempt)
@@ -248,13 +242,9 @@ TEST_F(NtripClientTest, RequestAndGgaUploadSeenByTheCaster)
         store_.Write(settings::kNtripMountPoint, mount);
         CMainFrame frame(store_);
         ASSERT_TRUE(frame.Ntrip().Start());
-        ASSERT_TRUE(WaitFor([&] { return caster.hasPendingConnections(); }));
-        QTcpSocket* rover = caster.nextPendingConnection();
         QByteArray request;
-        ASSERT_TRUE(WaitFor([&] {
-            request += rover->readAll();
-            return request.endsWith("\r\n\r\n");
-        }));
+        QTcpSocket* rover = AcceptRover(caster, request);
+        ASSERT_NE(rover, nullptr);
         EXPECT_TRUE(request.startsWith("GET /" + mount.toLatin1() + " HTTP/1.0\r\n"));
         EXPECT_TRUE(request.contains("Authorization: Basic " +
                                      (kUser + ':' + kPassword).toLatin1().toBase64() + "\r\n"));
@@ -299,13 +289,9 @@ TEST_F(NtripClientTest, Ntrip2ChunkedReplyForwardsOnlyTheCorrections)
     store_.Write(settings::kNtripVersion, 2);
     CMainFrame frame(store_);
     ASSERT_TRUE(frame.Ntrip().Start());
-    ASSERT_TRUE(WaitFor([&] { return caster.hasPendingConnections(); }));
-    QTcpSocket* rover = caster.nextPendingConnection();
     QByteArray request;
-    ASSERT_TRUE(WaitFor([&] {
-        request += rover->readAll();
-        return request.endsWith("\r\n\r\n");
-    }));
+    QTcpSocket* rover = AcceptRover(caster, request);
+    ASSERT_NE(rover, nullptr);
     EXPECT_TRUE(request.startsWith("GET /" + kMount.toLatin1() + " HTTP/1.1\r\n"));
     EXPECT_TRUE(request.contains("\r\nNtrip-Version: Ntrip/2.0\r\n"));
     EXPECT_TRUE(request.contains(
@@ -387,17 +373,11 @@ TEST_F(NtripClientTest, CorrectionsReachASecondPortOrANetworkReceiver)
         QTcpServer caster, receiver;
         ASSERT_TRUE(caster.listen(QHostAddress::LocalHost) &&
                     receiver.listen(QHostAddress::LocalHost));
-        int master = -1, slave = -1;
-        char name[256] = {};
-        ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-        termios raw{};
-        tcgetattr(slave, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(slave, TCSANOW, &raw);
-        fcntl(master, F_SETFL, O_NONBLOCK);
+        RawPty pty;
+        ASSERT_TRUE(pty.Valid());
         store_.Write(settings::kNtripHostPort, caster.serverPort());
         store_.Write(settings::kNtripSamePort, network ? 1 : 0);
-        store_.Write(settings::kNtripPort, QString::fromLocal8Bit(name));
+        store_.Write(settings::kNtripPort, pty.slaveName);
         store_.Write(settings::kCommTxMode, network ? 0 : 1);
         store_.Write(settings::kCommHostAddr, QStringLiteral("127.0.0.1"));
         store_.Write(settings::kCommHostPort, QString::number(receiver.serverPort()));
@@ -420,7 +400,7 @@ TEST_F(NtripClientTest, CorrectionsReachASecondPortOrANetworkReceiver)
                 if (link != nullptr) received += link->readAll();
             } else {
                 char block[8192];
-                for (ssize_t n; (n = ::read(master, block, sizeof block)) > 0;)
+                for (ssize_t n; (n = ::read(pty.master, block, sizeof block)) > 0;)
                     received.append(block, n);
             }
             return received.size() >= (network ? 4097 : 4096);
@@ -428,7 +408,7 @@ TEST_F(NtripClientTest, CorrectionsReachASecondPortOrANetworkReceiver)
         WaitFor([] { return false; }, 100);
         if (!network) {
             char block[16];
-            if (const ssize_t n = ::read(master, block, sizeof block); n > 0)
+            if (const ssize_t n = ::read(pty.master, block, sizeof block); n > 0)
                 received.append(block, n);
         }
         const std::string expected = network ? corrections : corrections.substr(0, 4096);
@@ -436,8 +416,6 @@ TEST_F(NtripClientTest, CorrectionsReachASecondPortOrANetworkReceiver)
         EXPECT_EQ(frame.Ntrip().ForwardedBytes(), 4097u);
         frame.Ntrip().Stop();
         frame.Links().OnClosePort();
-        ::close(slave);
-        ::close(master);
     }
 }
 

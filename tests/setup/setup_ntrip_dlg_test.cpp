@@ -15,20 +15,13 @@
 
 #include "net/source_table.h"
 #include "settings/settings_store.h"
-#include "support/qt_wait.h"
+#include "support/qt_support.h"
 
 namespace {
 
 using namespace settings;
 const QString kCaster1 = QStringLiteral("rts1.ngii.go.kr");
 const QString kCaster2 = QStringLiteral("rts2.ngii.go.kr");
-
-quint16 FreePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
 
 class SetupNTripDlgTest : public ::testing::Test {
 protected:

@@ -11,20 +11,13 @@
 #include <QTimer>
 #include <fstream>
 
-#include "support/qt_wait.h"
+#include "support/qt_support.h"
 #include "support/test_data.h"
 #include "support/tool_run.h"
 
 namespace {
 
 ToolRun Ntrip(std::vector<std::string_view> args) { return Tool<RunNtrip>(std::move(args)); }
-
-quint16 FreePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
 
 // RTKLIB's str2str as the caster; what is written to its standard input goes to the client.
 TEST(NtripCommand, MountPointsAndCorrectionsFromARealCaster)
