@@ -20,6 +20,7 @@
 namespace {
 
 const QString kCaption = QStringLiteral("NTRIP");
+constexpr std::uint8_t kForwardDataBits = 8;
 
 }  // namespace
 
@@ -95,9 +96,10 @@ bool CNtripClient::CheckSettings()
         }
         return true;
     }
-    // A plain correction server is given by its address.
+    // A plain correction server is given by its address, and not on the caster's default port.
     const QString host = store.Get(settings::kNtripHostAddr);
-    if (host.isEmpty() || !host.at(0).isDigit() || store.Get(settings::kNtripHostPort) == 2201) {
+    if (host.isEmpty() || !host.at(0).isDigit() ||
+        store.Get(settings::kNtripHostPort) == settings::kNtripHostPort.defaultValue) {
         frame_.ShowMessage(tr("NTRIP이 Enable 되어 있지 않습니다.\n설정에서 확인하세요.\n"),
                            kCaption);
         return false;
@@ -115,7 +117,7 @@ void CNtripClient::OpenForwardPort()
     const bool listed = index >= 0 && index < static_cast<int>(kCommBaudRates.size());
     const std::uint32_t baud =
         kCommBaudRates[static_cast<std::size_t>(listed ? index : kDefaultBaudIndex)];
-    forwardPort_->Setup(baud, 8, CommParity::None, CommStopBits::One);
+    forwardPort_->Setup(baud, kForwardDataBits, CommParity::None, CommStopBits::One);
 }
 
 bool CNtripClient::Start()
