@@ -63,6 +63,16 @@ private:
     QProcess process_;
 };
 
+// A literal's bytes without its terminating zero; binary replies hold zeros of their own.
+template <std::size_t N>
+QByteArray Raw(const char (&text)[N])
+{
+    return QByteArray(text, N - 1);
+}
+
+// An "ICY 200 OK" reply with one whole, empty RTCM 3 frame behind it (6 bytes).
+const QByteArray kIcyWithFrame = Raw("ICY 200 OK\r\n\xD3\x00\x00\x47\xEA\x4B");
+
 // A scripted caster's side of a new connection, once the client's request is in.
 QTcpSocket* AcceptRover(QTcpServer& caster, QByteArray& request)
 {
@@ -248,7 +258,7 @@ TEST_F(NtripClientTest, RequestAndGgaUploadSeenByTheCaster)
         EXPECT_TRUE(request.startsWith("GET /" + mount.toLatin1() + " HTTP/1.0\r\n"));
         EXPECT_TRUE(request.contains("Authorization: Basic " +
                                      (kUser + ':' + kPassword).toLatin1().toBase64() + "\r\n"));
-        for (const char c : QByteArray("ICY 200 OK\r\n\xD3\x00\x00\x47\xEA\x4B", 18)) {
+        for (const char c : kIcyWithFrame) {
             rover->write(&c, 1);
             rover->flush();
             WaitFor([] { return false; }, 5);
@@ -343,7 +353,7 @@ TEST_F(NtripClientTest, DroppedStreamIsCalledAgainAndARefusalEndsIt)
     ASSERT_TRUE(frame.Ntrip().Start());
     ASSERT_TRUE(WaitFor([&] { return caster.hasPendingConnections(); }));
     QTcpSocket* first = caster.nextPendingConnection();
-    first->write("ICY 200 OK\r\n\xD3\x00\x00\x47\xEA\x4B", 18);
+    first->write(kIcyWithFrame);
     first->flush();
     ASSERT_TRUE(WaitFor([&] { return frame.Ntrip().ForwardedBytes() == 6; }));
     first->close();
@@ -428,9 +438,9 @@ TEST_F(NtripClientTest, OddCastersEndCleanly)
         const char* pane;
         const char* message;  // the start of it; empty: none
     } cases[] = {
-        {QByteArray("\x01\x02garbage\xff not a reply\r\n", 26), true, "NTRIP : Not Connected",
+        {Raw("\x01\x02garbage\xff not a reply\r\n"), true, "NTRIP : Not Connected",
          "NTRIP 연결에 실패하였습니다.\n..garbage. not a reply"},
-        {QByteArray("ICY 200 OK\r\n\xD3\x00\x13\x3E\xD0", 17), true, "NTRIP : Not Connected", ""},
+        {Raw("ICY 200 OK\r\n\xD3\x00\x13\x3E\xD0"), true, "NTRIP : Not Connected", ""},
         {QByteArray(), false, "NTRIP : Connected", ""},
     };
     for (const auto& c : cases) {
@@ -516,7 +526,7 @@ TEST_F(NtripClientTest, TlsVerifiesTheCastersCertificate)
         return request.endsWith("\r\n\r\n");
     })) << messages_.join('|').toStdString();
     EXPECT_TRUE(request.startsWith("GET /" + kMount.toLatin1()));
-    rover->write("ICY 200 OK\r\n\xD3\x00\x00\x47\xEA\x4B", 18);
+    rover->write(kIcyWithFrame);
     EXPECT_TRUE(WaitFor([&] { return frame.Ntrip().ForwardedBytes() == 6; }));
     frame.Ntrip().Stop();
     QSslConfiguration::setDefaultConfiguration(saved);
