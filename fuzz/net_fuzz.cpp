@@ -1,17 +1,20 @@
 // libFuzzer target for the network protocol cores: a caster's reply (status line, headers,
-// chunked body), the source table it may carry, and the RTCM 3 framer behind it, all fed in
-// pieces whose size the first byte picks. Whole and pieced feeding must agree.
+// chunked body), the source table it may carry, the RTCM 3 framer behind it, and the relay
+// server's handshake reply and device-channel frames, all fed in pieces whose size the first
+// byte picks. Whole and pieced feeding must agree.
 //
 // Run: ninja -C build-fuzz net_fuzz && ./build-fuzz/fuzz/net_fuzz -max_len=4096 CORPUS SEEDS
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "fuzz_support.h"
 #include "net/ntrip_reply.h"
+#include "net/relay_protocol.h"
 #include "net/rtcm3_framer.h"
 #include "net/source_table.h"
 
@@ -61,6 +64,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Expect(whole.kind == pieced.kind);
     Expect(whole.body == pieced.body);
     Expect(whole.frames == pieced.frames);
+    const relay::Reply reply = relay::ReadReply(input);
+    Expect(reply.length <= input.size());
+    std::vector<std::string> devices[2];
+    for (const std::size_t size : {input.size() + 1, piece}) {
+        relay::CDeviceChannelDecoder decoder;
+        auto& found = devices[size == piece ? 1 : 0];
+        for (std::size_t at = 0; at < input.size(); at += size) {
+            decoder.Feed(input.subspan(at, std::min(size, input.size() - at)),
+                         [&](const std::string& id) { found.push_back(id); });
+            Expect(decoder.Buffered() <= relay::CDeviceChannelDecoder::kMaxFrame);
+        }
+    }
+    Expect(devices[0] == devices[1]);
     const std::string_view text(reinterpret_cast<const char*>(input.data()), input.size());
     for (const auto& stream : ParseSourceTable(text))
         Expect(stream.mountPoint.size() <= kMaxMountPoint);

@@ -10,6 +10,7 @@
 #include "net/forward_groups.h"
 #include "net/ntrip_messages.h"
 #include "net/ntrip_reply.h"
+#include "net/relay_protocol.h"
 #include "net/rtcm3_framer.h"
 #include "net/rtcm_monitor.h"
 #include "net/source_table.h"
@@ -416,6 +417,86 @@ TEST(ForwardGroups, WholeGroupsOfFourAndNothingLost)
     groups.Take(ByteVector(4097), [&](std::span<const std::uint8_t> out) { first += out.size(); });
     EXPECT_EQ(first, 4096u);
     EXPECT_EQ(groups.Waiting(), 1u);
+}
+
+TEST(RelayProtocol, ViewerIdFromHardwareAddresses)
+{
+    using Addresses = std::vector<std::vector<std::uint8_t>>;
+    const struct {
+        Addresses addresses;
+        const char* id;
+    } cases[] = {
+        // 0x01+0x03+0x05 + (0x02+0x04+0x06)<<8 = 0x0C09; 0xFF+0xFF<<8 = 0xFFFF: smaller first.
+        {{{0xFF, 0xFF}, {1, 2, 3, 4, 5, 6}}, "0c09ffff"},
+        {{{1, 2, 3, 4, 5, 6}}, "00000c09"},                  // one adapter: 0 for the other
+        {{{0xFF, 0xFF, 0xFF, 0xFF, 0x03}, {}}, "00000001"},  // sums wrap; odd length
+        {{}, "00000000"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(relay::ViewerId(c.addresses), c.id);
+}
+
+TEST(RelayProtocol, IntroductionAndDeviceRequest)
+{
+    EXPECT_EQ(relay::Introduction("1a2b3c4d", "kim", "", "GGA"),
+              "CONNECT_TO VIEWER:1a2b3c4d LOGIN:kim OUTMSG:GGA");
+    EXPECT_EQ(relay::Introduction("1a2b3c4d", "", "", "GGA"), "CONNECT_TO VIEWER:1a2b3c4d");
+    EXPECT_EQ(relay::Introduction("1a2b3c4d", "", "DEV01", "GGA"),
+              "CONNECT_TO VIEWER:1a2b3c4d DEVICE:DEV01");
+    EXPECT_EQ(relay::Introduction("1a2b3c4d", "kim", "DEV01", "GGA,RMC"),
+              "CONNECT_TO VIEWER:1a2b3c4d LOGIN:kim DEVICE:DEV01 OUTMSG:GGA,RMC");
+    EXPECT_EQ(relay::DeviceRequest("1a2b3c4d", "DEV01"), "[1a2b3c4d,|VS003|DEV01|30]");
+    // What we ask the server for, the server's own decoder would take.
+    std::string device;
+    EXPECT_FALSE(
+        relay::CDeviceChannelDecoder::Accept(relay::DeviceRequest("1a2b3c4d", "D"), device));
+}
+
+TEST(RelayProtocol, RepliesWhileTheHandshakeIsPending)
+{
+    const struct {
+        std::string block;
+        relay::ReplyKind kind;
+        std::size_t length;
+        std::vector<std::string> devices;
+    } cases[] = {
+        {"ALIVE\r\n$GPGGA,1", relay::ReplyKind::Alive, 7, {}},
+        {"CONNECTED\r\n$GPGGA,1", relay::ReplyKind::Connected, 11, {}},
+        {"CONNECTED", relay::ReplyKind::Connected, 9, {}},
+        {"LOGINED kim DEV01;DEV02;\r\n", relay::ReplyKind::Logined, 26, {"DEV01", "DEV02"}},
+        {"LOGINED kim", relay::ReplyKind::Logined, 11, {}},
+        {"FAILED_BELONG_TO_OTHER\r\n", relay::ReplyKind::BelongsToOther, 24, {}},
+        {"$GPGGA,1", relay::ReplyKind::Refused, 8, {}},
+    };
+    for (const auto& c : cases) {
+        const relay::Reply reply = relay::ReadReply(ToBytes(c.block));
+        EXPECT_EQ(reply.kind, c.kind) << c.block;
+        EXPECT_EQ(reply.length, c.length) << c.block;
+        EXPECT_EQ(reply.devices, c.devices) << c.block;
+    }
+}
+
+// Frames split anywhere; only whole, checked VS002/VS003 frames with a device count.
+TEST(RelayProtocol, DeviceChannelFrames)
+{
+    const std::string good = "[V1|VS002|x|y|DEV7,extra|1B]";
+    const std::string stream = "noise" + good + "[V1|VS002|x|y|DEV8|00]" + "[V1|VS001|x|y|Z|00]" +
+                               "[V1|VS003|x|1C]" + "]]" + good;
+    for (const auto& plan : PieceSizes(stream.size())) {
+        relay::CDeviceChannelDecoder decoder;
+        std::vector<std::string> devices;
+        FeedInPieces(ToBytes(stream), plan, [&](std::span<const std::uint8_t> piece) {
+            decoder.Feed(piece, [&](const std::string& id) { devices.push_back(id); });
+        });
+        EXPECT_EQ(devices, (std::vector<std::string>{"DEV7", "DEV7"})) << "pieces " << plan[0];
+    }
+    // A frame that never ends is given up, and the next one still counts.
+    relay::CDeviceChannelDecoder decoder;
+    std::vector<std::string> devices;
+    const auto collect = [&](const std::string& id) { devices.push_back(id); };
+    decoder.Feed(ToBytes("[" + std::string(100000, 'x')), collect);
+    EXPECT_LE(decoder.Buffered(), relay::CDeviceChannelDecoder::kMaxFrame);
+    decoder.Feed(ToBytes(good), collect);
+    EXPECT_EQ(devices, std::vector<std::string>{"DEV7"});
 }
 
 }  // namespace
