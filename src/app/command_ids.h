@@ -32,6 +32,8 @@ inline constexpr int kRelayDeviceCombo = 32807;
 inline constexpr int kNtripSetup = 32900;
 // The program's own: the RTCM monitor window.
 inline constexpr int kRtcmMonitor = 32901;
+// The program's own: the relay server page on its own.
+inline constexpr int kRelayServerSetup = 32902;
 
 // Filter toolbar.
 inline constexpr int kGps = 32789;

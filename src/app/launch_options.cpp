@@ -13,12 +13,13 @@ constexpr int kDefaultScreenshotDelayMs = 5000;
 std::optional<ConnectTarget> ParseConnectTarget(const QString& text)
 {
     ConnectTarget target;
-    if (text.startsWith(QLatin1String("tcp://"))) {
-        const QString rest = text.mid(6);
+    const bool relay = text.startsWith(QLatin1String("relay://"));
+    if (relay || text.startsWith(QLatin1String("tcp://"))) {
+        const QString rest = text.mid(relay ? 8 : 6);
         const qsizetype colon = rest.lastIndexOf(QLatin1Char(':'));
         if (colon <= 0) return std::nullopt;
         bool ok = false;
-        target.kind = ConnectTarget::Kind::Tcp;
+        target.kind = relay ? ConnectTarget::Kind::Relay : ConnectTarget::Kind::Tcp;
         target.host = rest.left(colon);
         target.port = rest.mid(colon + 1).toInt(&ok);
         if (!ok || target.port <= 0 || target.port > kMaxPort) return std::nullopt;
@@ -53,7 +54,8 @@ QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options,
                                       QStringLiteral("Starts without the splash window."));
     const QCommandLineOption connect(
         QStringLiteral("connect"),
-        QStringLiteral("Connects at start: tcp://HOST:PORT or serial:PORTNAME[@BAUD]."),
+        QStringLiteral("Connects at start: tcp://HOST:PORT, relay://HOST:PORT (the relay server, "
+                       "with the stored login and device) or serial:PORTNAME[@BAUD]."),
         QStringLiteral("target"));
     const QCommandLineOption replay(QStringLiteral("replay"),
                                     QStringLiteral("Replays the log at once."),
@@ -86,7 +88,7 @@ QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options,
         options.connect = ParseConnectTarget(parser.value(connect));
         if (!options.connect) {
             return QStringLiteral(
-                       "bad --connect '%1': use tcp://HOST:PORT or "
+                       "bad --connect '%1': use tcp://HOST:PORT, relay://HOST:PORT or "
                        "serial:PORTNAME[@BAUD]")
                 .arg(parser.value(connect));
         }

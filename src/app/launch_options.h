@@ -6,10 +6,10 @@
 
 // A link named on the command line, as if the operator had chosen it in the dialog.
 struct ConnectTarget {
-    enum class Kind { Tcp, Serial };
+    enum class Kind { Tcp, Relay, Serial };
     Kind kind = Kind::Tcp;
-    QString host;  // TCP host, or the serial port name / path
-    int port = 0;  // TCP port
+    QString host;  // TCP or relay host, or the serial port name / path
+    int port = 0;  // TCP or relay port
     int baud = 0;  // serial; 0 keeps the stored rate
 };
 
@@ -23,7 +23,7 @@ struct LaunchOptions {
     bool ntrip = false;    // start the NTRIP client with the stored settings
 };
 
-// "tcp://HOST:PORT" or "serial:PORTNAME[@BAUD]".
+// "tcp://HOST:PORT", "relay://HOST:PORT" or "serial:PORTNAME[@BAUD]".
 std::optional<ConnectTarget> ParseConnectTarget(const QString& text);
 
 // Fills options from the program's arguments; returns an error text for bad ones. --help is

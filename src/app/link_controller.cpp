@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "app/command_ids.h"
+#include "app/relay_client.h"
 #include "decode/gnss_receiver_state.h"
 #include "intake/intake_dispatcher.h"
 #include "link/comm.h"
@@ -72,10 +73,8 @@ void CLinkController::AddReportLines(QStringList& lines) const
         return;
     }
     QString kind = QStringLiteral("serial");
-    if (lastLink_ == Link::Network) {
-        const bool relay = frame_.Store().Get(settings::kCommRelayServerMode) != 0;
-        kind = relay ? QStringLiteral("relay") : QStringLiteral("tcp");
-    }
+    if (lastLink_ == Link::Network)
+        kind = relayLink_ ? QStringLiteral("relay") : QStringLiteral("tcp");
     lines << QStringLiteral("link: %1 %2")
                  .arg(kind,
                       link_ == Link::None ? QStringLiteral("closed") : QStringLiteral("connected"));
@@ -89,6 +88,13 @@ void CLinkController::OnClose()
 void CLinkController::Write(const QByteArray& bytes)
 {
     if (link_ == Link::Serial) comm_->Write(bytes);
+    if (link_ != Link::Network) return;
+    const qint64 queued = socket_->Write(bytes);
+    if (relayLink_ && relay_ != nullptr) relay_->OnSent(queued);
+}
+
+void CLinkController::WriteRaw(const QByteArray& bytes)
+{
     if (link_ == Link::Network) socket_->Write(bytes);
 }
 
@@ -121,13 +127,12 @@ bool CLinkController::ConnectFromSettings()
 bool CLinkController::OpenNetwork()
 {
     CSettingsStore& store = frame_.Store();
-    if (store.Get(settings::kCommRelayServerMode) != 0) {
-        // The relay server speaks its own login protocol, which comes with the relay client.
-        frame_.ShowMessage(tr("릴레이 서버 연결은 아직 지원되지 않습니다."), QString());
-        return false;
-    }
-    const QString host = store.Get(settings::kCommHostAddr);
-    const int port = store.Get(settings::kCommHostPort).toInt();
+    relayLink_ = relay_ != nullptr && store.Get(settings::kCommRelayServerMode) != 0;
+    const QString host =
+        relayLink_ ? store.Get(settings::kServerVrsIp) : store.Get(settings::kCommHostAddr);
+    const int port = relayLink_ ? store.Get(settings::kServerVrsPort)
+                                : store.Get(settings::kCommHostPort).toInt();
+    if (relayLink_) relay_->OnLinkOpening(host);
     socket_->Connect(host, static_cast<quint16>(port));
     frame_.SetPane(pane::kPort, QStringLiteral("%1:%2").arg(host).arg(port));
     LinkUp(Link::Network);
@@ -162,6 +167,7 @@ void CLinkController::OnClosePort()
     lostPort_.clear();
     if (link_ == Link::Serial) comm_->Close();
     if (link_ == Link::Network) socket_->Close();
+    if (link_ == Link::Network && relayLink_ && relay_) relay_->OnLinkClosed();
     link_ = Link::None;
     times_.Stop();
     clockTimer_.stop();
@@ -191,18 +197,33 @@ void CLinkController::OnSocketNotice(int code)
     switch (code) {
         case CSocketClient::kNoticeConnected:
             frame_.SetPane(pane::kConnection, QStringLiteral("Connected"));
+            if (link_ == Link::Network && relayLink_ && relay_) relay_->OnLinkConnected();
             break;
-        case CSocketClient::kNoticeData:
-            frame_.FeedFromReader([this](std::span<std::uint8_t> space) -> std::int64_t {
-                return socket_->Read(reinterpret_cast<char*>(space.data()),
-                                     static_cast<qint64>(space.size()));
-            });
-            break;
+        case CSocketClient::kNoticeData: ReadNetwork(); break;
         case CSocketClient::kNoticeClosed:
             if (link_ == Link::Network) OnLinkLost(tr("연결 종료: %1").arg(socket_->LastError()));
             break;
         default: break;
     }
+}
+
+void CLinkController::ReadNetwork()
+{
+    if (link_ != Link::Network) return;
+    if (relayLink_ && relay_ && relay_->HandshakePending()) {
+        // The handshake reply is the relay's, not the receiver's: it is neither logged nor
+        // decoded. What follows it in the same block is.
+        QByteArray block(CRelayClient::kReadBlock, Qt::Uninitialized);
+        const qint64 n = socket_->Read(block.data(), block.size());
+        if (n <= 0) return;
+        block.truncate(n);
+        relay_->OnHandshakeBlock(block);
+        if (link_ != Link::Network || relay_->HandshakePending()) return;
+    }
+    frame_.FeedFromReader([this](std::span<std::uint8_t> space) -> std::int64_t {
+        return socket_->Read(reinterpret_cast<char*>(space.data()),
+                             static_cast<qint64>(space.size()));
+    });
 }
 
 void CLinkController::OnPortAdded(const QString& port)

@@ -11,6 +11,7 @@
 
 class CComm;
 class CPortWatcher;
+class CRelayClient;
 class CSocketClient;
 
 // The receiver link: the open- and close-port commands with the connection dialog, the
@@ -28,6 +29,12 @@ public:
     Link ConnectedLink() const { return link_; }
     // Bytes for the receiver (the status panel's sensor poll); dropped without a link.
     void Write(const QByteArray& bytes);
+    // Bytes of the link's own protocol on the network link (the relay's introduction and
+    // keep-alive); they are not the receiver's.
+    void WriteRaw(const QByteArray& bytes);
+    // In relay mode the network link goes to the relay server and this client talks to it.
+    void SetRelayClient(CRelayClient* relay) { relay_ = relay; }
+    bool RelayLink() const { return relayLink_; }
 
     // IFeatureController
     void AddActivity(FrameActivity& activity) const override;
@@ -54,7 +61,11 @@ private:
     void OnPortRemoved(const QString& port);
     void OnSerialPortLost(const QString& port);
 
+    void ReadNetwork();
+
     IFrameServices& frame_;
+    CRelayClient* relay_ = nullptr;
+    bool relayLink_ = false;  // relay mode as it was when the link was opened
     std::unique_ptr<CComm> comm_;
     std::unique_ptr<CSocketClient> socket_;
     std::unique_ptr<CPortWatcher> portWatcher_;

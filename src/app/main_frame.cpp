@@ -14,6 +14,7 @@
 #include "app/main_layout.h"
 #include "app/ntrip_client.h"
 #include "app/record_controller.h"
+#include "app/relay_client.h"
 #include "app/replay_controller.h"
 #include "app/version.h"
 #include "decode/nmea_parser.h"
@@ -95,7 +96,9 @@ void CMainFrame::CreateControllers()
     replay_ = std::make_unique<CReplayController>(services);
     recording_ = std::make_unique<CRecordController>(services);
     ntrip_ = std::make_unique<CNtripClient>(services);
-    controllers_ = {links_.get(), replay_.get(), recording_.get(), ntrip_.get()};
+    relay_ = std::make_unique<CRelayClient>(services, *links_);
+    links_->SetRelayClient(relay_.get());
+    controllers_ = {links_.get(), replay_.get(), recording_.get(), ntrip_.get(), relay_.get()};
 }
 
 // The views' own steps of the refresh; controllers add theirs.

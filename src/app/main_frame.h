@@ -18,6 +18,7 @@
 class CLinkController;
 class CNmeaDataWnd;
 class CNtripClient;
+class CRelayClient;
 class CNmeaLogDlg;
 class CPlotsView;
 class CRecordController;
@@ -67,6 +68,7 @@ public:
     CRecordController& Recording() const { return *recording_; }
     CReplayController& Replay() const { return *replay_; }
     CNtripClient& Ntrip() const { return *ntrip_; }
+    CRelayClient& Relay() const { return *relay_; }
     CPlotsView* PlotView() const { return plot_; }
     CSkyMapWnd* SkyMap() const { return sky_; }
     CSnrWnd* SignalWindow() const { return snr_; }
@@ -155,6 +157,7 @@ private:
     std::unique_ptr<CReplayController> replay_;
     std::unique_ptr<CRecordController> recording_;
     std::unique_ptr<CNtripClient> ntrip_;
+    std::unique_ptr<CRelayClient> relay_;
     std::vector<IFeatureController*> controllers_;  // in the order they were registered
 
     QTimer idleTimer_;

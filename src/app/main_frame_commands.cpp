@@ -7,6 +7,7 @@
 
 #include "app/command_ids.h"
 #include "app/main_frame.h"
+#include "app/relay_client.h"
 #include "app/replay_controller.h"
 
 // The frame's commands: menus, toolbars and the status bar's panes.
@@ -32,6 +33,7 @@ void CMainFrame::CreateMenus()
     QMenu* port = menuBar()->addMenu(tr("컴포트(&F)"));
     port->addAction(AddCommand(command::kOpenPort, tr("컴포트 열기(&O)"), true));
     port->addAction(AddCommand(command::kClosePort, tr("컴포트 닫기(&C)"), false));
+    port->addAction(AddCommand(command::kRelayServerSetup, tr("릴레이 서버 설정(&R)..."), true));
     port->addSeparator();
     port->addAction(AddCommand(command::kExit, tr("끝내기(&X)"), true));
     connect(Action(command::kExit), &QAction::triggered, this, &QWidget::close);
@@ -130,10 +132,7 @@ void CMainFrame::CreateToolbars()
     connect(extraction, &QComboBox::currentTextChanged, replay_.get(),
             &CReplayController::SetExtractionType);
     third->addWidget(extraction);
-    auto* relay = new QComboBox(third);
-    relay->setMinimumWidth(120);
-    relay->setEnabled(false);  // the relay client comes later
-    third->addWidget(relay);
+    third->addWidget(relay_->DeviceCombo());
 }
 
 void CMainFrame::CreateStatusBar()

@@ -85,6 +85,11 @@ void CSkarnet2App::ApplyConnectTarget(const ConnectTarget& target)
         store_->Write(settings::kCommRelayServerMode, 0);
         store_->Write(settings::kCommHostAddr, target.host);
         store_->Write(settings::kCommHostPort, QString::number(target.port));
+    } else if (target.kind == ConnectTarget::Kind::Relay) {
+        store_->Write(settings::kCommTxMode, 0);
+        store_->Write(settings::kCommRelayServerMode, 1);
+        store_->Write(settings::kServerVrsIp, target.host);
+        store_->Write(settings::kServerVrsPort, target.port);
     } else {
         store_->Write(settings::kCommTxMode, 1);
         store_->Write(settings::kCommPort, target.host);

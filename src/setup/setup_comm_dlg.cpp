@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "net/relay_protocol.h"
 #include "settings/settings_store.h"
 #include "views/view_fonts.h"
 
@@ -52,23 +53,6 @@ QComboBox* MakeList(QWidget* parent, const QString& name, const QStringList& ite
 
 }  // namespace
 
-std::uint16_t HardwareAddressSum(std::span<const std::uint8_t> address)
-{
-    std::uint16_t sum = 0;
-    for (std::size_t i = 0; i < address.size(); ++i) {
-        const unsigned byte = address[i];
-        sum = static_cast<std::uint16_t>(sum + (i % 2 == 0 ? byte : byte << 8));
-    }
-    return sum;
-}
-
-QString MyIdFromHardwareAddresses(const std::vector<std::vector<std::uint8_t>>& addresses)
-{
-    const unsigned first = addresses.empty() ? 0U : HardwareAddressSum(addresses[0]);
-    const unsigned second = addresses.size() < 2 ? 0U : HardwareAddressSum(addresses[1]);
-    return QString::asprintf("%04x%04x", std::min(first, second), std::max(first, second));
-}
-
 std::vector<std::uint8_t> ParseHardwareAddress(const QString& text)
 {
     std::vector<std::uint8_t> bytes;
@@ -92,7 +76,7 @@ QString LocalMyId()
         addresses.push_back(std::move(bytes));
         if (addresses.size() == 2) break;
     }
-    return MyIdFromHardwareAddresses(addresses);
+    return QString::fromStdString(relay::ViewerId(addresses));
 }
 
 QString ComposeRelayedNmea(const RelayedSentenceSet& checked)

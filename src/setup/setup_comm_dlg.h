@@ -19,14 +19,10 @@ class QLineEdit;
 class QRadioButton;
 class QToolButton;
 
-// My ID, the relay server's name for this computer: per adapter a 16-bit sum of its hardware
-// address (even bytes as low byte, odd bytes as high byte), the smaller sum of the first two
-// adapters first, "%04x%04x". A missing adapter counts as 0.
-std::uint16_t HardwareAddressSum(std::span<const std::uint8_t> address);
-QString MyIdFromHardwareAddresses(const std::vector<std::vector<std::uint8_t>>& addresses);
 // "02:FC:00:00:00:01" as QNetworkInterface gives it; empty when malformed.
 std::vector<std::uint8_t> ParseHardwareAddress(const QString& text);
-// From the adapters of this computer, loopback left out.
+// My ID, the relay server's name for this computer (relay::ViewerId), from the adapters of
+// this computer with loopback left out.
 QString LocalMyId();
 
 // Sentence types the relay server may send, in the order of their check boxes.

@@ -103,6 +103,8 @@ TEST(LaunchOptionsTest, ConnectTargets)
     const Case cases[] = {
         {"tcp://127.0.0.1:9999", true, ConnectTarget::Kind::Tcp, "127.0.0.1", 9999, 0},
         {"tcp://gnss.example:2101", true, ConnectTarget::Kind::Tcp, "gnss.example", 2101, 0},
+        {"relay://relay.example:3500", true, ConnectTarget::Kind::Relay, "relay.example", 3500, 0},
+        {"relay://:3500", false, {}, "", 0, 0},
         {"tcp://host:0", false, {}, "", 0, 0},
         {"tcp://host:70000", false, {}, "", 0, 0},
         {"tcp://:80", false, {}, "", 0, 0},
@@ -259,19 +261,6 @@ TEST_F(MainFrameTest, BinaryReceiverReachesEveryView)
     EXPECT_EQ(frame.StatusPanel()->State().latitudeDeg, frame.Snapshot().latitudeDeg);
     EXPECT_GE(frame.PlotView()->LiveCount(), 290u);
     EXPECT_GT(frame.RawLog()->LineList()->GetCount(), 0);
-}
-
-TEST_F(MainFrameTest, RelayServerLinkIsRefusedUntilItsClientExists)
-{
-    store_.Write(settings::kCommTxMode, 0);
-    store_.Write(settings::kCommRelayServerMode, 1);
-    CMainFrame frame(store_);
-    QString shown;
-    QObject::connect(&frame, &CMainFrame::messageShown, [&](const QString& text) { shown = text; });
-    EXPECT_FALSE(frame.Links().ConnectFromSettings());
-    EXPECT_EQ(shown.toStdString(), "릴레이 서버 연결은 아직 지원되지 않습니다.");
-    EXPECT_EQ(frame.Links().ConnectedLink(), CLinkController::Link::None);
-    EXPECT_EQ(frame.StatusPaneText(1).toStdString(), "Not Connected");
 }
 
 struct ShownEpoch {

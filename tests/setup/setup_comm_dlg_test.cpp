@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +20,7 @@
 #include <memory>
 
 #include "settings/settings_store.h"
+#include "setup/setup_server_dlg.h"
 
 namespace {
 
@@ -65,23 +67,9 @@ protected:
     QStringList warnings_;
 };
 
-TEST(MyIdTest, SumsAndOrdersTheFirstTwoAdapters)
+TEST(MyIdTest, HardwareAddressesAsTheAdaptersGiveThem)
 {
     using Bytes = std::vector<std::uint8_t>;
-    // Even bytes add as the low byte, odd bytes as the high byte, modulo 65536.
-    EXPECT_EQ(HardwareAddressSum(Bytes{0x01, 0x02}), 0x0201);
-    EXPECT_EQ(HardwareAddressSum(Bytes{0x02, 0xFC, 0x00, 0x00, 0x00, 0x01}), 0xFD02);
-    EXPECT_EQ(HardwareAddressSum(Bytes{0xFF, 0xFF, 0x01}), 0x0000);
-    EXPECT_EQ(HardwareAddressSum(Bytes{}), 0);
-
-    EXPECT_EQ(MyIdFromHardwareAddresses({}), QStringLiteral("00000000"));
-    // One adapter: the missing one is 0 and, being smaller, comes first.
-    EXPECT_EQ(MyIdFromHardwareAddresses({{0x02, 0xFC, 0x00, 0x00, 0x00, 0x01}}),
-              QStringLiteral("0000fd02"));
-    EXPECT_EQ(MyIdFromHardwareAddresses({{0x10, 0x00}, {0x01}}), QStringLiteral("00010010"));
-    EXPECT_EQ(MyIdFromHardwareAddresses({{0x01}, {0x10, 0x00}, {0xFF}}),
-              QStringLiteral("00010010"));
-
     EXPECT_EQ(ParseHardwareAddress(QStringLiteral("02:FC:00:00:00:01")),
               (Bytes{0x02, 0xFC, 0x00, 0x00, 0x00, 0x01}));
     EXPECT_TRUE(ParseHardwareAddress(QString()).empty());
@@ -481,3 +469,23 @@ TEST_F(SetupCommDlgTest, SavedAutoLoginStartsOnlyWhenShown)
 }
 
 }  // namespace
+
+// The relay server page shows section "SERVER" and stores it only with an address.
+TEST_F(SetupCommDlgTest, ServerPageShowsAndStoresTheRelayServer)
+{
+    store_.Write(settings::kServerVrsIp, QStringLiteral("relay.example"));
+    store_.Write(settings::kServerVrsPort, 3600);
+    CSetupServerDlg page(store_);
+    EXPECT_EQ(page.Address().toStdString(), "relay.example");
+    EXPECT_EQ(page.Port(), 3600);
+    EXPECT_EQ(Child<QGroupBox>(page, "serverGroup").title().toStdString(), "Velmora RelayServer");
+    page.SetAddress(QStringLiteral("  "));
+    page.SetPort(3700);
+    EXPECT_FALSE(page.Apply());
+    EXPECT_EQ(store_.Get(settings::kServerVrsPort), 3600);
+    page.SetAddress(QStringLiteral(" 10.0.0.7 "));
+    page.SetPort(70000);  // beyond the range: the largest port
+    EXPECT_TRUE(page.Apply());
+    EXPECT_EQ(store_.Get(settings::kServerVrsIp).toStdString(), "10.0.0.7");
+    EXPECT_EQ(store_.Get(settings::kServerVrsPort), 65535);
+}
