@@ -1,7 +1,8 @@
 // libFuzzer target for the network protocol cores: a caster's reply (status line, headers,
 // chunked body), the source table it may carry, the RTCM 3 framer behind it, and the relay
-// server's handshake reply and device-channel frames, all fed in pieces whose size the first
-// byte picks. Whole and pieced feeding must agree.
+// server's handshake reply (whole and as the viewer's session takes it in pieces) and
+// device-channel frames, all fed in pieces whose size the first byte picks. Whole and pieced
+// feeding must agree.
 //
 // Run: ninja -C build-fuzz net_fuzz && ./build-fuzz/fuzz/net_fuzz -max_len=4096 CORPUS SEEDS
 
@@ -15,6 +16,7 @@
 #include "fuzz_support.h"
 #include "net/ntrip_reply.h"
 #include "net/relay_protocol.h"
+#include "net/relay_session.h"
 #include "net/rtcm3_framer.h"
 #include "net/source_table.h"
 
@@ -77,6 +79,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     Expect(devices[0] == devices[1]);
+    // The viewer's handshake in pieces: the reply's bytes come off the front, never more
+    // than arrived, and once accepted every later byte is the receiver's.
+    relay::CViewerSession session;
+    session.Connected(relay::CViewerSession::Ticks{0});
+    std::size_t passed = 0;
+    for (std::size_t at = 0; at < input.size(); at += piece) {
+        const auto block = input.subspan(at, std::min(piece, input.size() - at));
+        const auto arrival = session.OnBlock(block);
+        using Kind = relay::CViewerSession::Arrival::Kind;
+        if (arrival.kind == Kind::Accepted) Expect(arrival.skip <= block.size());
+        if (arrival.kind == Kind::Data) passed += block.size();
+        if (arrival.kind == Kind::Refused) Expect(!session.HandshakePending());
+    }
+    Expect(passed <= input.size());
     const std::string_view text(reinterpret_cast<const char*>(input.data()), input.size());
     for (const auto& stream : ParseSourceTable(text))
         Expect(stream.mountPoint.size() <= kMaxMountPoint);
