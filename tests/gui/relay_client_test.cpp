@@ -221,18 +221,22 @@ TEST_F(RelayClientTest, RelayedStreamIsShownAndRecordedAsOverTcp)
     EXPECT_EQ(shown[1], shown[0]);
 }
 
-// Keep-alive on time, a silent server given up, refusals said and closed.
+// Keep-alive on time, a silent server given up, refusals said and closed, a vanished server
+// noticed.
 TEST_F(RelayClientTest, KeepAliveTimeoutAndRefusals)
 {
     const struct {
         const char* reply;  // nullptr: the server stays silent
+        bool vanish;
         const char* outcome;
         const char* message;
     } cases[] = {
-        {nullptr, "timeout", ""},
-        {"FAILED_BELONG_TO_OTHER\r\n", "refused", "다른 사용자 소유의 단말에 접속할 수 없습니다!!"},
-        {"WHO ARE YOU\r\n", "refused", ""},
-        {"ALIVE\r\n", "streaming", ""},
+        {nullptr, false, "timeout", ""},
+        {"FAILED_BELONG_TO_OTHER\r\n", false, "refused",
+         "다른 사용자 소유의 단말에 접속할 수 없습니다!!"},
+        {"WHO ARE YOU\r\n", false, "refused", ""},
+        {"ALIVE\r\n", false, "streaming", ""},
+        {nullptr, true, "handshake", ""},
     };
     for (const auto& c : cases) {
         messages_.clear();
@@ -240,14 +244,15 @@ TEST_F(RelayClientTest, KeepAliveTimeoutAndRefusals)
         QTcpSocket* viewer = Accept(*frame, Introduction(*frame));
         ASSERT_NE(viewer, nullptr);
         if (c.reply != nullptr) viewer->write(c.reply);
-        // Four periods: a silent server is given up after two.
+        if (c.vanish) viewer->abort();
+        // Five periods: a silent server is given up after two.
         QByteArray got;
         WaitFor(
             [&] {
-                got += viewer->readAll();
+                if (viewer->isOpen()) got += viewer->readAll();
                 return false;
             },
-            static_cast<int>(4 * kPeriod.count()));
+            static_cast<int>(5 * kPeriod.count()));
         EXPECT_EQ(Outcome(*frame).toStdString(), c.outcome);
         const bool open = std::string_view(c.outcome) == "streaming";
         EXPECT_EQ(frame->Links().ConnectedLink() == CLinkController::Link::Network, open);
@@ -257,7 +262,7 @@ TEST_F(RelayClientTest, KeepAliveTimeoutAndRefusals)
         if (open) {
             EXPECT_GE(got.count("ALIVE\r\n"), 3) << got.toStdString();
             EXPECT_EQ(got.size(), got.count("ALIVE\r\n") * 7);
-        } else if (c.reply == nullptr) {
+        } else if (c.reply == nullptr && !c.vanish) {
             EXPECT_EQ(got.toStdString(), "ALIVE\r\n");  // the one before the deadline
         }
         frame->Links().OnClosePort();
