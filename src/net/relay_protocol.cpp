@@ -1,6 +1,7 @@
 #include "net/relay_protocol.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace relay {
@@ -125,6 +126,81 @@ bool CDeviceChannelDecoder::Accept(std::string_view frame, std::string& device)
     if (fields.size() < kMinFields || (fields[1] != "VS002" && fields[1] != "VS003")) return false;
     device = std::string(fields[4].substr(0, fields[4].find(',')));
     return !device.empty();
+}
+
+namespace {
+
+constexpr std::string_view kConnectTo = "CONNECT_TO VIEWER:";
+constexpr std::size_t kViewerIdLength = 8;
+
+bool IsHex(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
+// Anything else could end the reply line early or smuggle a second one in.
+bool IsPrintable(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
+std::string CheckedFrame(std::string_view body)
+{
+    return "[" + std::string(body) + Hex2(Xor(body)) + "]";
+}
+
+}  // namespace
+
+std::optional<ViewerIntroduction> ParseIntroduction(std::string_view line)
+{
+    if (line.ends_with('\n')) line.remove_suffix(1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (!StartsWith(line, kConnectTo) || !IsPrintable(line)) return std::nullopt;
+    const auto words = Split(line.substr(kConnectTo.size()), ' ');
+    if (words[0].size() != kViewerIdLength || !IsHex(words[0])) return std::nullopt;
+    ViewerIntroduction introduction;
+    introduction.viewerId = words[0];
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        const std::string_view word = words[i];
+        const std::size_t colon = word.find(':');
+        if (colon == std::string_view::npos) continue;
+        const std::string_view key = word.substr(0, colon);
+        const std::string value(word.substr(colon + 1));
+        if (key == "LOGIN") {
+            introduction.login = value;
+        } else if (key == "DEVICE") {
+            introduction.device = value;
+        } else if (key == "OUTMSG") {
+            introduction.relayedNmea = value;
+        }
+    }
+    return introduction;
+}
+
+std::optional<DeviceQuery> ReadDeviceRequest(std::string_view frame)
+{
+    if (frame.size() < 2 || frame.front() != '[' || frame.back() != ']') return std::nullopt;
+    const std::string_view inner = frame.substr(1, frame.size() - 2);
+    const std::size_t last = inner.rfind('|');
+    if (last == std::string_view::npos) return std::nullopt;
+    if (inner.substr(last + 1) != Hex2(Xor(inner.substr(0, last + 1)))) return std::nullopt;
+    const auto fields = Split(inner, '|');
+    if (fields.size() != 4 || fields[1] != "VS003" || !fields[0].ends_with(','))
+        return std::nullopt;
+    DeviceQuery query{std::string(fields[0].substr(0, fields[0].size() - 1)),
+                      std::string(fields[2])};
+    if (query.viewerId.empty() || query.device.empty()) return std::nullopt;
+    return query;
+}
+
+std::string DeviceAnswer(std::string_view viewerId, std::string_view server,
+                         std::string_view status, std::string_view device, std::string_view detail)
+{
+    std::string body(viewerId);
+    body.append("|VS002|").append(server).append("|").append(status).append("|");
+    body.append(device).append(",").append(detail).append("|");
+    return CheckedFrame(body);
 }
 
 }  // namespace relay

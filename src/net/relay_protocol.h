@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -48,6 +49,17 @@ public:
     template <class OnDevice>
     void Feed(std::span<const std::uint8_t> bytes, OnDevice&& onDevice)
     {
+        FeedFrames(bytes, [&](std::string_view frame) {
+            std::string device;
+            if (Accept(frame, device)) onDevice(device);
+        });
+    }
+    std::size_t Buffered() const { return frame_.size(); }
+
+    // The same cut, handing on every whole "[...]" frame as it came, checked or not.
+    template <class OnFrame>
+    void FeedFrames(std::span<const std::uint8_t> bytes, OnFrame&& onFrame)
+    {
         for (const std::uint8_t b : bytes) {
             const char c = static_cast<char>(b);
             if (c == '[') {
@@ -61,18 +73,83 @@ public:
             }
             frame_.push_back(c);
             if (c != ']') continue;
-            std::string device;
-            if (Accept(frame_, device)) onDevice(device);
+            onFrame(std::string_view(frame_));
             frame_.clear();
         }
     }
-    std::size_t Buffered() const { return frame_.size(); }
 
     // Whether a whole "[...]" frame holds, with its device ID.
     static bool Accept(std::string_view frame, std::string& device);
 
 private:
     std::string frame_;
+};
+
+// What a viewer's introduction says; the server's side of Introduction().
+struct ViewerIntroduction {
+    std::string viewerId;
+    std::string login;  // empty: none given
+    std::string device;
+    std::string relayedNmea;
+};
+
+// Reads "CONNECT_TO VIEWER:<8 hex digits>" and the optional " LOGIN:", " DEVICE:", " OUTMSG:"
+// words in any order; one trailing line ending is tolerated, unknown words are skipped.
+// Nothing when the prefix or the ID is wrong, or a byte is not printable ASCII.
+std::optional<ViewerIntroduction> ParseIntroduction(std::string_view line);
+
+struct DeviceQuery {
+    std::string viewerId;
+    std::string device;
+};
+
+// The server's reading of a DeviceRequest() frame: checksum right, type VS003, viewer ID and
+// device present.
+std::optional<DeviceQuery> ReadDeviceRequest(std::string_view frame);
+
+// "[<viewer>|VS002|<server>|<status>|<device>,<detail>|<checksum>]", checked like a request,
+// so that CDeviceChannelDecoder takes it and hands on the device.
+std::string DeviceAnswer(std::string_view viewerId, std::string_view server,
+                         std::string_view status, std::string_view device, std::string_view detail);
+
+// Splits what a viewer sends after its introduction into ALIVE lines and correction bytes.
+// Every exact "ALIVE\r\n" counts, even cut across reads; the bytes of a partial match are
+// held back until the next byte settles them. "ALIVE\r\n" has no prefix that is also its
+// suffix, so a mismatching byte can only start a new match, never continue an old one.
+class CAliveFilter {
+public:
+    // onData(span) once per call with the correction bytes settled, onAlive() per line.
+    template <class OnData, class OnAlive>
+    void Feed(std::span<const std::uint8_t> bytes, OnData&& onData, OnAlive&& onAlive)
+    {
+        std::vector<std::uint8_t> data;
+        data.reserve(bytes.size() + matched_);
+        for (const std::uint8_t b : bytes) {
+            if (static_cast<char>(b) == kAlive[matched_]) {
+                if (++matched_ < kAlive.size()) continue;
+                matched_ = 0;
+                onAlive();
+                continue;
+            }
+            data.insert(data.end(), kAlive.begin(), kAlive.begin() + matched_);
+            matched_ = static_cast<char>(b) == kAlive[0] ? 1 : 0;
+            if (matched_ == 0) data.push_back(b);
+        }
+        if (!data.empty()) onData(std::span<const std::uint8_t>(data));
+    }
+    // The viewer stopped sending: a partial ALIVE was correction data after all.
+    template <class OnData>
+    void Finish(OnData&& onData)
+    {
+        if (matched_ == 0) return;
+        const std::vector<std::uint8_t> data(kAlive.begin(), kAlive.begin() + matched_);
+        matched_ = 0;
+        onData(std::span<const std::uint8_t>(data));
+    }
+    std::size_t Held() const { return matched_; }
+
+private:
+    std::size_t matched_ = 0;
 };
 
 }  // namespace relay

@@ -11,9 +11,11 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tool/log_epochs.h"
+#include "tool/relay_output.h"
 #include "tool/stream_outputs.h"
 
 namespace {
@@ -23,8 +25,10 @@ using std::chrono::milliseconds;
 
 constexpr std::string_view kPrefix = "skarnet2-tool serve: ";
 constexpr std::string_view kUsage =
-    "usage: skarnet2-tool serve FILE (--tcp PORT | --pty LINK) [--rate HZ | --real-time] "
-    "[--loop]\n";
+    "usage: skarnet2-tool serve FILE (--tcp PORT | --pty LINK | --relay PORT) "
+    "[--rate HZ | --real-time] [--loop]\n"
+    "       relay stand-in: [--device-channel PORT] [--devices ID1;ID2;...] "
+    "[--foreign-device ID] [--corrections FILE]\n";
 constexpr double kMaxRateHz = 100000.0;
 // Longest single wait, so that a stop request is seen soon.
 constexpr milliseconds kPollSlice{50};
@@ -67,6 +71,11 @@ struct ServeOptions {
     std::string path;
     std::optional<std::uint16_t> tcpPort;
     std::optional<std::string> ptyLink;
+    std::optional<std::uint16_t> relayPort;
+    std::optional<std::uint16_t> deviceChannelPort;
+    std::optional<std::vector<std::string>> devices;
+    std::optional<std::string> foreignDevice;
+    std::optional<std::string> correctionsPath;
     std::optional<double> rateHz;
     bool realTime = false;
     bool loop = false;
@@ -92,6 +101,57 @@ bool ParseRate(std::string_view text, double& rate)
     const auto result = std::from_chars(text.data(), end, rate);
     return !text.empty() && result.ec == std::errc() && result.ptr == end && rate > 0.0 &&
            rate <= kMaxRateHz;
+}
+
+// A device ID goes into the LOGINED line and the device channel's frames, so it holds none
+// of their separators.
+bool IsDeviceId(std::string_view id)
+{
+    return !id.empty() && std::all_of(id.begin(), id.end(), [](char c) {
+        return c > ' ' && c < 0x7F && std::string_view("[]|,;").find(c) == std::string_view::npos;
+    });
+}
+
+// "ID1;ID2;...", a trailing ";" allowed.
+bool ParseDevices(std::string_view text, std::vector<std::string>& devices)
+{
+    if (text.ends_with(';')) text.remove_suffix(1);
+    for (std::size_t at = 0; at <= text.size();) {
+        const std::size_t end = std::min(text.find(';', at), text.size());
+        if (!IsDeviceId(text.substr(at, end - at))) return false;
+        devices.emplace_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return true;
+}
+
+// The relay stand-in's options; false with the complaint written when the value does not fit.
+bool TakeRelayValue(ServeOptions& options, std::string_view name, std::string_view value,
+                    std::ostream& err)
+{
+    const std::string quoted = "'" + std::string(value) + "'";
+    std::uint16_t port = 0;
+    std::vector<std::string> devices;
+    if ((name == "--relay" || name == "--device-channel") && ParsePort(value, port)) {
+        (name == "--relay" ? options.relayPort : options.deviceChannelPort) = port;
+    } else if (name == "--relay" || name == "--device-channel") {
+        Rejected(err, std::string(name) + " needs a port from 0 to 65535, not " + quoted);
+        return false;
+    } else if (name == "--devices" && ParseDevices(value, devices)) {
+        options.devices = std::move(devices);
+    } else if (name == "--foreign-device" && IsDeviceId(value)) {
+        options.foreignDevice = std::string(value);
+    } else if (name == "--corrections" && !value.empty()) {
+        options.correctionsPath = std::string(value);
+    } else if (name == "--corrections") {
+        Rejected(err, "--corrections needs a file path");
+        return false;
+    } else {
+        Rejected(err, std::string(name) + " needs device IDs without spaces or any of []|,; (" +
+                          (name == "--devices" ? "ID1;ID2;..." : "one ID") + "), not " + quoted);
+        return false;
+    }
+    return true;
 }
 
 // False with the complaint written when the value does not fit the option.
@@ -123,8 +183,19 @@ bool TakeValue(ServeOptions& options, std::string_view name, std::string_view va
 std::optional<ServeOptions> CheckOptions(ServeOptions options, std::ostream& err)
 {
     if (options.path.empty()) return Rejected(err, "no log file given");
-    if (options.tcpPort.has_value() == options.ptyLink.has_value())
-        return Rejected(err, "give one of --tcp PORT and --pty LINK");
+    const int outputs = int{options.tcpPort.has_value()} + int{options.ptyLink.has_value()} +
+                        int{options.relayPort.has_value()};
+    if (outputs != 1) return Rejected(err, "give one of --tcp PORT, --pty LINK and --relay PORT");
+    if (!options.relayPort) {
+        const std::pair<bool, std::string_view> relayOnly[] = {
+            {options.deviceChannelPort.has_value(), "--device-channel"},
+            {options.devices.has_value(), "--devices"},
+            {options.foreignDevice.has_value(), "--foreign-device"},
+            {options.correctionsPath.has_value(), "--corrections"},
+        };
+        for (const auto& [given, name] : relayOnly)
+            if (given) return Rejected(err, std::string(name) + " needs --relay");
+    }
     if (options.rateHz && options.realTime)
         return Rejected(err, "--rate and --real-time cannot be given together");
     return options;
@@ -143,6 +214,10 @@ std::optional<ServeOptions> ParseServeArgs(std::span<const std::string_view> arg
         } else if (name == "--tcp" || name == "--pty" || name == "--rate") {
             if (i + 1 >= args.size()) return Rejected(err, std::string(name) + " needs a value");
             if (!TakeValue(options, name, args[++i], err)) return std::nullopt;
+        } else if (name == "--relay" || name == "--device-channel" || name == "--devices" ||
+                   name == "--foreign-device" || name == "--corrections") {
+            if (i + 1 >= args.size()) return Rejected(err, std::string(name) + " needs a value");
+            if (!TakeRelayValue(options, name, args[++i], err)) return std::nullopt;
         } else if (name.size() > 1 && name[0] == '-') {
             return Rejected(err, "unknown option '" + std::string(name) + "'");
         } else if (!options.path.empty()) {
@@ -168,7 +243,14 @@ bool ReadLog(const std::string& path, std::vector<std::uint8_t>& log)
 
 std::unique_ptr<CServeOutput> OpenOutput(const ServeOptions& options, std::ostream& err)
 {
-    return OpenStreamOutput(options.tcpPort, options.ptyLink, kPrefix, err);
+    if (!options.relayPort) return OpenStreamOutput(options.tcpPort, options.ptyLink, kPrefix, err);
+    RelayOptions relay;
+    relay.port = *options.relayPort;
+    relay.deviceChannelPort = options.deviceChannelPort;
+    if (options.devices) relay.devices = *options.devices;
+    relay.foreignDevice = options.foreignDevice;
+    relay.correctionsPath = options.correctionsPath;
+    return OpenRelayOutput(relay, kPrefix, err);
 }
 
 // Serves the readers at least once, even when the schedule is behind, so that new clients

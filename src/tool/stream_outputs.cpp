@@ -1,7 +1,6 @@
 #include "tool/stream_outputs.h"
 
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -18,106 +17,16 @@
 #include <utility>
 #include <vector>
 
+#include "tool/fd_io.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// A reader this far behind misses whole epochs until it catches up: it loses time, but never
-// gets a message cut in two.
-constexpr std::size_t kBacklogLimit = std::size_t{1} << 20;
 // A pty's input queue must stay empty this long to count as read: bytes still in the
 // kernel's flip buffers reach it a moment later.
 constexpr milliseconds kPtySettle{20};
-
-class CFd {
-public:
-    CFd() = default;
-    explicit CFd(int fd) : fd_(fd) {}
-    CFd(CFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    CFd& operator=(CFd&& other) noexcept
-    {
-        if (this != &other) {
-            Reset();
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-    ~CFd() { Reset(); }
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    void Reset()
-    {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-};
-
-bool Failed(const std::string& what, std::string& error)
-{
-    error = what + ": " + std::strerror(errno);
-    return false;
-}
-
-enum class InputState { Open, Ended, Broken };
-
-// Reads and drops what a reader sends (commands a receiver would take).
-InputState DrainInput(int fd)
-{
-    std::uint8_t scrap[4096];
-    for (int round = 0; round < 16; ++round) {
-        const ssize_t n = ::read(fd, scrap, sizeof scrap);
-        if (n > 0 || (n < 0 && errno == EINTR)) continue;
-        if (n == 0) return InputState::Ended;
-        return errno == EAGAIN || errno == EWOULDBLOCK ? InputState::Open : InputState::Broken;
-    }
-    return InputState::Open;
-}
-
-// Bytes sent to one reader that its kernel buffer has not taken yet.
-class COutgoing {
-public:
-    // The epoch is dropped whole while the reader is kBacklogLimit behind.
-    void Queue(std::span<const std::uint8_t> epoch)
-    {
-        if (Pending() >= kBacklogLimit) return;
-        if (sent_ > 0 && sent_ >= bytes_.size() / 2) {
-            bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(sent_));
-            sent_ = 0;
-        }
-        bytes_.insert(bytes_.end(), epoch.begin(), epoch.end());
-    }
-    std::size_t Pending() const { return bytes_.size() - sent_; }
-    void Clear()
-    {
-        bytes_.clear();
-        sent_ = 0;
-    }
-    // Hands the kernel what it takes now; false once the reader is gone.
-    template <class Write>
-    bool Push(Write&& write)
-    {
-        while (Pending() > 0) {
-            const ssize_t n = write(bytes_.data() + sent_, Pending());
-            if (n > 0) {
-                sent_ += static_cast<std::size_t>(n);
-            } else if (n < 0 && errno == EINTR) {
-                continue;
-            } else {
-                return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
-            }
-        }
-        Clear();
-        return true;
-    }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-    std::size_t sent_ = 0;
-};
 
 // A TCP server on the loopback address handing every client the same stream.
 class CTcpFanout final : public CServeOutput {
@@ -129,28 +38,10 @@ public:
 
     bool Listen(std::uint16_t port, std::string& error)
     {
-        listener_ = CFd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-        if (!listener_.Valid()) return Failed("cannot create a socket", error);
-        const int on = 1;
-        ::setsockopt(listener_.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::bind(listener_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
-                0 ||
-            ::listen(listener_.Get(), SOMAXCONN) != 0) {
-            return Failed("cannot listen on 127.0.0.1:" + std::to_string(port), error);
-        }
-        return true;
+        listener_ = ListenOnLoopback(port, error);
+        return listener_.Valid();
     }
-    std::uint16_t Port() const
-    {
-        sockaddr_in address{};
-        socklen_t length = sizeof address;
-        ::getsockname(listener_.Get(), reinterpret_cast<sockaddr*>(&address), &length);
-        return ntohs(address.sin_port);
-    }
+    std::uint16_t Port() const { return LocalPort(listener_); }
 
     bool HasReader() override { return !clients_.empty(); }
     void Send(std::span<const std::uint8_t> epoch) override
@@ -176,14 +67,7 @@ private:
         bool gone = false;
     };
 
-    static bool Flush(Client& client)
-    {
-        const int fd = client.fd.Get();
-        // MSG_NOSIGNAL: a client that went away must not take the server down with SIGPIPE.
-        return client.out.Push([fd](const std::uint8_t* data, std::size_t size) {
-            return ::send(fd, data, size, MSG_NOSIGNAL);
-        });
-    }
+    static bool Flush(Client& client) { return client.out.PushTo(client.fd.Get()); }
     // A client that only closed its sending side may still read; one that is gone entirely
     // shows up when a send fails.
     static bool Attend(Client& client, short events)
@@ -198,12 +82,8 @@ private:
     }
     void Accept()
     {
-        for (;;) {
-            const int fd =
-                ::accept4(listener_.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-            if (fd < 0) return;
-            clients_.push_back(Client{CFd(fd), {}, true, false});
-        }
+        for (CFd fd = AcceptClient(listener_); fd.Valid(); fd = AcceptClient(listener_))
+            clients_.push_back(Client{std::move(fd), {}, true, false});
     }
 
     CFd listener_;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <random>
 #include <string>
@@ -437,13 +438,25 @@ TEST(RelayProtocol, ViewerIdFromHardwareAddresses)
 
 TEST(RelayProtocol, IntroductionAndDeviceRequest)
 {
-    EXPECT_EQ(relay::Introduction("1a2b3c4d", "kim", "", "GGA"),
-              "CONNECT_TO VIEWER:1a2b3c4d LOGIN:kim OUTMSG:GGA");
-    EXPECT_EQ(relay::Introduction("1a2b3c4d", "", "", "GGA"), "CONNECT_TO VIEWER:1a2b3c4d");
-    EXPECT_EQ(relay::Introduction("1a2b3c4d", "", "DEV01", "GGA"),
-              "CONNECT_TO VIEWER:1a2b3c4d DEVICE:DEV01");
-    EXPECT_EQ(relay::Introduction("1a2b3c4d", "kim", "DEV01", "GGA,RMC"),
-              "CONNECT_TO VIEWER:1a2b3c4d LOGIN:kim DEVICE:DEV01 OUTMSG:GGA,RMC");
+    const struct {
+        const char *login, *device, *nmea, *line;
+    } cases[] = {
+        {"kim", "", "GGA", "CONNECT_TO VIEWER:1a2b3c4d LOGIN:kim OUTMSG:GGA"},
+        {"", "", "GGA", "CONNECT_TO VIEWER:1a2b3c4d"},
+        {"", "DEV01", "GGA", "CONNECT_TO VIEWER:1a2b3c4d DEVICE:DEV01"},
+        {"kim", "DEV01", "GGA,RMC",
+         "CONNECT_TO VIEWER:1a2b3c4d LOGIN:kim DEVICE:DEV01 OUTMSG:GGA,RMC"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(relay::Introduction("1a2b3c4d", c.login, c.device, c.nmea), c.line);
+        // The server's side reads back what was said (OUTMSG goes only with a login).
+        const auto heard = relay::ParseIntroduction(c.line);
+        ASSERT_TRUE(heard) << c.line;
+        EXPECT_EQ(heard->viewerId, "1a2b3c4d");
+        EXPECT_EQ(heard->login, c.login);
+        EXPECT_EQ(heard->device, c.device);
+        EXPECT_EQ(heard->relayedNmea, *c.login ? c.nmea : "");
+    }
     EXPECT_EQ(relay::DeviceRequest("1a2b3c4d", "DEV01"), "[1a2b3c4d,|VS003|DEV01|30]");
     // What we ask the server for, the server's own decoder would take.
     std::string device;
@@ -488,6 +501,16 @@ TEST(RelayProtocol, DeviceChannelFrames)
             decoder.Feed(piece, [&](const std::string& id) { devices.push_back(id); });
         });
         EXPECT_EQ(devices, (std::vector<std::string>{"DEV7", "DEV7"})) << "pieces " << plan[0];
+        // The server's side wants every whole frame as it came, checked or not.
+        relay::CDeviceChannelDecoder cutter;
+        std::vector<std::string> frames;
+        FeedInPieces(ToBytes(stream), plan, [&](std::span<const std::uint8_t> piece) {
+            cutter.FeedFrames(piece, [&](std::string_view frame) { frames.emplace_back(frame); });
+        });
+        EXPECT_EQ(frames,
+                  (std::vector<std::string>{good, "[V1|VS002|x|y|DEV8|00]", "[V1|VS001|x|y|Z|00]",
+                                            "[V1|VS003|x|1C]", good}))
+            << "pieces " << plan[0];
     }
     // A frame that never ends is given up, and the next one still counts.
     relay::CDeviceChannelDecoder decoder;
@@ -497,6 +520,129 @@ TEST(RelayProtocol, DeviceChannelFrames)
     EXPECT_LE(decoder.Buffered(), relay::CDeviceChannelDecoder::kMaxFrame);
     decoder.Feed(ToBytes(good), collect);
     EXPECT_EQ(devices, std::vector<std::string>{"DEV7"});
+    std::vector<std::string> frames;
+    decoder.FeedFrames(ToBytes("[" + std::string(100000, 'x') + good),
+                       [&](std::string_view frame) { frames.emplace_back(frame); });
+    EXPECT_LE(decoder.Buffered(), relay::CDeviceChannelDecoder::kMaxFrame);
+    EXPECT_EQ(frames, std::vector<std::string>{good});
+}
+
+TEST(RelayProtocol, IntroductionsTheServerTakesOrDrops)
+{
+    const struct {
+        std::string line;
+        bool taken;
+        const char *id = "", *login = "", *device = "";
+    } cases[] = {
+        {"CONNECT_TO VIEWER:0C09FFFF\r\n", true, "0C09FFFF"},
+        {"CONNECT_TO VIEWER:0c09ffff DEVICE:D1  LOGIN:lee EXTRA", true, "0c09ffff", "lee", "D1"},
+        {"CONNECT_TO VIEWER:0c09ffff LOGIN:", true, "0c09ffff"},
+        {"CONNECT_TO VIEWER:0c09fff", false},
+        {"CONNECT_TO VIEWER:0c09ffff0", false},
+        {"CONNECT_TO VIEWER:0c09fffg", false},
+        {"CONNECT_TO VIEWER: 0c09ffff", false},
+        {"CONNECT_TO VIEWER:0c09ffff LOGIN:a\r\nALIVE", false},
+        {"CONNECT_TO VIEWER:0c09ffff LOGIN:\xEA\xB9\x80", false},
+        {"CONNECT_TO VIEWER:", false},
+        {"connect_to viewer:0c09ffff", false},
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        const auto heard = relay::ParseIntroduction(c.line);
+        ASSERT_EQ(heard.has_value(), c.taken) << c.line;
+        if (!heard) continue;
+        EXPECT_EQ(heard->viewerId, c.id);
+        EXPECT_EQ(heard->login, c.login);
+        EXPECT_EQ(heard->device, c.device);
+    }
+}
+
+TEST(RelayProtocol, DeviceRequestsAndAnswers)
+{
+    std::string flipped = relay::DeviceRequest("1a2b3c4d", "DEV01");
+    flipped[3] ^= 1;
+    // Frames with a right checksum, to try the other rules on their own.
+    const auto checked = [](std::string body) {
+        std::uint8_t sum = 0;
+        for (const char c : body) sum ^= static_cast<std::uint8_t>(c);
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02X", sum);
+        return "[" + body + hex + "]";
+    };
+    const struct {
+        std::string frame;
+        const char *viewer = nullptr, *device = "";  // viewer nullptr: not a request
+    } requests[] = {
+        {relay::DeviceRequest("1a2b3c4d", "DEV01"), "1a2b3c4d", "DEV01"},
+        {relay::DeviceRequest("x", "SKN0001"), "x", "SKN0001"},
+        {flipped},
+        {"[1a2b3c4d,|VS003|DEV01|31]"},
+        {checked("1a2b3c4d,|VS003|DEV01|"), "1a2b3c4d", "DEV01"},
+        {checked("1a2b3c4d|VS003|DEV01|")},     // no comma after the viewer
+        {checked("1a2b3c4d,|VS002|DEV01|")},    // an answer's type
+        {checked("1a2b3c4d,|VS003|DEV01|x|")},  // a field too many
+        {relay::DeviceRequest("", "DEV01")},
+        {relay::DeviceRequest("1a2b3c4d", "")},
+        {relay::DeviceAnswer("1a2b3c4d", "srv", "OK", "DEV01", "ONLINE")},
+        {"1a2b3c4d,|VS003|DEV01|30"},
+    };
+    for (const auto& r : requests) {
+        const auto query = relay::ReadDeviceRequest(r.frame);
+        ASSERT_EQ(query.has_value(), r.viewer != nullptr) << r.frame;
+        if (!query) continue;
+        EXPECT_EQ(query->viewerId, r.viewer);
+        EXPECT_EQ(query->device, r.device);
+    }
+    // The answer is what the viewer's decoder takes, whatever the detail after the comma.
+    const std::string answer = relay::DeviceAnswer("1a2b3c4d", "skarnet2-tool", "OK", "DEV01", "x");
+    EXPECT_EQ(answer, "[1a2b3c4d|VS002|skarnet2-tool|OK|DEV01,x|3E]");
+    for (const std::string detail : {"ONLINE", ""}) {
+        std::string device;
+        EXPECT_TRUE(relay::CDeviceChannelDecoder::Accept(
+            relay::DeviceAnswer("v", "s", "OK", "SKN0001", detail), device));
+        EXPECT_EQ(device, "SKN0001");
+    }
+}
+
+// ALIVE lines are taken out of the viewer's corrections however the stream is cut.
+TEST(RelayProtocol, AliveLinesAmongCorrections)
+{
+    const struct {
+        std::string sent, data;
+        std::size_t alives;
+    } cases[] = {
+        {"ALIVE\r\n", "", 1},
+        {"ALIVE\r\nALIVE\r\n", "", 2},
+        {std::string("\xD3\x00\x13"
+                     "ALIVE\r\n"
+                     "\x3E",
+                     11),
+         std::string("\xD3\x00\x13\x3E", 4), 1},
+        {"AALIVE\r\n", "A", 1},
+        {"ALIVALIVE\r\n", "ALIV", 1},
+        {"ALIVE\r\r\nALIVE\n", "ALIVE\r\r\nALIVE\n", 0},
+        {"ALIVE\r", "ALIVE\r", 0},  // held back, then given up at the end
+        {"alive\r\n", "alive\r\n", 0},
+    };
+    for (const auto& c : cases) {
+        for (const auto& plan : PieceSizes(c.sent.size())) {
+            relay::CAliveFilter filter;
+            std::string data;
+            std::size_t alives = 0;
+            const auto keep = [&](std::span<const std::uint8_t> bytes) {
+                EXPECT_FALSE(bytes.empty());
+                data.append(bytes.begin(), bytes.end());
+            };
+            FeedInPieces(ToBytes(c.sent), plan, [&](std::span<const std::uint8_t> piece) {
+                filter.Feed(piece, keep, [&] { ++alives; });
+                EXPECT_LT(filter.Held(), relay::kAlive.size());
+            });
+            filter.Finish(keep);
+            EXPECT_EQ(data, c.data) << "pieces " << plan[0];
+            EXPECT_EQ(alives, c.alives) << "pieces " << plan[0];
+            EXPECT_EQ(filter.Held(), 0u);
+        }
+    }
 }
 
 }  // namespace

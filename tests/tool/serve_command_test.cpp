@@ -12,12 +12,16 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "net/relay_protocol.h"
 #include "support/test_data.h"
+#include "support/tool_run.h"
 #include "tool/decode_command.h"
 #include "tool/log_epochs.h"
 #include "tool/receiver_simulator.h"
@@ -375,7 +379,20 @@ TEST(ServeCommand, BadArgumentsAndFiles)
     };
     const Case cases[] = {
         {{}, 2, "no log file given"},
-        {{log}, 2, "give one of --tcp PORT and --pty LINK"},
+        {{log}, 2, "give one of --tcp PORT, --pty LINK and --relay PORT"},
+        {{log, "--tcp", "0", "--relay", "0"}, 2, "give one of"},
+        {{log, "--relay"}, 2, "--relay needs a value"},
+        {{log, "--relay", "x"}, 2, "--relay needs a port from 0 to 65535, not 'x'"},
+        {{log, "--relay", "0", "--device-channel", "70000"}, 2, "--device-channel needs a port"},
+        {{log, "--tcp", "0", "--device-channel", "0"}, 2, "--device-channel needs --relay"},
+        {{log, "--pty", "/tmp/x", "--foreign-device", "D"}, 2, "--foreign-device needs --relay"},
+        {{log, "--tcp", "0", "--devices", "A"}, 2, "--devices needs --relay"},
+        {{log, "--tcp", "0", "--corrections", "/tmp/c"}, 2, "--corrections needs --relay"},
+        {{log, "--relay", "0", "--devices", "A;;B"}, 2, "--devices needs device IDs"},
+        {{log, "--relay", "0", "--devices", "A B"}, 2, "not 'A B'"},
+        {{log, "--relay", "0", "--foreign-device", "A|B"}, 2, "--foreign-device needs device"},
+        {{log, "--relay", "0", "--corrections", ""}, 2, "--corrections needs a file path"},
+        {{log, "--relay", "0", "--corrections", "/nonexistent/c"}, 1, "cannot create"},
         {{log, "--tcp", "1", "--pty", "/tmp/x"}, 2, "give one of"},
         {{log, "--tcp"}, 2, "--tcp needs a value"},
         {{log, "--tcp", "65536"}, 2, "--tcp needs a port from 0 to 65535, not '65536'"},
@@ -398,6 +415,249 @@ TEST(ServeCommand, BadArgumentsAndFiles)
             << err.str();
     }
     EXPECT_TRUE(std::filesystem::is_regular_file(plainFile)) << "a real file is never replaced";
+}
+
+// Relay stand-in: viewers on loopback, as the window's relay mode talks to it.
+
+void SendText(int fd, std::string_view text)
+{
+    ASSERT_EQ(::send(fd, text.data(), text.size(), MSG_NOSIGNAL), ssize_t(text.size()));
+}
+
+std::size_t Count(std::string_view text, std::string_view what)
+{
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != text.npos; at = text.find(what, at + what.size())) ++n;
+    return n;
+}
+
+// Reads on until the text holds what times, the stream ends or the timeout.
+void ReadUntilCount(int fd, std::string& got, std::string_view what, std::size_t times)
+{
+    std::uint8_t block[65536];
+    for (const auto end = Clock::now() + kTimeout;
+         Clock::now() < end && Count(got, what) < times;) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0) continue;
+        const ssize_t n = ::read(fd, block, sizeof block);
+        if (n <= 0) return;
+        got.append(block, block + n);
+    }
+}
+
+TEST(ServeRelay, ViewersAreAnsweredByTheirIntroduction)
+{
+    const auto log = AsBytes(Joined(SimulatedEpochs(SimulatedProtocol::Nmea, 10, 5)));
+    const std::string path = WriteTemp("skarnet2_relay_intro.nmea", log);
+    const std::uint16_t port = FreePort();
+    CServeThread serve({path, "--relay", std::to_string(port), "--rate", "100", "--loop",
+                        "--devices", "DEV01;DEV02", "--foreign-device", "OTHER1"});
+    const std::string longLogin(1024 - 33, 'k');
+    const struct {
+        std::string introduction, reply;
+        bool streams;
+        std::string line;  // at the end on stderr; none for what is not a viewer
+    } cases[] = {
+        // Whole at 1024 bytes: what follows at once is correction data.
+        {"CONNECT_TO VIEWER:0000000d LOGIN:" + longLogin + "\x01\x02",
+         "LOGINED " + longLogin + " DEV01;DEV02\r\n", true,
+         "0000000d " + longLogin + " corrections 2 bytes, alive 0"},
+        {"CONNECT_TO VIEWER:00000001", "CONNECTED\r\n", true,
+         "00000001 - corrections 0 bytes, alive 0"},
+        {"CONNECT_TO VIEWER:00000002 LOGIN:kim OUTMSG:GGA", "LOGINED kim DEV01;DEV02\r\n", true,
+         "00000002 kim corrections 0 bytes, alive 0"},
+        {"CONNECT_TO VIEWER:0000000A DEVICE:DEV01\r\n", "CONNECTED\r\n", true,
+         "0000000A - corrections 0 bytes, alive 0"},
+        {"CONNECT_TO VIEWER:0000000b LOGIN:lee DEVICE:OTHER1 OUTMSG:GGA",
+         "FAILED_BELONG_TO_OTHER\r\n", false, "0000000b lee corrections 0 bytes, alive 0"},
+        {"CONNECT_TO VIEWER:0000000c DEVICE:OTHER1", "FAILED_BELONG_TO_OTHER\r\n", false,
+         "0000000c - corrections 0 bytes, alive 0"},
+        {"GET / HTTP/1.0\r\n\r\n", "", false, ""},
+        {"connect_to viewer:00000003", "", false, ""},
+        {"CONNECT_TO VIEWER:1a2b3c", "", false, ""},
+        {"CONNECT_TO VIEWER:1a2b3c4d LOGIN:a\rb", "", false, ""},
+        {"CONNECT_TO VIEWER:" + std::string(2000, 'f'), "", false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.introduction.substr(0, 60));
+        const int fd = Connect(port);
+        ASSERT_GE(fd, 0);
+        SendText(fd, c.introduction);
+        // A streaming viewer's reply is followed by the first epoch; the others are closed.
+        const Bytes got = c.streams ? ReadAll(fd, c.reply.size() + 1) : ReadAll(fd);
+        char next = 0;
+        const bool closed = ::recv(fd, &next, 1, MSG_DONTWAIT) == 0;
+        ::close(fd);
+        if (c.streams) {
+            ASSERT_GT(got.size(), c.reply.size());
+            EXPECT_EQ(std::string(got.begin(), got.begin() + c.reply.size()), c.reply);
+            EXPECT_EQ(got[c.reply.size()], log[0]);
+        } else {
+            EXPECT_EQ(std::string(got.begin(), got.end()), c.reply);
+            EXPECT_TRUE(closed) << "closed by serve";
+        }
+    }
+    RequestServeStop();
+    const ServeRun run = serve.Finish();
+    EXPECT_EQ(run.code, 0) << run.err;
+    std::size_t viewers = 0;
+    for (const auto& c : cases) {
+        if (c.line.empty()) continue;
+        ++viewers;
+        EXPECT_EQ(Count(run.err, "viewer " + c.line + "\n"), 1u) << run.err;
+    }
+    EXPECT_EQ(Count(run.err, "viewer "), viewers) << run.err;
+}
+
+TEST(ServeRelay, ViewerGetsTheStreamATcpClientGets)
+{
+    const Bytes log = AsBytes(Joined(SimulatedEpochs(SimulatedProtocol::Ubx, 10, 5)));
+    const std::string path = WriteTemp("skarnet2_relay_stream.ubx", log);
+    const std::string reply = "LOGINED kim SKN0001\r\n";
+    std::map<std::string, Bytes> streams;
+    for (const std::string output : {"--tcp", "--relay"}) {
+        const std::uint16_t port = FreePort();
+        CServeThread serve({path, output, std::to_string(port), "--rate", "1000"});
+        const int fd = Connect(port);
+        ASSERT_GE(fd, 0);
+        if (output == "--relay") SendText(fd, "CONNECT_TO VIEWER:1a2b3c4d LOGIN:kim OUTMSG:GGA");
+        Bytes& got = streams[output] = ReadAll(fd);
+        ::close(fd);
+        if (got.size() < log.size()) RequestServeStop();
+        const ServeRun run = serve.Finish();
+        EXPECT_EQ(run.code, 0) << run.err;
+        if (output == "--relay") {
+            EXPECT_EQ(Lines(run.err), (std::vector<std::string>{
+                                          "relay listening on 127.0.0.1:" + std::to_string(port),
+                                          "viewer 1a2b3c4d kim corrections 0 bytes, alive 0"}));
+            ASSERT_GE(got.size(), reply.size());
+            EXPECT_EQ(std::string(got.begin(), got.begin() + reply.size()), reply);
+            got.erase(got.begin(), got.begin() + reply.size());
+        }
+    }
+    EXPECT_TRUE(streams["--tcp"] == log);
+    EXPECT_TRUE(streams["--relay"] == streams["--tcp"])
+        << streams["--relay"].size() << " of " << streams["--tcp"].size() << " bytes";
+}
+
+TEST(ServeRelay, AliveIsAnsweredAndCorrectionsAreKept)
+{
+    const Bytes log = AsBytes(Joined(SimulatedEpochs(SimulatedProtocol::Nmea, 10, 5)));
+    const std::string path = WriteTemp("skarnet2_relay_alive.nmea", log);
+    const std::string corrections = WriteTemp("skarnet2_relay_rtcm", AsBytes("stale"));
+    const std::uint16_t port = FreePort();
+    CServeThread serve({path, "--relay", std::to_string(port), "--rate", "100", "--loop",
+                        "--corrections", corrections});
+    const int fd = Connect(port);
+    ASSERT_GE(fd, 0);
+    SendText(fd, "CONNECT_TO VIEWER:1a2b3c4d LOGIN:kim");
+    std::string got;
+    ReadUntilCount(fd, got, "\r\n", 1);
+    // What the viewer writes, one send each; the ALIVE lines among them count as ALIVE.
+    const struct {
+        std::string_view sent;
+        std::string_view corrections;
+        std::size_t alives;
+    } writes[] = {
+        {"AL", "", 0},
+        {"IVE\r\n", "", 1},  // split across two writes
+        {std::string_view("\xD3\x00\x13"
+                          "ALIVE\r\n"
+                          "\x3E\xD0\x01",
+                          13),
+         std::string_view("\xD3\x00\x13\x3E\xD0\x01", 6), 1},
+        {"AALIVE\r\n", "A", 1},
+        {"ALIVE\r\r\n", "ALIVE\r\r\n", 0},
+        {"ALIV", "", 0},
+        {"E\r", "", 0},
+        {"\nZ", "Z", 1},
+        {"ALI", "ALI", 0},  // the viewer stops sending: a partial line is data
+    };
+    std::string expected;
+    std::size_t alives = 0;
+    for (const auto& w : writes) {
+        SendText(fd, w.sent);
+        expected += w.corrections;
+        alives += w.alives;
+        std::this_thread::sleep_for(milliseconds(2));
+    }
+    ReadUntilCount(fd, got, relay::kAlive, alives);
+    ::shutdown(fd, SHUT_WR);
+    RequestServeStop();
+    const ServeRun run = serve.Finish();
+    ::close(fd);
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.err.find("viewer 1a2b3c4d kim corrections " + std::to_string(expected.size()) +
+                           " bytes, alive " + std::to_string(alives) + "\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(testdata::ReadBytes(corrections), AsBytes(expected)) << "created fresh, byte-exact";
+
+    // Each answer stands between two epochs of the looped log.
+    const std::string reply = "LOGINED kim SKN0001\r\n";
+    ASSERT_TRUE(got.starts_with(reply));
+    std::set<std::size_t> boundaries;
+    for (const LogEpoch& epoch : ServeEpochs(log)) boundaries.insert(epoch.offset);
+    std::string plain;
+    std::size_t answers = 0;
+    for (std::size_t at = reply.size();;) {
+        const std::size_t alive = got.find(relay::kAlive, at);
+        plain += got.substr(at, alive - at);
+        if (alive == std::string::npos) break;
+        ++answers;
+        EXPECT_EQ(boundaries.count(plain.size() % log.size()), 1u) << plain.size();
+        at = alive + relay::kAlive.size();
+    }
+    EXPECT_EQ(answers, alives);
+    std::string looped;
+    while (looped.size() < plain.size()) looped.append(log.begin(), log.end());
+    EXPECT_TRUE(looped.starts_with(plain)) << "the stream goes on unharmed around the answers";
+}
+
+TEST(ServeRelay, DeviceChannelAnswersCheckedRequestsForKnownDevices)
+{
+    const std::string path = WriteTemp("skarnet2_relay_channel.nmea", AsBytes("$GPGGA\r\n"));
+    const std::uint16_t port = FreePort(), channelPort = FreePort();
+    CServeThread serve({path, "--relay", std::to_string(port), "--device-channel",
+                        std::to_string(channelPort), "--devices", "DEV01;DEV02"});
+    std::string badChecksum = relay::DeviceRequest("1a2b3c4d", "DEV01");
+    badChecksum[badChecksum.size() - 2] ^= 1;
+    const struct {
+        std::string request;
+        std::string device;  // the answer's, or none
+    } cases[] = {
+        {relay::DeviceRequest("1a2b3c4d", "DEV02"), "DEV02"},
+        {badChecksum, ""},
+        {relay::DeviceRequest("1a2b3c4d", "DEV09"), ""},  // not one of --devices
+        {"[1a2b3c4d,|VS001|DEV01|" + badChecksum.substr(badChecksum.size() - 3), ""},
+        {"noise" + relay::DeviceRequest("0c09ffff", "DEV01"), "DEV01"},
+    };
+    const int fd = Connect(channelPort);
+    ASSERT_GE(fd, 0);
+    std::vector<std::string> expected;
+    for (const auto& c : cases) {
+        // Cut in two, so that a request has to be put together across reads.
+        SendText(fd, c.request.substr(0, 7));
+        std::this_thread::sleep_for(milliseconds(2));
+        SendText(fd, c.request.substr(7));
+        if (!c.device.empty()) expected.push_back(c.device);
+    }
+    ::shutdown(fd, SHUT_WR);
+    const Bytes got = ReadAll(fd);  // answered, then closed
+    ::close(fd);
+    RequestServeStop();
+    const ServeRun run = serve.Finish();
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.err.find("device channel listening on 127.0.0.1:" + std::to_string(channelPort)),
+              std::string::npos)
+        << run.err;
+    relay::CDeviceChannelDecoder decoder;
+    std::vector<std::string> devices;
+    decoder.Feed(got, [&](const std::string& device) { devices.push_back(device); });
+    EXPECT_EQ(devices, expected) << std::string(got.begin(), got.end());
+    EXPECT_EQ(Count(std::string(got.begin(), got.end()), "|VS002|skarnet2-tool|OK|"),
+              expected.size());
+    EXPECT_TRUE(std::string(got.begin(), got.end()).starts_with("[1a2b3c4d|VS002|"));
 }
 
 }  // namespace
