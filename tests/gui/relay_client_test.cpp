@@ -9,6 +9,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <sstream>
+#include <thread>
 
 #include "app/command_ids.h"
 #include "app/link_controller.h"
@@ -19,6 +21,7 @@
 #include "settings/settings_store.h"
 #include "support/qt_support.h"
 #include "support/test_data.h"
+#include "tool/serve_command.h"
 #include "views/nmea_data_wnd.h"
 
 namespace {
@@ -306,6 +309,59 @@ TEST_F(RelayClientTest, CorrectionsGoBackOnTheRelayLink)
     frame->Ntrip().Stop();
     frame->Links().OnClosePort();
     QDir::setCurrent(previous);
+}
+
+// The window against skarnet2-tool's relay stand-in: login, the one device asked for over
+// the device channel, the stream shown, corrections counted by the server byte-exact.
+TEST_F(RelayClientTest, WindowAgainstTheServeRelayStandIn)
+{
+    SKIP_WITHOUT_DATA();
+    const std::string log =
+        (*testdata::DataDir() / "nmea" / "gpsd_ublox-neo-m9n_nmea41_gst_zda.log").string();
+    const quint16 relayPort = FreePort();
+    const quint16 channelPort = FreePort();
+    const std::string received = dir_.filePath(QStringLiteral("corrections.bin")).toStdString();
+    const std::string relayArg = std::to_string(relayPort);
+    const std::string channelArg = std::to_string(channelPort);
+    std::ostringstream serveErr;
+    std::thread serve([&] {
+        const std::string_view args[] = {log,        "--relay",   relayArg, "--device-channel",
+                                         channelArg, "--devices", "DEV1",   "--corrections",
+                                         received,   "--rate",    "20",     "--loop"};
+        RunServe(args, serveErr);
+    });
+    ASSERT_TRUE(WaitFor([&] {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, channelPort);
+        return probe.waitForConnected(100);
+    }));
+    store_.Write(settings::kServerVrsPort, relayPort);
+    store_.Write(settings::kCommLoginId, QStringLiteral("kim"));
+    store_.Write(settings::kCommSaveId, 1);
+    auto frame = Frame();
+    frame->Relay().SetDeviceChannelPort(channelPort);
+    ASSERT_TRUE(frame->Links().ConnectFromSettings());
+    EXPECT_TRUE(WaitFor([&] { return frame->EpochsShown() >= 10; }, 10000));
+    EXPECT_EQ(frame->Relay().Devices(), QStringList{"DEV1"});
+    EXPECT_EQ(frame->Relay().DeviceCombo()->currentText().toStdString(), "DEV1");
+    QByteArray corrections(777, '\0');
+    for (int i = 0; i < corrections.size(); ++i) corrections[i] = static_cast<char>(i * 31);
+    frame->Links().Write(corrections.left(400));
+    WaitFor([] { return false; }, static_cast<int>(2 * kPeriod.count()));  // ALIVE in between
+    frame->Links().Write(corrections.mid(400));
+    WaitFor([] { return false; }, 300);
+    EXPECT_EQ(Outcome(*frame).toStdString(), "streaming");
+    frame->Links().OnClosePort();
+    WaitFor([] { return false; }, 300);
+    RequestServeStop();
+    serve.join();
+    QFile file(QString::fromStdString(received));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), corrections);
+    const std::string err = serveErr.str();
+    const std::string viewer =
+        "viewer " + frame->Relay().ViewerId().toStdString() + " kim corrections 777 bytes, alive ";
+    EXPECT_NE(err.find(viewer), std::string::npos) << err;
 }
 
 }  // namespace
