@@ -36,3 +36,13 @@ QStringList CEpochFanOut::Names() const
     for (const Entry& entry : sinks_) names << entry.name;
     return names;
 }
+
+std::int32_t CEpochFanOut::FixClassOf(const GnssReceiverState& s)
+{
+    constexpr std::int32_t kNoFix = 0;
+    constexpr std::int32_t kGps = 1;
+    constexpr std::int32_t kFixMode2D = 2;
+    if (s.contentFlags & ContentFlag::FixQuality) return s.fixQuality;
+    if (s.contentFlags & ContentFlag::FixMode) return s.fixMode >= kFixMode2D ? kGps : kNoFix;
+    return kNoFix;
+}

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <vector>
 
 #include "app/frame_services.h"
@@ -17,6 +18,9 @@ public:
     QStringList Names() const;
 
     static bool HasValidPosition(const GnssReceiverState& state);
+    // The fix class the plot and the map colour a position by: the GGA fix quality, or from
+    // the fix mode alone 1 (2D or better) or 0.
+    static std::int32_t FixClassOf(const GnssReceiverState& state);
 
 private:
     struct Entry {

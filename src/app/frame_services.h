@@ -78,6 +78,8 @@ public:
         (void)parser;
     }
     virtual void AfterIntakePass(const GnssReceiverState& snapshot) { (void)snapshot; }
+    // The views start again: all for the clear command, otherwise for a new run of data.
+    virtual void OnViewsReset(bool all) { (void)all; }
     // Lines of the --report ("name: value").
     virtual void AddReportLines(QStringList& lines) const { (void)lines; }
     // The window is closing.

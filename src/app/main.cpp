@@ -6,6 +6,7 @@
 
 int main(int argc, char** argv)
 {
+    PrepareWebMapProcess();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("VELMORA"));
     QApplication::setApplicationName(QStringLiteral("Skarnet2"));

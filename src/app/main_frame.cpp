@@ -10,12 +10,16 @@
 #include <cstdio>
 
 #include "app/command_ids.h"
+#include "app/external_commands.h"
 #include "app/link_controller.h"
 #include "app/main_layout.h"
+#include "app/map_controller.h"
+#include "app/network_monitor.h"
 #include "app/ntrip_client.h"
 #include "app/record_controller.h"
 #include "app/relay_client.h"
 #include "app/replay_controller.h"
+#include "app/replay_player.h"
 #include "app/version.h"
 #include "decode/nmea_parser.h"
 #include "settings/settings_store.h"
@@ -30,9 +34,6 @@ namespace {
 
 constexpr std::int32_t kTaxiOperation = 1;
 // Fix quality numbers the plot draws in their own colours; the rest count as GPS.
-constexpr std::int32_t kClassNoFix = 0;
-constexpr std::int32_t kClassGps = 1;
-constexpr std::int32_t kFixMode2D = 2;
 
 bool NoMessageBoxes() { return qEnvironmentVariableIsSet("SKARNET2_NO_MESSAGE_BOXES"); }
 
@@ -48,6 +49,7 @@ CMainFrame::CMainFrame(CSettingsStore& store, QWidget* parent)
     AddViewSinks();
     CreateControllers();
     CreateToolbars();
+    SetViewMode(store_.Get(settings::kViewMapPlot) == 0 ? 0 : 1);
 
     intake_.SetSyncProtocol(store_.ReadSyncProtocol());
     intake_.SetSkipChecksum(store_.Get(settings::kReplaySkipChecksum) != 0);
@@ -98,7 +100,14 @@ void CMainFrame::CreateControllers()
     ntrip_ = std::make_unique<CNtripClient>(services);
     relay_ = std::make_unique<CRelayClient>(services, *links_);
     links_->SetRelayClient(relay_.get());
-    controllers_ = {links_.get(), replay_.get(), recording_.get(), ntrip_.get(), relay_.get()};
+    network_ = std::make_unique<CNetworkMonitor>(services);
+    map_ = std::make_unique<CMapController>(services, *network_);
+    external_ = std::make_unique<CExternalCommands>(services, *map_);
+    external_->Attach(QDBusConnection::sessionBus());
+    connect(replay_->Player(), &CReplayPlayer::distanceRequested, map_.get(),
+            &CMapController::ShowDistance);
+    controllers_ = {links_.get(), replay_.get(),  recording_.get(), ntrip_.get(),
+                    relay_.get(), network_.get(), map_.get(),       external_.get()};
 }
 
 // The views' own steps of the refresh; controllers add theirs.
@@ -114,13 +123,7 @@ void CMainFrame::AddViewSinks()
     AddEpochSink(EpochStage::Plot, QStringLiteral("plot"), [this](EpochRefresh& epoch) {
         GnssReceiverState& s = epoch.state;
         if (!epoch.validPosition || !(s.contentFlags & ContentFlag::Position)) return;
-        std::int32_t colourClass = kClassNoFix;
-        if (s.contentFlags & ContentFlag::FixQuality) {
-            colourClass = s.fixQuality;
-        } else if (s.contentFlags & ContentFlag::FixMode) {
-            colourClass = s.fixMode >= kFixMode2D ? kClassGps : kClassNoFix;
-        }
-        plot_->AddPosition(s.longitudeDeg, s.latitudeDeg, 0, colourClass, true);
+        plot_->AddPosition(s.longitudeDeg, s.latitudeDeg, 0, CEpochFanOut::FixClassOf(s), true);
         s.contentFlags &= ~(ContentFlag::Position | ContentFlag::FixMode | ContentFlag::FixQuality);
     });
     AddEpochSink(EpochStage::StatusPanel, QStringLiteral("status panel"),
@@ -253,7 +256,18 @@ void CMainFrame::PlaceViews()
     if (area_ == nullptr) return;
     const MainLayout layout = ComputeMainLayout(area_->rect());
     const QRect map = layout.CellOf(MainContent::MapAndPlot, mainView_);
-    plot_->setGeometry(map);
+    QWidget* web = map_ ? map_->MapWindow() : nullptr;
+    if (viewMode_ == 2 && web != nullptr) {
+        // Map on the left half of the large pane, plot on the right.
+        const int half = map.width() / 2;
+        web->setGeometry(map.x(), map.y(), half, map.height());
+        plot_->setGeometry(map.x() + half, map.y(), map.width() - half, map.height());
+    } else {
+        if (web != nullptr) web->setGeometry(map);
+        plot_->setGeometry(map);
+    }
+    if (web != nullptr) web->setVisible(viewMode_ != 1);
+    plot_->setVisible(viewMode_ != 0);
     sky_->setGeometry(layout.CellOf(MainContent::SkyMap, mainView_));
     snr_->setGeometry(layout.CellOf(MainContent::SignalStrength, mainView_));
     rawLog_->setGeometry(layout.CellOf(MainContent::RawLog, mainView_));
@@ -263,6 +277,11 @@ void CMainFrame::PlaceViews()
 
 void CMainFrame::OnNextMainView()
 {
+    if (viewMode_ == 2) {
+        ShowMessage(tr("지도와 PLOT를 동시에 표시될 때는 MainView를 변경할 수 없습니다."),
+                    QString());
+        return;
+    }
     mainView_ = (mainView_ + 1) % kMainViewCount;
     PlaceViews();
 }
@@ -271,6 +290,7 @@ void CMainFrame::OnNextMainView()
 
 void CMainFrame::OnClear()
 {
+    for (IFeatureController* controller : controllers_) controller->OnViewsReset(true);
     panel_->Reset();
     sky_->Clear();
     snr_->Clear();
@@ -299,6 +319,7 @@ void CMainFrame::ResetIntake()
     idleTimer_.stop();
     intake_.FullReset();
     epochsShown_ = 0;
+    for (IFeatureController* controller : controllers_) controller->OnViewsReset(false);
 }
 
 void CMainFrame::ConfigureDecoder(CParser& parser)

@@ -15,7 +15,10 @@
 #include "intake/intake_dispatcher.h"
 #include "views/display_toggles.h"
 
+class CExternalCommands;
 class CLinkController;
+class CMapController;
+class CNetworkMonitor;
 class CNmeaDataWnd;
 class CNtripClient;
 class CRelayClient;
@@ -69,6 +72,11 @@ public:
     CReplayController& Replay() const { return *replay_; }
     CNtripClient& Ntrip() const { return *ntrip_; }
     CRelayClient& Relay() const { return *relay_; }
+    CMapController& Map() const { return *map_; }
+    CNetworkMonitor& Network() const { return *network_; }
+    CExternalCommands& External() const { return *external_; }
+    // 0 web map, 1 plot map, 2 both side by side in the large pane.
+    int ViewMode() const { return viewMode_; }
     CPlotsView* PlotView() const { return plot_; }
     CSkyMapWnd* SkyMap() const { return sky_; }
     CSnrWnd* SignalWindow() const { return snr_; }
@@ -77,6 +85,9 @@ public:
     QWidget* ViewArea() override { return area_; }
 
 public slots:
+    void OnWebMap();
+    void OnPlotMap();
+    void OnMapAndPlot();
     void OnNextMainView();
     void OnClear();
     void OnAbout();
@@ -132,6 +143,7 @@ private:
     void CreateMenus();
     void CreateToolbars();
     void CreateStatusBar();
+    void SetViewMode(int mode);
     QAction* AddCommand(int command, const QString& text, bool enabled);
     void AfterIntakePass();
     void UpdateTaxiFare();
@@ -158,6 +170,9 @@ private:
     std::unique_ptr<CRecordController> recording_;
     std::unique_ptr<CNtripClient> ntrip_;
     std::unique_ptr<CRelayClient> relay_;
+    std::unique_ptr<CNetworkMonitor> network_;
+    std::unique_ptr<CMapController> map_;
+    std::unique_ptr<CExternalCommands> external_;
     std::vector<IFeatureController*> controllers_;  // in the order they were registered
 
     QTimer idleTimer_;
@@ -165,6 +180,7 @@ private:
     QElapsedTimer paintClock_;
     qint64 lastPaintMs_ = 0;
     int mainView_ = 0;
+    int viewMode_ = 1;
     std::int32_t operationType_ = 0;
     std::uint64_t epochsShown_ = 0;
     std::uint64_t errorLines_ = 0;

@@ -9,6 +9,7 @@
 #include "app/main_frame.h"
 #include "app/relay_client.h"
 #include "app/replay_controller.h"
+#include "settings/settings_store.h"
 
 // The frame's commands: menus, toolbars and the status bar's panes.
 
@@ -38,8 +39,8 @@ void CMainFrame::CreateMenus()
     port->addAction(AddCommand(command::kExit, tr("끝내기(&X)"), true));
     connect(Action(command::kExit), &QAction::triggered, this, &QWidget::close);
 
-    // The web map, the settings, the converter and the graphs come with their own
-    // features; until then their commands stay disabled.
+    // The settings, the converter and the graphs come with their own features; until then
+    // their commands stay disabled.
     QMenu* save = menuBar()->addMenu(tr("저장(&S)"));
     save->addAction(AddCommand(command::kRecordStart, tr("시작하기(&S)"), true));
     save->addAction(AddCommand(command::kRecordStop, tr("중지하기(&T)"), false));
@@ -53,12 +54,17 @@ void CMainFrame::CreateMenus()
     ntrip->addAction(AddCommand(command::kNtripSetup, tr("NTRIP 설정(&O)..."), true));
 
     QMenu* map = menuBar()->addMenu(tr("맵(&M)"));
-    map->addAction(AddCommand(command::kWebMap, tr("구글맵(&D)"), false));
+    map->addAction(AddCommand(command::kWebMap, tr("구글맵(&D)"), true));
     map->addAction(AddCommand(command::kPlotMap, tr("플롯맵(&P)"), true));
-    Action(command::kWebMap)->setCheckable(true);
-    Action(command::kPlotMap)->setCheckable(true);
-    Action(command::kPlotMap)->setChecked(true);  // the plot stands in for the web map
-    AddCommand(command::kMapAndPlot, tr("지도+PLOT"), false)->setCheckable(true);
+    AddCommand(command::kMapAndPlot, tr("지도+PLOT"), true);
+    const std::pair<int, void (CMainFrame::*)()> modes[] = {
+        {command::kWebMap, &CMainFrame::OnWebMap},
+        {command::kPlotMap, &CMainFrame::OnPlotMap},
+        {command::kMapAndPlot, &CMainFrame::OnMapAndPlot}};
+    for (const auto& [id, slot] : modes) {
+        Action(id)->setCheckable(true);
+        connect(Action(id), &QAction::triggered, this, slot);
+    }
 
     QMenu* tools = menuBar()->addMenu(tr("도구(&T)"));
     tools->addAction(AddCommand(command::kSettings, tr("설정/거리계산(&O)"), false));
@@ -135,6 +141,35 @@ void CMainFrame::CreateToolbars()
     third->addWidget(relay_->DeviceCombo());
 }
 
+// Web map, plot or both; the first two are kept for the next start.
+void CMainFrame::SetViewMode(int mode)
+{
+    viewMode_ = mode;
+    Action(command::kWebMap)->setChecked(mode == 0);
+    Action(command::kPlotMap)->setChecked(mode == 1);
+    Action(command::kMapAndPlot)->setChecked(mode == 2);
+    PlaceViews();
+}
+
+void CMainFrame::OnWebMap()
+{
+    SetViewMode(0);
+    store_.Write(settings::kViewMapPlot, 0);
+}
+
+void CMainFrame::OnPlotMap()
+{
+    SetViewMode(1);
+    store_.Write(settings::kViewMapPlot, 1);
+}
+
+// Side by side needs the large pane, which only arrangement 0 gives the map.
+void CMainFrame::OnMapAndPlot()
+{
+    mainView_ = 0;
+    SetViewMode(2);
+}
+
 void CMainFrame::CreateStatusBar()
 {
     for (int i = 0; i < kStatusPaneCount; ++i) {
@@ -149,7 +184,6 @@ void CMainFrame::CreateStatusBar()
     SetPane(pane::kNtrip, QStringLiteral("NTRIP : Not Connected"));
     SetPane(pane::kRtcm, QStringLiteral("RTCM Recv : 0"));
     SetPane(pane::kSix, QStringLiteral("-"));
-    // The internet check comes with the network monitor; until then nothing is claimed.
     SetPane(pane::kInternet, QStringLiteral("인터넷 안됨"));
 }
 

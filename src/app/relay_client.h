@@ -15,6 +15,7 @@
 #include "app/frame_services.h"
 #include "net/relay_protocol.h"
 #include "net/relay_session.h"
+#include "settings/deployment.h"
 
 class CLinkController;
 class CSocketClient;
@@ -27,7 +28,7 @@ class CRelayClient : public QObject, public IFeatureController {
     Q_OBJECT
 
 public:
-    static constexpr quint16 kDeviceChannelPort = 3501;
+    static constexpr quint16 kDeviceChannelPort = deployment::kRelayDeviceListPort;
     static constexpr qint64 kReadBlock = 10240;
 
     CRelayClient(IFrameServices& frame, CLinkController& link, QObject* parent = nullptr);

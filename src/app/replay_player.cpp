@@ -1,6 +1,7 @@
 #include "app/replay_player.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "views/replay_speed.h"
 
@@ -19,6 +20,7 @@ bool CReplayPlayer::Start(const QString& path, CEpochIndex index, int frameInter
     frameIntervalMs_ = frameIntervalMs;
     frameIndex_ = 0;
     singleStep_ = false;
+    distanceRequest_ = false;
     active_ = true;
     SetSpeed(kInitialSpeedValue);
     emit positionChanged(0);
@@ -115,6 +117,7 @@ void CReplayPlayer::JumpSeconds(int seconds)
 void CReplayPlayer::StepOneFrame()
 {
     if (!active_ || frameIndex_ >= FrameCount()) return;
+    distanceRequest_ = true;
     StartSingleStep();
 }
 
@@ -183,6 +186,7 @@ void CReplayPlayer::Tick()
         singleStep_ = false;
         timer_.stop();
         emit playingChanged(false);
+        if (std::exchange(distanceRequest_, false)) emit distanceRequested();
     } else if (timer_.interval() != TimerPeriod()) {
         timer_.start(TimerPeriod());
     }

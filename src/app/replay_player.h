@@ -62,6 +62,8 @@ signals:
     void speedChanged(int speedValue);
     // Exit pressed (code 6): the window ends the replay.
     void exitRequested();
+    // A frame shown with Space has been played: the map shows the distance so far.
+    void distanceRequested();
 
 private:
     void SetPlaying(bool playing);
@@ -82,4 +84,5 @@ private:
     bool active_ = false;
     bool playing_ = false;
     bool singleStep_ = false;
+    bool distanceRequest_ = false;
 };

@@ -1,5 +1,7 @@
 #include "app/skarnet2_app.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPainter>
@@ -16,6 +18,7 @@
 #include "link/comm.h"
 #include "settings/settings_store.h"
 #include "views/view_fonts.h"
+#include "webmap/map_dlg.h"
 
 namespace {
 
@@ -35,6 +38,14 @@ QPixmap SplashPicture()
 bool Headless() { return QGuiApplication::platformName() == QLatin1String("offscreen"); }
 
 }  // namespace
+
+void PrepareWebMapProcess()
+{
+    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    RegisterMapSchemes();
+}
 
 CSkarnet2App::CSkarnet2App(LaunchOptions options) : options_(std::move(options)) {}
 

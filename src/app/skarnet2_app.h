@@ -36,3 +36,8 @@ private:
     std::unique_ptr<QSplashScreen> splash_;
     bool reported_ = false;
 };
+
+// What the web map needs before the QApplication exists: its tile scheme, shared GL
+// contexts, and, when running as root (CI, kiosks), the browser's sandbox turned off since it
+// refuses to start otherwise.
+void PrepareWebMapProcess();

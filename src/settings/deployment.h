@@ -21,8 +21,8 @@ inline constexpr std::string_view kRelayServerHost = "127.0.0.1";
 inline constexpr std::int32_t kRelayServerPort = 3500;
 inline constexpr std::int32_t kRelayDeviceListPort = 3501;
 
-// The map page ships with the program; this is where the web map loads it from.
-inline constexpr std::string_view kMapPageAddress = "qrc:/map/skarnet_map_v3.htm";
+// Map tiles, until the operator names another server; its attribution is shown on the map.
+inline constexpr std::string_view kMapTileUrl = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";
 
 // Reachability probe for the internet flag of the status bar.
 inline constexpr std::string_view kInternetProbeHost = "www.google.com";

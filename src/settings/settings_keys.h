@@ -108,6 +108,8 @@ inline constexpr IntSetting kErrorCalRefSite{"ERROR_CAL", "REF_SITE", -1};
 
 inline constexpr IntSetting kSetupTab{"SETUP", "TAB", 0};
 inline constexpr IntSetting kViewMapPlot{"VIEW", "MAP_PLOT", 0};  // 0 web map, 1 plot map
+// Map tiles: a URL template with {z}, {x} and {y}.
+inline constexpr TextSetting kMapTileUrl{"MAP", "TILE_URL", deployment::kMapTileUrl};
 
 inline constexpr std::array kAllIntSettings{
     kCommTxMode,
@@ -162,7 +164,7 @@ inline constexpr std::array kAllTextSettings{
     kNtripIdentity,     kNtripPassword,    kNtripPort,         kNtripDestAddr,
     kNtripDestPort,     kServerVrsIp,      kNmeaBasicDistance, kNmeaBasicFee,
     kNmeaMinSpeed,      kNmeaUnitFee,      kNmeaUnitDistance,  kRefPointLatitude,
-    kRefPointLongitude, kErrorCalLatitude, kErrorCalLongitude,
+    kRefPointLongitude, kErrorCalLatitude, kErrorCalLongitude, kMapTileUrl,
 };
 
 // SYNCPROT values the intake knows.

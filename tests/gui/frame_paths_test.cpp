@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cmath>
 #include <limits>
@@ -86,8 +87,8 @@ TEST_F(FramePathsTest, EachEpochGoesFromSatellitesToThePanelInTheRefreshOrder)
 {
     CMainFrame frame(store_);
     EXPECT_EQ(frame.EpochSinkNames(),
-              (QStringList{"NTRIP GGA upload", "sky map and signal bars", "latest logging", "plot",
-                           "replay point", "status panel"}));
+              (QStringList{"NTRIP GGA upload", "sky map and signal bars", "latest logging",
+                           "web map", "plot", "replay point", "status panel"}));
 }
 
 struct Shown {
@@ -163,6 +164,7 @@ TEST(ProgramReport, ReplayHeadlessPrintsOneFactPerLine)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), config.path());
     env.insert(QStringLiteral("SKARNET2_NO_MESSAGE_BOXES"), QStringLiteral("1"));
     QProcess program;
     program.setProcessEnvironment(env);
@@ -188,6 +190,9 @@ TEST(ProgramReport, ReplayHeadlessPrintsOneFactPerLine)
     EXPECT_EQ(lines[2], QStringLiteral("link: none"));
     EXPECT_EQ(lines[3], QStringLiteral("errors: 0"));
     EXPECT_TRUE(lines[4].startsWith(QStringLiteral("replay: "))) << lines[4].toStdString();
+    // The web map is the stored view: the page started and got the replayed positions.
+    const QStringList map = lines.filter(QRegularExpression(QStringLiteral("^map: [1-9]")));
+    EXPECT_EQ(map.size(), 1) << lines.join('|').toStdString();
 }
 
 }  // namespace

@@ -87,6 +87,8 @@ TEST_F(ReplayPlayerTest, PlaysEveryEntryInOrderThenStandsAtTheStart)
 
 TEST_F(ReplayPlayerTest, JumpsByTimeBySliderAndToTheEnd)
 {
+    int distances = 0;
+    QObject::connect(&player_, &CReplayPlayer::distanceRequested, [&] { ++distances; });
     ASSERT_TRUE(player_.Start(Path(), MakeLog(600, 200), 200));  // two minutes at 5 Hz
     for (int i = 0; i < 50; ++i) player_.Tick();                 // ten seconds in
     player_.JumpSeconds(-60);                                    // back past the start
@@ -98,6 +100,11 @@ TEST_F(ReplayPlayerTest, JumpsByTimeBySliderAndToTheEnd)
     player_.Tick();  // the single step shows one entry and stops
     ASSERT_EQ(sink_.played.size(), 1u);
     EXPECT_EQ(sink_.played[0], Entry(150));
+    EXPECT_EQ(distances, 0);  // only a step with Space asks the map for the distance
+    player_.StepOneFrame();
+    player_.Tick();
+    EXPECT_EQ(sink_.played.back(), Entry(151));
+    EXPECT_EQ(distances, 1);
     player_.Control(static_cast<int>(ReplayControl::SliderReleased), 420);
     EXPECT_GE(sink_.resets, 1);
     player_.Tick();

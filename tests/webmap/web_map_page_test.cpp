@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QWebEngineView>
+
+#include "web_map_support.h"
+
+using namespace webmap_test;
+
+namespace {
+
+// One page for the whole suite; every test starts with clear(true). Tiles point at a dead
+// local port, so this suite is also the offline map.
+class WebMapPage : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_cache = new QTemporaryDir;
+        s_map = new CMapDlg;
+        s_map->resize(800, 600);
+        s_map->SetTileUrl(DeadTileUrl());
+        s_map->SetCacheDir(s_cache->path());
+        s_map->show();
+        s_map->Load();
+        WaitFor([] { return s_map->Ready(); }, 30000);
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_map;
+        delete s_cache;
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_map->Ready()) << "the map page did not load";
+        s_map->Clear(true);
+        errors_ = PageErrors();
+    }
+    void TearDown() override
+    {
+        EvalInt(*s_map, "0");  // everything sent has run
+        EXPECT_EQ(PageErrors(), errors_) << "the page reported script errors";
+    }
+    // Pushes in batches, as the main window does.
+    static void Push(const std::vector<MapPoint>& points, int limit, std::size_t batch = 500)
+    {
+        const std::span<const MapPoint> all(points);
+        for (std::size_t at = 0; at < all.size(); at += batch)
+            s_map->PushPositions(all.subspan(at, std::min(batch, all.size() - at)), limit);
+    }
+    static CMapDlg& Map() { return *s_map; }
+
+    int errors_ = 0;
+    static inline QTemporaryDir* s_cache = nullptr;
+    static inline CMapDlg* s_map = nullptr;
+};
+
+TEST_F(WebMapPage, LoadsOwnPageWithLeafletControlsAndTileScheme)
+{
+    EXPECT_EQ(EvalText(Map(), "location.href"), "qrc:/map/map.html");
+    EXPECT_TRUE(EvalText(Map(), "L.version").startsWith("1."));
+    EXPECT_EQ(EvalText(Map(), "[pushPos, update, clear, showDistance].map(f => typeof f).join()"),
+              "function,function,function,function");
+    EXPECT_TRUE(Eval(Map(), "!!document.querySelector('.leaflet-control-scale')").toBool());
+    EXPECT_TRUE(Eval(Map(), "!!document.querySelector('.skarnet-follow')").toBool());
+    EXPECT_TRUE(EvalText(Map(), "skarnet.tileUrl()").startsWith("skarnet-tile://tile/{z}/{x}/{y}"));
+    EXPECT_TRUE(EvalText(Map(), "skarnet.attribution()").contains("타일: 127.0.0.1"));
+    EXPECT_EQ(Eval(Map(), "skarnet.classColours()").toStringList(),
+              QStringList({"#e53935", "#1e88e5", "#fb8c00", "#43a047", "#8e24aa"}));
+}
+
+TEST_F(WebMapPage, ScriptErrorsReachTheLog)
+{
+    Eval(Map(), "skarnet.noSuchFunction()");
+    EXPECT_EQ(PageErrors(), errors_ + 1);
+    errors_ = PageErrors();
+}
+
+TEST_F(WebMapPage, LimitKeepsTheNewestPositions)
+{
+    struct Case {
+        int limit;
+        int pushed;
+        int kept;
+    };
+    const Case cases[] = {
+        {0, 1500, 1500}, {1000, 1500, 1000}, {2000, 1500, 1500}, {1, 30, 1}, {7, 1500, 7}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "limit " << c.limit);
+        Map().Clear(true);
+        const auto points = Line(c.pushed, 37.5, 127.0, 1e-5, 2e-5);
+        Push(points, c.limit);
+        EXPECT_EQ(EvalInt(Map(), "skarnet.pointCount()"), c.kept);
+        EXPECT_EQ(EvalInt(Map(), "skarnet.drawnPositions()"), c.kept);
+        EXPECT_EQ(EvalText(Map(), "skarnet.position(0)"), Described(points[c.pushed - c.kept]));
+        EXPECT_EQ(EvalText(Map(), "skarnet.current()"), Described(points.back()));
+        const MapPoint& a = points[c.pushed - c.kept];
+        const double expected =
+            GreatCircle(a.latitude, a.longitude, points.back().latitude, points.back().longitude);
+        EXPECT_NEAR(EvalDouble(Map(), "skarnet.trackLength()"), expected, 1e-3);
+    }
+}
+
+TEST_F(WebMapPage, NoUpdateLimitMovesOnlyTheMarker)
+{
+    Push(Line(100, 35.0, 129.0, 1e-5, 0.0), 0);
+    const int drawn = EvalInt(Map(), "skarnet.drawnCount()");
+    ASSERT_GT(drawn, 0);
+    const auto elsewhere = Line(20, 35.1, 129.1, 1e-5, 0.0, 2);
+    Push(elsewhere, -1, 7);
+    EXPECT_EQ(EvalInt(Map(), "skarnet.pointCount()"), 100);
+    EXPECT_EQ(EvalInt(Map(), "skarnet.drawnCount()"), drawn);
+    EXPECT_EQ(EvalText(Map(), "skarnet.current()"), Described(elsewhere.back()));
+}
+
+TEST_F(WebMapPage, ClearStartsANewRunOrForgetsEverything)
+{
+    const auto first = Line(100, 36.0, 128.0, 1e-4, 0.0);
+    Push(first, 0);
+    Map().Clear(false);
+    EXPECT_EQ(EvalInt(Map(), "skarnet.pointCount()"), 0);
+    EXPECT_EQ(EvalInt(Map(), "skarnet.drawnCount()"), 0);
+    EXPECT_EQ(EvalDouble(Map(), "skarnet.trackLength()"), 0.0);
+    EXPECT_EQ(EvalText(Map(), "skarnet.current()"), Described(first.back()));  // marker stays
+
+    // The new run starts at its own first position.
+    const auto second = Line(11, 36.5, 128.0, 1e-3, 0.0);
+    Push(second, 0);
+    EXPECT_EQ(EvalInt(Map(), "skarnet.pointCount()"), 11);
+    EXPECT_NEAR(EvalDouble(Map(), "skarnet.straightDistance()"),
+                GreatCircle(36.5, 128.0, 36.51, 128.0), 1e-3);
+
+    Map().Clear(true);
+    EXPECT_EQ(EvalInt(Map(), "skarnet.pointCount()"), 0);
+    EXPECT_EQ(EvalInt(Map(), "skarnet.drawnCount()"), 0);
+    EXPECT_EQ(EvalText(Map(), "skarnet.current()"), "");
+    EXPECT_TRUE(Eval(Map(), "skarnet.following()").toBool());
+}
+
+TEST_F(WebMapPage, NumbersReachThePageWhateverTheLocale)
+{
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const std::vector<MapPoint> points = {{37.123456789, 127.000000001, 3},
+                                          {-33.987654321, -70.5, 2},
+                                          {0.000000001, -179.999999999, 4}};
+    Push(points, 0);
+    QLocale::setDefault(saved);
+    ASSERT_EQ(EvalInt(Map(), "skarnet.pointCount()"), 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(EvalText(Map(), QStringLiteral("skarnet.position(%1)").arg(i)),
+                  Described(points[i]));
+}
+
+TEST_F(WebMapPage, DistancePanelShowsTrackLengthAndStraightDistance)
+{
+    // Out 0.01 degrees north and back 0.005: 1.5 times the way out travelled, 0.5 straight.
+    auto points = Line(11, 37.0, 127.0, 1e-3, 0.0);
+    const auto back = Line(5, 37.009, 127.0, -1e-3, 0.0);
+    points.insert(points.end(), back.begin(), back.end());
+    Push(points, 0);
+    Map().ShowDistance();
+    const double out = GreatCircle(37.0, 127.0, 37.01, 127.0);
+    EXPECT_NEAR(EvalDouble(Map(), "skarnet.trackLength()"), out * 1.5, 0.01);
+    EXPECT_NEAR(EvalDouble(Map(), "skarnet.straightDistance()"), out * 0.5, 0.01);
+    ASSERT_TRUE(Eval(Map(), "skarnet.distanceShown()").toBool());
+    const QString text = EvalText(Map(), "skarnet.distanceText()");
+    EXPECT_TRUE(text.contains("이동거리")) << text.toStdString();
+    EXPECT_TRUE(text.contains("시작점부터 거리")) << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::number(out * 1.5 / 1000, 'f', 3) + " km"))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::number(out * 0.5, 'f', 1) + " m")) << text.toStdString();
+}
+
+TEST_F(WebMapPage, LongTracksAreDecimatedButEveryPositionIsKept)
+{
+    // 120,000 positions, the fix class changing every 5,000 (at odd positions, so the
+    // decimation grid does not draw the changes by chance).
+    std::vector<MapPoint> points;
+    for (int i = 0; i < 120000; ++i)
+        points.push_back(
+            {37.0 + i * 1e-6, 127.0 + std::sin(i * 1e-3) * 1e-3, ((i + 1) / 5000) % 2 ? 2 : 3});
+    Push(points, 0, 2000);
+    EXPECT_EQ(EvalInt(Map(), "skarnet.pointCount()"), 120000);
+    const int drawn = EvalInt(Map(), "skarnet.drawnCount()");
+    EXPECT_GT(drawn, 10000);
+    EXPECT_LE(drawn, 40000 + EvalInt(Map(), "skarnet.stride()"));
+    EXPECT_GE(EvalInt(Map(), "skarnet.stride()"), 4);
+    EXPECT_EQ(EvalText(Map(), "skarnet.lastDrawn()"), Described(points.back()));
+    EXPECT_EQ(EvalText(Map(), "skarnet.position(0)"), Described(points.front()));
+    // Every run keeps its colour, and each class change sits exactly where it happened.
+    const QString expected[][2] = {{"4999", "2"}, {"9999", "3"}, {"4997", ""}, {"5001", ""}};
+    for (const auto& [index, classes] : expected)
+        EXPECT_EQ(EvalText(Map(), "skarnet.drawnClassesAt(" + index + ")"), classes)
+            << index.toStdString();
+
+    // A limit afterwards drops the oldest positions from the store and from the drawing.
+    const auto more = Line(3000, 37.2, 127.0, 1e-6, 0.0);
+    Push(more, 50000, 1000);
+    EXPECT_EQ(EvalInt(Map(), "skarnet.pointCount()"), 50000);
+    EXPECT_EQ(EvalText(Map(), "skarnet.position(0)"), Described(points[120000 + 3000 - 50000]));
+    const int oldest = EvalInt(Map(), "skarnet.oldestDrawn()");
+    EXPECT_GE(oldest, 0);
+    EXPECT_LT(oldest, EvalInt(Map(), "skarnet.stride()"));
+    EXPECT_LE(EvalInt(Map(), "skarnet.drawnPositions()"), 50000 / 4 + 200);
+}
+
+TEST_F(WebMapPage, DraggingStopsFollowingAndTheControlResumes)
+{
+    Push(Line(10, 37.3, 127.3, 1e-5, 0.0), 0);
+    auto centredOnCurrent = [] {
+        return Eval(Map(),
+                    "(() => { const c = skarnet.map.latLngToContainerPoint(skarnet.current()"
+                    ".split(',').slice(0, 2).map(Number)); const m = skarnet.map.getSize()"
+                    ".divideBy(2); return Math.abs(c.x - m.x) < 2 && Math.abs(c.y - m.y) < 2; })()")
+            .toBool();
+    };
+    EXPECT_TRUE(Eval(Map(), "skarnet.following()").toBool());
+    EXPECT_TRUE(centredOnCurrent());
+    EXPECT_FALSE(Eval(Map(), "skarnet.map.fire('dragstart'); skarnet.following()").toBool());
+    Push(Line(10, 37.301, 127.301, 1e-5, 0.0), 0);
+    EXPECT_FALSE(centredOnCurrent());
+    EXPECT_TRUE(
+        Eval(Map(), "document.querySelector('.skarnet-follow a').click(); skarnet.following()")
+            .toBool());
+    EXPECT_TRUE(centredOnCurrent());
+}
+
+TEST_F(WebMapPage, OfflineTheTrackIsDrawnOnTheGrid)
+{
+    Map().SetClassColours({QColor(255, 0, 255), QColor(255, 0, 255), QColor(255, 0, 255),
+                           QColor(255, 0, 255), QColor(255, 0, 255)});
+    EXPECT_EQ(Eval(Map(), "skarnet.classColours()").toStringList(), QStringList(5, "#ff00ff"));
+    Push(Line(200, 37.2, 127.2, 2e-6, 3e-6, 3), 0);
+    EXPECT_TRUE(WaitFor([] { return EvalInt(Map(), "skarnet.tilesFailed()") > 0; }, 10000));
+    EXPECT_EQ(EvalInt(Map(), "skarnet.tilesLoaded()"), 0);
+    EXPECT_GT(EvalInt(Map(), "skarnet.drawnCount()"), 0);
+    EXPECT_TRUE(EvalText(Map(), "getComputedStyle(skarnet.map.getContainer()).backgroundImage")
+                    .contains("linear-gradient"));
+    // The track's colour reaches the screen.
+    auto magentaShown = [] {
+        const QImage image = Map().grab().toImage();
+        for (int y = 0; y < image.height(); y += 1)
+            for (int x = 0; x < image.width(); x += 1) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.red() > 200 && c.green() < 90 && c.blue() > 200) return true;
+            }
+        return false;
+    };
+    EXPECT_TRUE(WaitFor(magentaShown, 10000));
+    Map().SetClassColours({QColor(0xe5, 0x39, 0x35), QColor(0x1e, 0x88, 0xe5),
+                           QColor(0xfb, 0x8c, 0x00), QColor(0x43, 0xa0, 0x47),
+                           QColor(0x8e, 0x24, 0xaa)});
+}
+
+TEST(WebMapScript, PushScriptIsOneLocaleFreeCall)
+{
+    struct Case {
+        std::vector<MapPoint> points;
+        int limit;
+        const char* script;
+    };
+    const Case cases[] = {
+        {{}, 0, "update();"},
+        {{{37.5, 127.25, 3}}, -1, "pushPos('37.500000000','127.250000000','-1',3);update();"},
+        {{{-0.0000000004, -179.9999999996, 0}, {1e-9, 2, 4}},
+         1000,
+         "pushPos('-0.000000000','-180.000000000','1000',0);"
+         "pushPos('0.000000001','2.000000000','1000',4);update();"},
+    };
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    for (const Case& c : cases) EXPECT_EQ(CMapDlg::PushScript(c.points, c.limit), c.script);
+    QLocale::setDefault(saved);
+}
+
+TEST(WebMapQueue, CallsBeforeTheLoadArriveInOrder)
+{
+    const QTemporaryDir cache;
+    CMapDlg map;
+    map.SetTileUrl(DeadTileUrl());
+    map.SetCacheDir(cache.path());
+    std::vector<bool> loaded;
+    QObject::connect(&map, &CMapDlg::pageLoaded, [&loaded](bool ok) { loaded.push_back(ok); });
+    map.Load();
+    map.Load();  // a second call changes nothing
+    ASSERT_FALSE(map.Ready());
+    map.PushPositions(Line(300, 37.0, 127.0, 1e-5, 0.0), 0);
+    map.Clear(false);
+    for (int i = 0; i < 4; ++i) map.PushPositions(Line(25, 37.1 + i, 127.0, 1e-5, 0.0), 0);
+    map.ShowDistance();
+    EXPECT_GE(map.Queued(), 6u);
+    EXPECT_EQ(EvalInt(map, "skarnet.pointCount()"), 100);
+    EXPECT_EQ(loaded, std::vector<bool>{true});
+    EXPECT_TRUE(map.Ready());
+    EXPECT_EQ(map.Queued(), 0u);
+    EXPECT_TRUE(Eval(map, "skarnet.distanceShown()").toBool());
+}
+
+}  // namespace
