@@ -19,6 +19,7 @@
 #include <random>
 #include <vector>
 
+#include "support/headless_home.h"
 #include "webmap/map_dlg.h"
 
 namespace {
@@ -234,13 +235,7 @@ BENCHMARK(BM_WebMapDay)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 int main(int argc, char** argv)
 {
     const QTemporaryDir home;
-    const QString runtime = home.filePath(QStringLiteral("runtime"));
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath(QStringLiteral("cache"))));
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!UseHeadlessHome(home)) return 1;
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     // gc() before reading the heap, and heap figures that are not rounded.
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS",

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "support/headless_home.h"
 #include "web_map_support.h"
 #include "webmap/map_dlg.h"
 
@@ -26,14 +27,7 @@ void CountPageErrors(QtMsgType type, const QMessageLogContext& context, const QS
 int main(int argc, char** argv)
 {
     const QTemporaryDir home;
-    if (!home.isValid()) return 1;
-    const QString runtime = home.filePath(QStringLiteral("runtime"));
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath(QStringLiteral("cache"))));
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!UseHeadlessHome(home)) return 1;
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     g_previousHandler = qInstallMessageHandler(CountPageErrors);
