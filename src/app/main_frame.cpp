@@ -11,6 +11,7 @@
 
 #include "app/command_ids.h"
 #include "app/external_commands.h"
+#include "app/graph_controller.h"
 #include "app/link_controller.h"
 #include "app/main_layout.h"
 #include "app/map_controller.h"
@@ -106,8 +107,9 @@ void CMainFrame::CreateControllers()
     external_->Attach(QDBusConnection::sessionBus());
     connect(replay_->Player(), &CReplayPlayer::distanceRequested, map_.get(),
             &CMapController::ShowDistance);
-    controllers_ = {links_.get(), replay_.get(),  recording_.get(), ntrip_.get(),
-                    relay_.get(), network_.get(), map_.get(),       external_.get()};
+    graphs_ = std::make_unique<CGraphController>(services);
+    controllers_ = {links_.get(),   replay_.get(), recording_.get(), ntrip_.get(), relay_.get(),
+                    network_.get(), map_.get(),    external_.get(),  graphs_.get()};
 }
 
 // The views' own steps of the refresh; controllers add theirs.

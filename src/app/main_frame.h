@@ -16,6 +16,7 @@
 #include "views/display_toggles.h"
 
 class CExternalCommands;
+class CGraphController;
 class CLinkController;
 class CMapController;
 class CNetworkMonitor;
@@ -75,6 +76,7 @@ public:
     CMapController& Map() const { return *map_; }
     CNetworkMonitor& Network() const { return *network_; }
     CExternalCommands& External() const { return *external_; }
+    CGraphController& Graphs() const { return *graphs_; }
     // 0 web map, 1 plot map, 2 both side by side in the large pane.
     int ViewMode() const { return viewMode_; }
     CPlotsView* PlotView() const { return plot_; }
@@ -173,6 +175,7 @@ private:
     std::unique_ptr<CNetworkMonitor> network_;
     std::unique_ptr<CMapController> map_;
     std::unique_ptr<CExternalCommands> external_;
+    std::unique_ptr<CGraphController> graphs_;
     std::vector<IFeatureController*> controllers_;  // in the order they were registered
 
     QTimer idleTimer_;

@@ -39,8 +39,8 @@ void CMainFrame::CreateMenus()
     port->addAction(AddCommand(command::kExit, tr("끝내기(&X)"), true));
     connect(Action(command::kExit), &QAction::triggered, this, &QWidget::close);
 
-    // The settings, the converter and the graphs come with their own features; until then
-    // their commands stay disabled.
+    // The settings and the converter come with their own features; until then their commands
+    // stay disabled.
     QMenu* save = menuBar()->addMenu(tr("저장(&S)"));
     save->addAction(AddCommand(command::kRecordStart, tr("시작하기(&S)"), true));
     save->addAction(AddCommand(command::kRecordStop, tr("중지하기(&T)"), false));

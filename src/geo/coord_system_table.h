@@ -34,6 +34,8 @@ struct CoordSystem {
 inline constexpr int kCoordSystemCount = 23;
 // WGS84 latitude/longitude: every grid conversion passes through it.
 inline constexpr int kGeographicRow = 10;
+// GRS80 UTM-K (EPSG:5179): where positions from other programs and the deviation graphs go.
+inline constexpr int kUtmKRow = 13;
 extern const std::array<CoordSystem, kCoordSystemCount> kCoordSystems;
 
 // Nothing for a row outside the table.

@@ -24,7 +24,7 @@ constexpr int kRadiusMargin = 10;
 constexpr int kGridStepsInRange = 3;
 constexpr int kMaxPointSize = 50;
 // Positions from another process always go onto GRS80 UTM-K.
-constexpr int kForeignPositionRow = 13;
+constexpr int kForeignPositionRow = kUtmKRow;
 // Far beyond any window, yet safely inside int and the raster engine's fixed point.
 constexpr double kPixelLimit = 1e6;
 

@@ -88,7 +88,7 @@ TEST_F(FramePathsTest, EachEpochGoesFromSatellitesToThePanelInTheRefreshOrder)
     CMainFrame frame(store_);
     EXPECT_EQ(frame.EpochSinkNames(),
               (QStringList{"NTRIP GGA upload", "sky map and signal bars", "latest logging",
-                           "web map", "plot", "replay point", "status panel"}));
+                           "graphs", "web map", "plot", "replay point", "status panel"}));
 }
 
 struct Shown {

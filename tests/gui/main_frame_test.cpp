@@ -157,8 +157,8 @@ TEST_F(MainFrameTest, StartsWithTheTitlePanesAndLaterFeaturesDisabled)
     EXPECT_EQ(frame.StatusPaneText(3).toStdString(), "시작[-] / Fixed[-] / 경과[-]");
     EXPECT_EQ(frame.StatusPaneText(4).toStdString(), "NTRIP : Not Connected");
     EXPECT_EQ(frame.StatusPaneText(5).toStdString(), "RTCM Recv : 0");
-    for (const int id : {command::kNtripStop, command::kSettings, command::kSpeedGraph,
-                         command::kRecordStop, command::kReplayStop}) {
+    for (const int id :
+         {command::kNtripStop, command::kSettings, command::kRecordStop, command::kReplayStop}) {
         EXPECT_FALSE(frame.Action(id)->isEnabled()) << id;
     }
     EXPECT_TRUE(frame.Action(command::kNtripStart)->isEnabled());
