@@ -28,12 +28,8 @@ inline constexpr int kAbout = 57664;
 inline constexpr int kClear = 32802;
 inline constexpr int kExtractionCombo = 32806;
 inline constexpr int kRelayDeviceCombo = 32807;
-// The program's own: the NTRIP setup page on its own, until the settings container holds it.
-inline constexpr int kNtripSetup = 32900;
 // The program's own: the RTCM monitor window.
 inline constexpr int kRtcmMonitor = 32901;
-// The program's own: the relay server page on its own.
-inline constexpr int kRelayServerSetup = 32902;
 
 // Filter toolbar.
 inline constexpr int kGps = 32789;

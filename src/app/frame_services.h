@@ -80,6 +80,8 @@ public:
     virtual void AfterIntakePass(const GnssReceiverState& snapshot) { (void)snapshot; }
     // The views start again: all for the clear command, otherwise for a new run of data.
     virtual void OnViewsReset(bool all) { (void)all; }
+    // The settings of a tab of the settings window were applied.
+    virtual void OnSettingsApplied(int tab) { (void)tab; }
     // Lines of the --report ("name: value").
     virtual void AddReportLines(QStringList& lines) const { (void)lines; }
     // The window is closing.
@@ -127,4 +129,7 @@ public:
     // Forgets the stream: idle flush stopped, intake reset, shown-epoch count zeroed.
     virtual void ResetIntake() = 0;
     virtual void StopIdleFlush() = 0;
+    // Takes over the settings of a tab of the settings window that was applied, and tells
+    // the controllers.
+    virtual void ReloadSettings(int tab) = 0;
 };

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "app/command_ids.h"
+#include "app/converter_controller.h"
 #include "app/external_commands.h"
 #include "app/graph_controller.h"
 #include "app/link_controller.h"
@@ -21,6 +22,7 @@
 #include "app/relay_client.h"
 #include "app/replay_controller.h"
 #include "app/replay_player.h"
+#include "app/setup_controller.h"
 #include "app/version.h"
 #include "decode/nmea_parser.h"
 #include "settings/settings_store.h"
@@ -108,8 +110,11 @@ void CMainFrame::CreateControllers()
     connect(replay_->Player(), &CReplayPlayer::distanceRequested, map_.get(),
             &CMapController::ShowDistance);
     graphs_ = std::make_unique<CGraphController>(services);
-    controllers_ = {links_.get(),   replay_.get(), recording_.get(), ntrip_.get(), relay_.get(),
-                    network_.get(), map_.get(),    external_.get(),  graphs_.get()};
+    setup_ = std::make_unique<CSetupController>(services);
+    converter_ = std::make_unique<CConverterController>(services, *external_);
+    controllers_ = {links_.get(),  replay_.get(),  recording_.get(), ntrip_.get(),
+                    relay_.get(),  network_.get(), map_.get(),       external_.get(),
+                    graphs_.get(), setup_.get(),   converter_.get()};
 }
 
 // The views' own steps of the refresh; controllers add theirs.
@@ -322,6 +327,24 @@ void CMainFrame::ResetIntake()
     intake_.FullReset();
     epochsShown_ = 0;
     for (IFeatureController* controller : controllers_) controller->OnViewsReset(false);
+}
+
+// Tabs of the settings window: 0 decoding and logging, 1 plot, 3 NMEA and taxi meter.
+void CMainFrame::ReloadSettings(int tab)
+{
+    if (tab == 0) {
+        intake_.SetSyncProtocol(store_.ReadSyncProtocol());
+        intake_.SetSkipChecksum(store_.Get(settings::kReplaySkipChecksum) != 0);
+    } else if (tab == 1) {
+        plot_->LoadSettings(store_);
+        plot_->update();
+    } else if (tab == 3) {
+        operationType_ = store_.Get(settings::kNmeaOperationType);
+        taxiMeter_.LoadSettings(LoadTaxiMeterSettings(store_));
+        if (CParser* nmea = intake_.Decoder(ProtocolId::Nmea)) ConfigureDecoder(*nmea);
+        UpdateTaxiFare();
+    }
+    for (IFeatureController* controller : controllers_) controller->OnSettingsApplied(tab);
 }
 
 void CMainFrame::ConfigureDecoder(CParser& parser)

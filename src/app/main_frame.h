@@ -15,8 +15,10 @@
 #include "intake/intake_dispatcher.h"
 #include "views/display_toggles.h"
 
+class CConverterController;
 class CExternalCommands;
 class CGraphController;
+class CSetupController;
 class CLinkController;
 class CMapController;
 class CNetworkMonitor;
@@ -77,6 +79,8 @@ public:
     CNetworkMonitor& Network() const { return *network_; }
     CExternalCommands& External() const { return *external_; }
     CGraphController& Graphs() const { return *graphs_; }
+    CSetupController& Setup() const { return *setup_; }
+    CConverterController& Converter() const { return *converter_; }
     // 0 web map, 1 plot map, 2 both side by side in the large pane.
     int ViewMode() const { return viewMode_; }
     CPlotsView* PlotView() const { return plot_; }
@@ -138,6 +142,7 @@ private:
     void ClearViews() override { OnClear(); }
     void ResetIntake() override;
     void StopIdleFlush() override { idleTimer_.stop(); }
+    void ReloadSettings(int tab) override;
 
     void CreateViews();
     void AddViewSinks();
@@ -176,6 +181,8 @@ private:
     std::unique_ptr<CMapController> map_;
     std::unique_ptr<CExternalCommands> external_;
     std::unique_ptr<CGraphController> graphs_;
+    std::unique_ptr<CSetupController> setup_;
+    std::unique_ptr<CConverterController> converter_;
     std::vector<IFeatureController*> controllers_;  // in the order they were registered
 
     QTimer idleTimer_;

@@ -34,13 +34,10 @@ void CMainFrame::CreateMenus()
     QMenu* port = menuBar()->addMenu(tr("컴포트(&F)"));
     port->addAction(AddCommand(command::kOpenPort, tr("컴포트 열기(&O)"), true));
     port->addAction(AddCommand(command::kClosePort, tr("컴포트 닫기(&C)"), false));
-    port->addAction(AddCommand(command::kRelayServerSetup, tr("릴레이 서버 설정(&R)..."), true));
     port->addSeparator();
     port->addAction(AddCommand(command::kExit, tr("끝내기(&X)"), true));
     connect(Action(command::kExit), &QAction::triggered, this, &QWidget::close);
 
-    // The settings and the converter come with their own features; until then their commands
-    // stay disabled.
     QMenu* save = menuBar()->addMenu(tr("저장(&S)"));
     save->addAction(AddCommand(command::kRecordStart, tr("시작하기(&S)"), true));
     save->addAction(AddCommand(command::kRecordStop, tr("중지하기(&T)"), false));
@@ -50,8 +47,6 @@ void CMainFrame::CreateMenus()
     QMenu* ntrip = menuBar()->addMenu(tr("NTRIP(&N)"));
     ntrip->addAction(AddCommand(command::kNtripStart, tr("시작하기(&S)"), false));
     ntrip->addAction(AddCommand(command::kNtripStop, tr("중지하기(&T)"), false));
-    ntrip->addSeparator();
-    ntrip->addAction(AddCommand(command::kNtripSetup, tr("NTRIP 설정(&O)..."), true));
 
     QMenu* map = menuBar()->addMenu(tr("맵(&M)"));
     map->addAction(AddCommand(command::kWebMap, tr("구글맵(&D)"), true));

@@ -14,7 +14,6 @@
 #include "link/socket_client.h"
 #include "net/ntrip_messages.h"
 #include "settings/settings_store.h"
-#include "setup/setup_ntrip_dlg.h"
 #include "views/rtcm_monitor_wnd.h"
 
 namespace {
@@ -41,8 +40,6 @@ CNtripClient::CNtripClient(IFrameServices& frame, QObject* parent)
     connect(&retryTimer_, &QTimer::timeout, this, &CNtripClient::Connect);
     connect(frame_.Action(command::kNtripStart), &QAction::triggered, this, &CNtripClient::Start);
     connect(frame_.Action(command::kNtripStop), &QAction::triggered, this, &CNtripClient::Stop);
-    connect(frame_.Action(command::kNtripSetup), &QAction::triggered, this,
-            &CNtripClient::OpenSetupPage);
     frame_.AddEpochSink(EpochStage::NtripUpload, QStringLiteral("NTRIP GGA upload"),
                         [this](EpochRefresh& epoch) { SendGga(epoch); });
 }
@@ -160,12 +157,6 @@ void CNtripClient::ScheduleRetry()
     frame_.SetPane(pane::kNtrip, QStringLiteral("NTRIP : Reconnecting in %1 s").arg(retrySeconds_));
     retryTimer_.start(retrySeconds_ * 1000);
     retrySeconds_ = NextRetrySeconds(retrySeconds_);
-}
-
-void CNtripClient::OpenSetupPage()
-{
-    CSetupNTripDlg page(frame_.Store(), frame_.Window());
-    page.exec();
 }
 
 void CNtripClient::Stop()

@@ -51,8 +51,6 @@ public slots:
     // connection could be attempted.
     bool Start();
     void Stop();
-    // The NTRIP setup page, modal; its settings count from the next start.
-    void OpenSetupPage();
     // The RTCM monitor window, refreshed every second while it is shown.
     void OpenMonitor();
     CRtcmMonitorWnd* MonitorWindow() const { return monitorWnd_; }

@@ -10,7 +10,6 @@
 #include "link/socket_client.h"
 #include "settings/settings_store.h"
 #include "setup/setup_comm_dlg.h"
-#include "setup/setup_server_dlg.h"
 
 namespace {
 
@@ -37,10 +36,6 @@ CRelayClient::CRelayClient(IFrameServices& frame, CLinkController& link, QObject
     connect(combo_, &QComboBox::activated, this, &CRelayClient::SelectDevice);
     connect(deviceChannel_.get(), &CSocketClient::notice, this,
             &CRelayClient::OnDeviceChannelNotice);
-    connect(frame_.Action(command::kRelayServerSetup), &QAction::triggered, this, [this] {
-        CSetupServerDlg dialog(frame_.Store(), frame_.Window());
-        dialog.exec();
-    });
 }
 
 // The toolbar owns the combo once it holds it; one that never got there is ours.

@@ -260,6 +260,8 @@ void CSetupNTripDlg::ShowForwardTarget(bool samePort)
     lastSamePort_ = samePort;
 }
 
+void CSetupNTripDlg::RefreshForwardTarget() { ShowForwardTarget(samePortCheck_->isChecked()); }
+
 void CSetupNTripDlg::Apply()
 {
     using namespace settings;

@@ -52,6 +52,8 @@ public:
     bool GetMountPointEnabled() const;
 
 public slots:
+    // The forwarding target again, after the connection settings may have changed.
+    void RefreshForwardTarget();
     void SetEnabledChecked(bool checked);
     // Selects a host of the list, or types it, as the user would.
     void ChooseHost(const QString& host);

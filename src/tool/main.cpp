@@ -4,6 +4,7 @@
 
 #include "tool/convert_command.h"
 #include "tool/decode_command.h"
+#include "tool/export_command.h"
 #include "tool/geoid_command.h"
 #include "tool/ntrip_command.h"
 #include "tool/rtcm_command.h"
@@ -53,6 +54,11 @@ void Usage(std::ostream& out)
            "                    [--gga LAT,LON] (--out FILE | --tcp PORT | --pty LINK) "
            "[--seconds N]\n"
            "              an NTRIP caster's mount points, or a mount point's corrections\n"
+           "       skarnet2-tool export FILE --format csv|gpx|kml [--grid ROW] [--out PATH]\n"
+           "              positions as CSV (time,north,east,altitude,quality) in grid ROW (default "
+           "13),\n"
+           "              or as a GPX or KML track in WGS84 degrees; PATH defaults to FILE with\n"
+           "              the format's extension in place of its own\n"
            "       skarnet2-tool rtcm FILE\n"
            "              RTCM 3 message numbers with counts and bytes, reference stations\n";
 }
@@ -75,6 +81,7 @@ int main(int argc, char** argv)
     if (command == "geoid") return RunGeoid(args, std::cout, std::cerr);
     if (command == "serve") return RunServe(args, std::cerr);
     if (command == "scan") return RunScan(args, std::cout, std::cerr);
+    if (command == "export") return RunExport(args, std::cout, std::cerr);
     if (command == "rtcm") return RunRtcm(args, std::cout, std::cerr);
     if (command == "ntrip") return RunNtrip(args, std::cout, std::cerr);
     if (command == "--help" || command == "-h" || command == "help") {

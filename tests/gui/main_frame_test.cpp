@@ -149,7 +149,7 @@ TEST(LaunchOptionsTest, ConnectTargets)
                      .isEmpty());
 }
 
-TEST_F(MainFrameTest, StartsWithTheTitlePanesAndLaterFeaturesDisabled)
+TEST_F(MainFrameTest, StartsWithTheTitlePanesAndTheStopCommandsDisabled)
 {
     CMainFrame frame(store_);
     EXPECT_EQ(frame.windowTitle().toStdString(), "Skarnet2 - Velmora (V2.09-20230531)");
@@ -157,8 +157,7 @@ TEST_F(MainFrameTest, StartsWithTheTitlePanesAndLaterFeaturesDisabled)
     EXPECT_EQ(frame.StatusPaneText(3).toStdString(), "시작[-] / Fixed[-] / 경과[-]");
     EXPECT_EQ(frame.StatusPaneText(4).toStdString(), "NTRIP : Not Connected");
     EXPECT_EQ(frame.StatusPaneText(5).toStdString(), "RTCM Recv : 0");
-    for (const int id :
-         {command::kNtripStop, command::kSettings, command::kRecordStop, command::kReplayStop}) {
+    for (const int id : {command::kNtripStop, command::kRecordStop, command::kReplayStop}) {
         EXPECT_FALSE(frame.Action(id)->isEnabled()) << id;
     }
     EXPECT_TRUE(frame.Action(command::kNtripStart)->isEnabled());

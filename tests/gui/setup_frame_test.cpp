@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include "app/command_ids.h"
+#include "app/converter_controller.h"
+#include "app/link_controller.h"
+#include "app/main_frame.h"
+#include "app/map_controller.h"
+#include "app/setup_controller.h"
+#include "geo/coord_system_table.h"
+#include "settings/settings_store.h"
+#include "setup/calculator_dlg.h"
+#include "setup/setup_coord_dlg.h"
+#include "setup/setup_dlg.h"
+#include "setup/setup_ntrip_dlg.h"
+#include "setup/setup_replay_dlg.h"
+#include "support/qt_support.h"
+#include "views/plots_view.h"
+
+namespace {
+
+class SetupFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        qputenv("SKARNET2_NO_MESSAGE_BOXES", "1");
+        store_.Write(settings::kViewMapPlot, 1);
+    }
+    QString Path() const { return dir_.filePath(QStringLiteral("s.conf")); }
+
+    QTemporaryDir dir_;
+    CSettingsStore store_{Path()};
+};
+
+// 382 shows and hides the window with its five tabs in order, the stored tab in front; a
+// link open closes the command.
+TEST_F(SetupFrameTest, CommandTogglesTheWindowWithItsTabs)
+{
+    store_.Write(settings::kSetupTab, 4);
+    CMainFrame frame(store_);
+    QAction* command = frame.Action(command::kSettings);
+    EXPECT_TRUE(command->isEnabled());
+    command->trigger();
+    CSetupDlg* window = frame.Setup().Window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle().toStdString(), "설정 / 거리계산");
+    ASSERT_EQ(window->PageCount(), 5);
+    EXPECT_EQ(window->CurrentTab(), 4);
+    window->SelectTab(1);
+    EXPECT_EQ(store_.Get(settings::kSetupTab), 1);
+    command->trigger();
+    EXPECT_FALSE(window->isVisible());
+
+    QTcpServer receiver;
+    ASSERT_TRUE(receiver.listen(QHostAddress::LocalHost));
+    store_.Write(settings::kCommTxMode, 0);
+    store_.Write(settings::kCommHostAddr, QStringLiteral("127.0.0.1"));
+    store_.Write(settings::kCommHostPort, QString::number(receiver.serverPort()));
+    ASSERT_TRUE(frame.Links().ConnectFromSettings());
+    EXPECT_FALSE(command->isEnabled());
+    frame.Links().OnClosePort();
+    EXPECT_TRUE(command->isEnabled());
+}
+
+// Apply writes only the page in front, and the window takes the page's settings over at once.
+TEST_F(SetupFrameTest, ApplyWritesTheFrontPageAndTheWindowFollows)
+{
+    CMainFrame frame(store_);
+    frame.Setup().Toggle();
+    CSetupDlg* window = frame.Setup().Window();
+    ASSERT_NE(window, nullptr);
+    auto* replay = qobject_cast<CSetupReplayDlg*>(window->Page(0));
+    auto* coord = qobject_cast<CSetupCoordDlg*>(window->Page(1));
+    ASSERT_TRUE(replay && coord && qobject_cast<CSetupNTripDlg*>(window->Page(2)));
+
+    replay->SetSyncProtocol(1);
+    coord->SetPixelSize(7);
+    window->SelectTab(2);
+    const QStringList before = QSettings(Path(), QSettings::IniFormat).allKeys();
+    window->Apply();
+    QStringList written = QSettings(Path(), QSettings::IniFormat).allKeys();
+    for (const QString& key : before) written.removeAll(key);
+    for (const QString& key : written) EXPECT_TRUE(key.startsWith("NTRIP/")) << key.toStdString();
+    EXPECT_EQ(store_.Get(settings::kReplaySyncProtocol), 0);
+    EXPECT_NE(frame.PlotView()->PointSize(), 7);
+
+    window->SelectTab(1);
+    window->Apply();
+    EXPECT_EQ(store_.Get(settings::kPlotPixelSize), 7);
+    EXPECT_EQ(frame.PlotView()->PointSize(), 7);
+    window->SelectTab(0);
+    window->Apply();
+    EXPECT_EQ(store_.Get(settings::kReplaySyncProtocol), 1);
+}
+
+// 421 opens the converter; its move button drives the plot and the map through the same
+// commands other programs use.
+TEST_F(SetupFrameTest, ConverterMovesThePointToTheMapAndThePlot)
+{
+    CMainFrame frame(store_);
+    frame.Action(command::kCoordConverter)->trigger();
+    CCalculatorDlg* converter = frame.Converter().Window();
+    ASSERT_NE(converter, nullptr);
+    EXPECT_TRUE(converter->isVisible());
+    converter->SelectRow(CCalculatorDlg::Side::kSource, kGeographicRow);
+    converter->SetDegrees(CCalculatorDlg::Side::kSource, 126.9780, 37.5665);
+    converter->MoveSource();
+    EXPECT_EQ(frame.PlotView()->LiveCount(), 1u);
+    EXPECT_EQ(frame.Map().Waiting(), 1u);
+    EXPECT_NEAR(frame.PlotView()->NewestLatitude(), 37.5665, 1e-9);
+}
+
+}  // namespace

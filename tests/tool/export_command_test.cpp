@@ -1,0 +1,307 @@
+#include "tool/export_command.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QXmlStreamReader>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "decode/gnss_receiver_state.h"
+#include "geo/coord_converter.h"
+#include "support/test_data.h"
+#include "support/tool_run.h"
+#include "tool/decode_command.h"
+#include "tool/position_export.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> Fields(const std::string& line)
+{
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
+    return fields;
+}
+
+std::string ReadText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Whole seconds of the day of an "hhmmss[.ss]" text.
+double Seconds(const std::string& hhmmss)
+{
+    const int t = static_cast<int>(std::stod(hhmmss));
+    return t / 10000 * 3600 + t / 100 % 100 * 60 + t % 100;
+}
+
+std::string Capture(const char* name) { return (*testdata::DataDir() / name).string(); }
+
+// Decoded epochs as field lists (header and summary left out).
+std::vector<std::vector<std::string>> DecodedRows(const std::string& path)
+{
+    const ToolRun run = Tool<RunDecode>({path});
+    EXPECT_EQ(run.code, 0) << run.err;
+    std::vector<std::vector<std::string>> rows;
+    for (const auto& line : Lines(run.out))
+        if (line[0] != 't' && line[0] != '#') rows.push_back(Fields(line));
+    return rows;
+}
+
+// A folder of its own, so leftovers of the temporary output show.
+fs::path Folder()
+{
+    const fs::path folder = testdata::UniqueTempPath("export");
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder;
+}
+
+std::size_t FileCount(const fs::path& folder)
+{
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), {}));
+}
+
+const char* const kCaptures[] = {
+    "nmea/gpsd_ublox-zed-f9p_nmea41_4gnss.log",
+    "ubx/gpsd_ublox-neo-m8p_4hz_relposned.log",
+    "mixed/pyubx2_ublox-m8_nmea_ubx_39s.log",
+};
+
+TEST(PositionExport, CsvRowsAreTheDecodedPositionsInTheGrid)
+{
+    SKIP_WITHOUT_DATA();
+    const fs::path folder = Folder();
+    const struct {
+        const char* file;
+        int row;
+    } cases[] = {{kCaptures[0], 13}, {kCaptures[1], 5}, {kCaptures[2], 12}, {kCaptures[0], 10}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const auto decoded = DecodedRows(Capture(c.file));
+        const fs::path out = folder / "out.csv";
+        ExportOptions options;
+        options.gridRow = c.row;
+        const ExportResult result = ExportPositions(Capture(c.file), out.string(), options);
+        ASSERT_TRUE(result.Ok());
+        const std::string text = ReadText(out);
+        ASSERT_EQ(text.rfind(kExportCsvHeader, 0), 0u);
+        const auto lines = Lines(text);
+        ASSERT_EQ(lines.size(), decoded.size() + 1);
+        ASSERT_GT(decoded.size(), 20u);
+        EXPECT_EQ(result.positions, decoded.size());
+        const CoordConverter converter(kGeographicRow, c.row);
+        const double tolerance = c.row == kGeographicRow ? 1e-9 : 1e-3;
+        double firstLag = 0;
+        for (std::size_t i = 0; i < decoded.size(); ++i) {
+            const auto& d = decoded[i];
+            const auto csv = Fields(lines[i + 1].substr(0, lines[i + 1].size() - 1));  // CR
+            ASSERT_EQ(csv.size(), 5u);
+            double east = 0, north = 0;
+            ASSERT_TRUE(converter.Convert(std::stod(d[2]), std::stod(d[1]), east, north).Ok());
+            // UBX time texts are UTC, the decoded time of day GPS time.
+            const double lag = Seconds(csv[0]) - Seconds(d[0]);
+            if (i == 0) firstLag = lag;
+            EXPECT_TRUE(lag == firstLag && std::abs(lag) <= 18) << lag;
+            EXPECT_NEAR(std::stod(csv[1]), north, tolerance);
+            EXPECT_NEAR(std::stod(csv[2]), east, tolerance);
+            EXPECT_EQ(csv[3], d[3]);
+            EXPECT_EQ(csv[4], d[5]);
+        }
+        EXPECT_EQ(FileCount(folder), 1u);
+    }
+}
+
+// The WGS84 points of a GPX or KML file: trkpt attributes, or "lon,lat,alt" coordinate texts
+// of the placemarks (points) and of the track.
+struct XmlPoints {
+    std::vector<std::pair<double, double>> points;  // lat, lon
+    std::vector<std::pair<double, double>> track;
+};
+
+XmlPoints ReadXml(const fs::path& path)
+{
+    QFile file(QString::fromStdString(path.string()));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&file);
+    XmlPoints read;
+    bool inLine = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == u"trkpt") {
+            read.points.emplace_back(xml.attributes().value(QLatin1String("lat")).toDouble(),
+                                     xml.attributes().value(QLatin1String("lon")).toDouble());
+        } else if (xml.isStartElement() && xml.name() == u"LineString") {
+            inLine = true;
+        } else if (xml.isStartElement() && xml.name() == u"coordinates") {
+            const QStringList all =
+                xml.readElementText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            for (const QString& point : all) {
+                const QStringList p = point.split(QLatin1Char(','));
+                (inLine ? read.track : read.points).emplace_back(p[1].toDouble(), p[0].toDouble());
+            }
+        }
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    return read;
+}
+
+TEST(PositionExport, GpxAndKmlHoldEveryPositionInDegrees)
+{
+    SKIP_WITHOUT_DATA();
+    const fs::path folder = Folder();
+    for (const char* file : kCaptures) {
+        SCOPED_TRACE(file);
+        const auto decoded = DecodedRows(Capture(file));
+        for (const ExportFormat format : {ExportFormat::kGpx, ExportFormat::kKml}) {
+            const fs::path out = folder / ("out" + std::string(ExportExtension(format)));
+            ExportOptions options;
+            options.format = format;
+            options.gridRow = 3;  // ignored: tracks stay in degrees
+            ASSERT_TRUE(ExportPositions(Capture(file), out.string(), options).Ok());
+            const XmlPoints xml = ReadXml(out);
+            ASSERT_EQ(xml.points.size(), decoded.size());
+            if (format == ExportFormat::kKml) {
+                EXPECT_EQ(xml.track, xml.points);
+            }
+            for (const std::size_t i : {std::size_t{0}, decoded.size() - 1}) {
+                EXPECT_NEAR(xml.points[i].first, std::stod(decoded[i][1]), 1e-9);
+                EXPECT_NEAR(xml.points[i].second, std::stod(decoded[i][2]), 1e-9);
+            }
+        }
+    }
+}
+
+std::string Sentence(const std::string& body)
+{
+    unsigned sum = 0;
+    for (const char c : body) sum ^= static_cast<unsigned char>(c);
+    char tail[8];
+    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
+    return "$" + body + tail;
+}
+
+TEST(PositionExport, LineAcrossTwoBlocksIsExportedOnceAndNoPositionsGiveTheHeader)
+{
+    SKIP_WITHOUT_DATA();
+    const fs::path folder = Folder();
+    const std::string log = ReadText(Capture(kCaptures[0]));
+    const fs::path out = folder / "out.csv";
+    ASSERT_TRUE(ExportPositions(Capture(kCaptures[0]), out.string(), {}).Ok());
+    const std::string baseline = ReadText(out);
+    // The last GGA starting early enough to be pushed across the first block boundary by a
+    // TXT sentence of at least 25 bytes.
+    const std::size_t gga = log.rfind("GGA,", kExportBlock - 60) - 3;
+    for (const std::size_t inside : {std::size_t{1}, std::size_t{10}, std::size_t{30}}) {
+        const std::size_t pad = kExportBlock - inside - gga;
+        std::string txt;
+        // A TXT sentence is 21 bytes plus its text.
+        while (pad - txt.size() >= 76) txt += Sentence("GPTXT,01,01,02," + std::string(25, 'x'));
+        txt += Sentence("GPTXT,01,01,02," + std::string(pad - txt.size() - 21, 'x'));
+        ASSERT_EQ(txt.size(), pad);
+        const fs::path in = folder / "split.log";
+        std::ofstream(in, std::ios::binary) << txt << log;
+        ASSERT_TRUE(ExportPositions(in.string(), out.string(), {}).Ok());
+        EXPECT_EQ(ReadText(out), baseline) << inside;
+    }
+    const fs::path none = folder / "none.log";
+    std::ofstream(none, std::ios::binary)
+        << Sentence("GPTXT,01,01,02,no fix") << Sentence("GPGSV,1,1,01,05,40,083,46");
+    const ExportResult result = ExportPositions(none.string(), out.string(), {});
+    EXPECT_TRUE(result.Ok());
+    EXPECT_EQ(result.positions, 0u);
+    EXPECT_EQ(ReadText(out), kExportCsvHeader);
+}
+
+TEST(PositionExport, FailuresLeaveNoTemporaryFileAndProjectionFailuresAreCounted)
+{
+    SKIP_WITHOUT_DATA();
+    const fs::path folder = Folder();
+    const std::string in = Capture(kCaptures[1]);
+    const fs::path out = folder / "out.csv";
+    std::ofstream(out) << "old";
+
+    std::atomic<bool> cancel{false};
+    std::uint64_t lastDone = 0, lastTotal = 0;
+    ExportOptions options;
+    options.cancel = &cancel;
+    options.progress = [&](std::uint64_t done, std::uint64_t total) {
+        lastDone = done;
+        lastTotal = total;
+        if (done >= 2 * kExportBlock) cancel = true;
+    };
+    ExportResult result = ExportPositions(in, out.string(), options);
+    EXPECT_EQ(result.outcome, ExportOutcome::kCancelled);
+    EXPECT_EQ(lastDone, 2 * kExportBlock);
+    EXPECT_EQ(lastTotal, fs::file_size(in));
+    EXPECT_EQ(ReadText(out), "old");
+    EXPECT_EQ(FileCount(folder), 1u);
+
+    EXPECT_EQ(ExportPositions(in, (folder / "missing" / "x.csv").string(), {}).outcome,
+              ExportOutcome::kCannotCreate);
+    EXPECT_EQ(ExportPositions((folder / "nothing.log").string(), out.string(), {}).outcome,
+              ExportOutcome::kCannotOpen);
+
+    // Every other position fails to converge; the rest are still written.
+    int call = 0;
+    options = {};
+    options.project = [&call](double lon, double lat, double& east, double& north) {
+        east = lon;
+        north = lat;
+        return ++call % 2 == 0 ? CoordConverter::Status{CoordConverter::kLatitudeFailedToConverge}
+                               : CoordConverter::Status{};
+    };
+    result = ExportPositions(in, out.string(), options);
+    ASSERT_TRUE(result.Ok());
+    EXPECT_EQ(result.skipped, static_cast<std::uint64_t>(call / 2));
+    EXPECT_EQ(result.positions + result.skipped, static_cast<std::uint64_t>(call));
+    EXPECT_EQ(Lines(ReadText(out)).size(), result.positions + 1);
+    EXPECT_NE(ExportSummary(result, "x").find("skipped (Latitude failed to converge)"),
+              std::string::npos);
+    EXPECT_EQ(FileCount(folder), 1u);
+}
+
+TEST(ExportCommand, OptionErrorsAndDefaultOutput)
+{
+    const struct {
+        std::vector<std::string_view> args;
+        const char* message;
+    } cases[] = {
+        {{}, "no log file given"},
+        {{"a.log"}, "--format must be csv, gpx or kml"},
+        {{"a.log", "--format", "txt"}, "--format must be csv, gpx or kml"},
+        {{"a.log", "--format", "csv", "--grid", "23"}, "--grid needs a table row from 0 to 22"},
+        {{"a.log", "--format", "csv", "--grid"}, "--grid needs a table row"},
+        {{"a.log", "--format", "csv", "--grid", "1x"}, "--grid needs a table row"},
+        {{"a.log", "--format", "csv", "--out"}, "--out needs a path"},
+        {{"a.log", "b.log", "--format", "csv"}, "only one log file can be exported at a time"},
+        {{"a.log", "--format", "csv", "--fast"}, "unknown option '--fast'"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = Tool<RunExport>(c.args);
+        EXPECT_EQ(run.code, 2) << c.message;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    }
+    const fs::path log = testdata::UniqueTempPath("same.csv");
+    std::ofstream(log) << "x";
+    const ToolRun same = Tool<RunExport>({log.string(), "--format", "csv", "--out", log.string()});
+    EXPECT_EQ(same.code, 2);
+    EXPECT_EQ(ReadText(log), "x");
+    EXPECT_EQ(Tool<RunExport>({"/nonexistent/a.log", "--format", "gpx"}).code, 1);
+
+    EXPECT_EQ(DefaultExportPath("/d/run.log", ".csv"), "/d/run.csv");
+    EXPECT_EQ(DefaultExportPath("/d/run", ".kml"), "/d/run.kml");
+    EXPECT_EQ(DefaultExportPath("/d/run.csv", ".csv"), "/d/run.csv.csv");
+}
+
+}  // namespace
