@@ -30,6 +30,10 @@ inline constexpr int kExtractionCombo = 32806;
 inline constexpr int kRelayDeviceCombo = 32807;
 // The program's own: the RTCM monitor window.
 inline constexpr int kRtcmMonitor = 32901;
+// The looks this platform offers: Fusion light and dark, and the system's own (the default).
+inline constexpr int kLookFusionLight = 205;
+inline constexpr int kLookFusionDark = 206;
+inline constexpr int kLookSystem = 219;
 
 // Filter toolbar.
 inline constexpr int kGps = 32789;

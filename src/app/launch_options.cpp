@@ -41,6 +41,17 @@ std::optional<ConnectTarget> ParseConnectTarget(const QString& text)
     return std::nullopt;
 }
 
+bool AsksOnlyForText(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QLatin1String arg(argv[i]);
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h") ||
+            arg == QLatin1String("--version"))
+            return true;
+    }
+    return false;
+}
+
 QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options, bool& help,
                            QString& helpText)
 {
@@ -73,11 +84,14 @@ QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options,
     const QCommandLineOption ntrip(
         QStringLiteral("ntrip"),
         QStringLiteral("Starts the NTRIP client with the stored settings, as its start command."));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Prints the program's version."));
     parser.addOptions(
-        {helpOption, noSplash, connect, replay, screenshot, quitAfter, report, ntrip});
+        {helpOption, version, noSplash, connect, replay, screenshot, quitAfter, report, ntrip});
     helpText = parser.helpText();
     if (!parser.parse(arguments)) return parser.errorText();
     help = parser.isSet(helpOption);
+    options.version = parser.isSet(version);
     if (!parser.positionalArguments().isEmpty()) {
         return QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
     }

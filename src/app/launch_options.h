@@ -15,6 +15,7 @@ struct ConnectTarget {
 
 struct LaunchOptions {
     bool noSplash = false;
+    bool version = false;  // print the version and quit
     std::optional<ConnectTarget> connect;
     QString replay;  // a log to replay at once
     QString screenshot;
@@ -25,6 +26,9 @@ struct LaunchOptions {
 
 // "tcp://HOST:PORT", "relay://HOST:PORT" or "serial:PORTNAME[@BAUD]".
 std::optional<ConnectTarget> ParseConnectTarget(const QString& text);
+
+// Whether the arguments only ask for text (--help, --version): then no display is needed.
+bool AsksOnlyForText(int argc, char** argv);
 
 // Fills options from the program's arguments; returns an error text for bad ones. --help is
 // answered by the caller (QCommandLineParser prints it).

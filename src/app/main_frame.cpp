@@ -14,6 +14,7 @@
 #include "app/external_commands.h"
 #include "app/graph_controller.h"
 #include "app/link_controller.h"
+#include "app/look_controller.h"
 #include "app/main_layout.h"
 #include "app/map_controller.h"
 #include "app/network_monitor.h"
@@ -112,9 +113,10 @@ void CMainFrame::CreateControllers()
     graphs_ = std::make_unique<CGraphController>(services);
     setup_ = std::make_unique<CSetupController>(services);
     converter_ = std::make_unique<CConverterController>(services, *external_);
+    look_ = std::make_unique<CLookController>(services);
     controllers_ = {links_.get(),  replay_.get(),  recording_.get(), ntrip_.get(),
                     relay_.get(),  network_.get(), map_.get(),       external_.get(),
-                    graphs_.get(), setup_.get(),   converter_.get()};
+                    graphs_.get(), setup_.get(),   converter_.get(), look_.get()};
 }
 
 // The views' own steps of the refresh; controllers add theirs.

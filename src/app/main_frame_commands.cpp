@@ -75,6 +75,10 @@ void CMainFrame::CreateMenus()
 
     QMenu* viewer = menuBar()->addMenu(tr("뷰어(&V)"));
     viewer->addAction(AddCommand(command::kNextMainView, tr("메인뷰어변경"), true));
+    QMenu* look = viewer->addMenu(tr("모양(&L)"));
+    look->addAction(AddCommand(command::kLookSystem, tr("시스템 스타일(&D)"), true));
+    look->addAction(AddCommand(command::kLookFusionLight, tr("Fusion 밝은 스타일(&F)"), true));
+    look->addAction(AddCommand(command::kLookFusionDark, tr("Fusion 어두운 스타일(&K)"), true));
     connect(Action(command::kNextMainView), &QAction::triggered, this, &CMainFrame::OnNextMainView);
 
     QMenu* help = menuBar()->addMenu(tr("정보(&H)"));

@@ -2,10 +2,11 @@
 
 #include <QString>
 
-// Built-in version: major 2, minor 9, build date 20230531.
-inline constexpr int kVersionMajor = 2;
-inline constexpr int kVersionMinor = 9;
-inline constexpr int kVersionBuildDate = 20230531;
+#include "version/program_version.h"
+
+inline constexpr int kVersionMajor = program_version::kMajor;
+inline constexpr int kVersionMinor = program_version::kMinor;
+inline constexpr int kVersionBuildDate = program_version::kBuildDate;
 
 // "Skarnet2 - Velmora (V2.09-20230531)"
 inline QString MainWindowTitle()

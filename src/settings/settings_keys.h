@@ -108,6 +108,8 @@ inline constexpr IntSetting kErrorCalRefSite{"ERROR_CAL", "REF_SITE", -1};
 
 inline constexpr IntSetting kSetupTab{"SETUP", "TAB", 0};
 inline constexpr IntSetting kViewMapPlot{"VIEW", "MAP_PLOT", 0};  // 0 web map, 1 plot map
+// 0 the system's style, 1 Fusion light, 2 Fusion dark.
+inline constexpr IntSetting kViewLook{"VIEW", "LOOK", 0};
 // Map tiles: a URL template with {z}, {x} and {y}.
 inline constexpr TextSetting kMapTileUrl{"MAP", "TILE_URL", deployment::kMapTileUrl};
 
@@ -156,6 +158,7 @@ inline constexpr std::array kAllIntSettings{
     kErrorCalRefSite,
     kSetupTab,
     kViewMapPlot,
+    kViewLook,
 };
 
 inline constexpr std::array kAllTextSettings{

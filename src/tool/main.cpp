@@ -1,4 +1,6 @@
 #include <iostream>
+#include <sstream>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -12,8 +14,36 @@
 #include "tool/serve_command.h"
 #include "tool/simulate_command.h"
 #include "tool/stats_command.h"
+#include "version/program_version.h"
 
 namespace {
+
+void Usage(std::ostream& out);
+
+// The lines of the usage that belong to one command.
+void CommandUsage(std::string_view command, std::ostream& out)
+{
+    std::ostringstream all;
+    Usage(all);
+    const std::string text = all.str();
+    const std::string start = "skarnet2-tool " + std::string(command) + " ";
+    std::size_t at = text.find(start);
+    if (at == std::string::npos) {
+        out << text;
+        return;
+    }
+    const std::size_t end = text.find("skarnet2-tool ", at + start.size());
+    out << "usage: "
+        << text.substr(
+               at, end == std::string::npos ? std::string::npos : text.rfind('\n', end) + 1 - at);
+}
+
+bool AsksForHelp(const std::vector<std::string_view>& args)
+{
+    for (const std::string_view arg : args)
+        if (arg == "--help" || arg == "-h") return true;
+    return false;
+}
 
 void Usage(std::ostream& out)
 {
@@ -74,6 +104,14 @@ int main(int argc, char** argv)
     }
     const std::string_view command = argv[1];
     std::vector<std::string_view> args(argv + 2, argv + argc);
+    if (command == "--version") {
+        std::cout << "skarnet2-tool " << program_version::kText << '\n';
+        return 0;
+    }
+    if (AsksForHelp(args)) {
+        CommandUsage(command, std::cout);
+        return 0;
+    }
     if (command == "simulate") return RunSimulate(args, std::cout, std::cerr);
     if (command == "decode") return RunDecode(args, std::cout, std::cerr);
     if (command == "convert") return RunConvert(args, std::cout, std::cerr);

@@ -195,4 +195,44 @@ TEST(ProgramReport, ReplayHeadlessPrintsOneFactPerLine)
     EXPECT_EQ(map.size(), 1) << lines.join('|').toStdString();
 }
 
+// Both programs answer --version and --help in a terminal without a display, from one
+// version in the build; every tool command answers --help with its own usage.
+TEST(ProgramText, VersionAndHelpWithoutADisplay)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    const QString program = QStringLiteral(SKARNET2_PROGRAM);
+    const QString tool = QStringLiteral(SKARNET2_TOOL);
+    const struct {
+        QString binary;
+        QStringList args;
+        const char* start;
+    } cases[] = {
+        {program, {"--version"}, "skarnet2 2.09 (20230531)\n"},
+        {program, {"--help"}, "Usage: "},
+        {tool, {"--version"}, "skarnet2-tool 2.09 (20230531)\n"},
+        {tool, {"--help"}, "usage: skarnet2-tool simulate"},
+        {tool, {"simulate", "--help"}, "usage: skarnet2-tool simulate"},
+        {tool, {"serve", "--help"}, "usage: skarnet2-tool serve"},
+        {tool, {"export", "-h"}, "usage: skarnet2-tool export"},
+        {tool, {"ntrip", "--help"}, "usage: skarnet2-tool ntrip"},
+    };
+    for (const auto& c : cases) {
+        QProcess run;
+        run.setProcessEnvironment(env);
+        run.start(c.binary, c.args);
+        ASSERT_TRUE(run.waitForFinished(20000)) << c.args.join(' ').toStdString();
+        const std::string out = run.readAllStandardOutput().toStdString();
+        EXPECT_EQ(run.exitCode(), 0) << c.args.join(' ').toStdString();
+        EXPECT_EQ(out.rfind(c.start, 0), 0u) << c.args.join(' ').toStdString() << ": " << out;
+        if (c.args.size() == 2) {  // one command's usage, not the others'
+            EXPECT_EQ(out.find("skarnet2-tool decode"),
+                      c.args[0] == "decode" ? 0u : std::string::npos)
+                << out;
+        }
+    }
+}
+
 }  // namespace

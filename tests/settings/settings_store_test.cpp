@@ -70,7 +70,7 @@ TEST_F(SettingsStoreTest, KeyTableHasNoDuplicates)
     for (const TextSetting& s : settings::kAllTextSettings) {
         EXPECT_TRUE(seen.emplace(s.section, s.key).second) << s.section << "/" << s.key;
     }
-    EXPECT_EQ(seen.size(), 68u);  // with NTRIP's VERSION, TLS, RECONNECT and MAP's TILE_URL
+    EXPECT_EQ(seen.size(), 69u);  // with NTRIP's VERSION, TLS, RECONNECT, TILE_URL and LOOK
 }
 
 TEST_F(SettingsStoreTest, ValuesSurviveANewStore)
