@@ -144,7 +144,12 @@ bool CLinkController::OpenSerial()
     frame_.Intake().SetSyncProtocol(frame_.Store().ReadSyncProtocol());
     const CommSettings comm = CommSettingsFromStore(frame_.Store());
     frame_.SetPane(pane::kPort, QStringLiteral("%1 / %2bps").arg(comm.portName).arg(comm.baudRate));
-    if (!comm_->Open(comm)) return false;  // the status line keeps "Not Connected"
+    if (!comm_->Open(comm)) {  // the status line keeps "Not Connected"
+        frame_.ShowMessage(
+            SerialOpenFailureText(comm.portName, comm_->OpenError(), comm_->OpenErrorText()),
+            tr("통신연결 에러"));
+        return false;
+    }
     portName_ = comm.portName;
     LinkUp(Link::Serial);
     frame_.Panel().SetTimesToFix(QStringLiteral("00:00"), QStringLiteral("00:00"));

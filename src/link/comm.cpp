@@ -154,7 +154,13 @@ bool CComm::Open(const CommSettings& record)
     Close();
     settings_ = record;
     port_.setPortName(PortDeviceName(record.portName));
-    if (!port_.open(QIODevice::ReadWrite)) return false;
+    openError_ = QSerialPort::NoError;
+    openErrorText_.clear();
+    if (!port_.open(QIODevice::ReadWrite)) {
+        openError_ = port_.error();
+        openErrorText_ = port_.errorString();
+        return false;
+    }
     port_.clear(QSerialPort::AllDirections);
     if (!ApplySettings()) {
         port_.close();
@@ -162,6 +168,21 @@ bool CComm::Open(const CommSettings& record)
     }
     SetModemLines(true);
     return true;
+}
+
+QString SerialOpenFailureText(const QString& port, QSerialPort::SerialPortError error,
+                              const QString& detail)
+{
+    switch (error) {
+        case QSerialPort::PermissionError:
+            return QObject::tr(
+                       "%1 포트를 열 권한이 없습니다.\n"
+                       "사용자를 dialout 그룹에 추가한 뒤 다시 로그인하십시오:\n"
+                       "sudo usermod -aG dialout $USER")
+                .arg(port);
+        case QSerialPort::DeviceNotFoundError: return QObject::tr("%1 포트가 없습니다.").arg(port);
+        default: return QObject::tr("%1 포트를 열 수 없습니다. (%2)").arg(port, detail);
+    }
 }
 
 bool CComm::Reopen(const CSettingsStore& store)

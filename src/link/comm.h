@@ -65,6 +65,11 @@ QSerialPort::Parity QtParity(CommParity parity);
 QSerialPort::StopBits QtStopBits(CommStopBits stopBits);
 QSerialPort::FlowControl QtFlowControl(std::uint8_t flowFlags);
 
+// Why a port did not open, in words an operator can act on: a port the user may not open
+// names the dialout group and how to join it.
+QString SerialOpenFailureText(const QString& port, QSerialPort::SerialPortError error,
+                              const QString& detail);
+
 // The receiver's serial port. Received bytes are handed over on the GUI thread in pieces of at
 // most kMaxPiece bytes; a port that vanishes closes itself and says so.
 class CComm : public QObject {
@@ -92,6 +97,9 @@ public:
     void Close();
 
     bool IsOpen() const;
+    // Why the last Open failed (NoError after a good one), and the system's words for it.
+    QSerialPort::SerialPortError OpenError() const { return openError_; }
+    QString OpenErrorText() const { return openErrorText_; }
     int PortNumber() const { return settings_.portNumber; }
     const CommSettings& Settings() const { return settings_; }
 
@@ -109,5 +117,7 @@ private:
 
     QSerialPort port_;
     CommSettings settings_;
+    QSerialPort::SerialPortError openError_ = QSerialPort::NoError;
+    QString openErrorText_;
     bool losing_ = false;
 };

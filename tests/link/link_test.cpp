@@ -156,6 +156,23 @@ TEST(CommSettingsMapping, StoredPortNames)
     }
 }
 
+// What an operator reads when a port does not open: a missing port, and a port the user may
+// not open, which names the dialout group and how to join it.
+TEST(CommOpenFailure, MessagesSayWhatToDo)
+{
+    CComm comm;
+    EXPECT_FALSE(comm.Open(MakeCommSettings(QStringLiteral("/dev/skarnet2-none"), 0, 0, 0, 0, 0)));
+    EXPECT_EQ(comm.OpenError(), QSerialPort::DeviceNotFoundError);
+    EXPECT_EQ(SerialOpenFailureText(QStringLiteral("/dev/skarnet2-none"), comm.OpenError(),
+                                    comm.OpenErrorText())
+                  .toStdString(),
+              "/dev/skarnet2-none 포트가 없습니다.");
+    const QString denied =
+        SerialOpenFailureText(QStringLiteral("ttyUSB0"), QSerialPort::PermissionError, QString());
+    EXPECT_TRUE(denied.startsWith(QStringLiteral("ttyUSB0 포트를 열 권한이 없습니다.")));
+    EXPECT_TRUE(denied.contains(QStringLiteral("sudo usermod -aG dialout $USER")));
+}
+
 TEST(CommSettingsMapping, ReadFromTheStore)
 {
     const QTemporaryDir dir;
