@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDBusMessage>
 #include <QProcess>
 #include <QStandardPaths>
@@ -13,10 +14,12 @@
 #include "app/main_layout.h"
 #include "app/map_controller.h"
 #include "app/network_monitor.h"
+#include "app/replay_controller.h"
 #include "settings/settings_store.h"
 #include "support/qt_support.h"
 #include "support/test_data.h"
 #include "views/plots_view.h"
+#include "views/replay_dlg.h"
 
 namespace {
 
@@ -75,6 +78,24 @@ TEST_F(MapFrameTest, ViewModesPlaceTheMapAndThePlot)
     EXPECT_EQ(frame.Map().Page(), nullptr);
     CMainFrame again(store_);
     EXPECT_EQ(again.ViewMode(), 1);
+
+    // The replay window lies along the bottom of the map cell in every arrangement and size,
+    // across the whole large pane when map and plot share it.
+    for (const QSize size : {QSize(1200, 900), QSize(900, 700)}) {
+        frame.resize(size);
+        for (int arrangement = 0; arrangement < kMainViewCount; ++arrangement) {
+            QCoreApplication::processEvents();
+            const QRect cell = ComputeMainLayout(frame.ViewArea()->rect())
+                                   .CellOf(MainContent::MapAndPlot, frame.MainViewIndex());
+            const int height = CReplayController::kWindowHeight;
+            EXPECT_EQ(frame.Replay().Window()->geometry(),
+                      QRect(cell.x(), cell.bottom() + 1 - height, cell.width(), height))
+                << frame.MainViewIndex();
+            frame.OnNextMainView();
+        }
+    }
+    frame.Action(command::kMapAndPlot)->trigger();
+    EXPECT_EQ(frame.Replay().Window()->geometry().width(), large().width());
 }
 
 // Epochs with a position wait for the page in order; clearing forgets them.
