@@ -15,9 +15,6 @@ constexpr int kListFontPixels = 13;  // 10 points on a 96-dpi screen
 constexpr int kTextShareTenths = 8;
 constexpr int kDefaultWidth = 465;  // 310 x 177 dialog units
 constexpr int kDefaultHeight = 288;
-constexpr qint64 kMsPerSecond = 1000;
-constexpr qint64 kSecondsPerMinute = 60;
-constexpr qint64 kSecondsPerHour = 3600;
 const QColor kWindowBackground{0x1D, 0x1D, 0x1D};
 const QColor kRowBackground{255, 255, 255};
 const QColor kNumberColour{255, 0, 0};
