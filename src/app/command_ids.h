@@ -34,6 +34,9 @@ inline constexpr int kRtcmMonitor = 32901;
 inline constexpr int kLookFusionLight = 205;
 inline constexpr int kLookFusionDark = 206;
 inline constexpr int kLookSystem = 219;
+// The program's own: the window's language, applied at the next start.
+inline constexpr int kLanguageKorean = 32910;
+inline constexpr int kLanguageEnglish = 32911;
 
 // Filter toolbar.
 inline constexpr int kGps = 32789;

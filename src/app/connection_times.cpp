@@ -1,5 +1,6 @@
 #include "app/connection_times.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 namespace {
@@ -69,7 +70,8 @@ QString CConnectionTimes::StatusText(const QDateTime& now) const
     const QString start = running_ ? Clock(start_) : QStringLiteral("-");
     const QString fixed = running_ && fixedSeen_ ? Clock(fixTime_) : QStringLiteral("-");
     const QString elapsed = running_ ? SpanText(SecondsBetween(start_, now)) : QStringLiteral("-");
-    return QStringLiteral("시작[%1] / Fixed[%2] / 경과[%3]").arg(start, fixed, elapsed);
+    return QCoreApplication::translate("CConnectionTimes", "시작[%1] / Fixed[%2] / 경과[%3]")
+        .arg(start, fixed, elapsed);
 }
 
 QString CConnectionTimes::FloatTimerText(const QDateTime& now) const

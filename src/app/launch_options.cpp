@@ -84,10 +84,15 @@ QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options,
     const QCommandLineOption ntrip(
         QStringLiteral("ntrip"),
         QStringLiteral("Starts the NTRIP client with the stored settings, as its start command."));
+    const QCommandLineOption language(
+        QStringLiteral("lang"),
+        QStringLiteral("The window's language for this run: ko (Korean) or en (English); "
+                       "without it the language chosen in the viewer menu."),
+        QStringLiteral("code"));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Prints the program's version."));
-    parser.addOptions(
-        {helpOption, version, noSplash, connect, replay, screenshot, quitAfter, report, ntrip});
+    parser.addOptions({helpOption, version, noSplash, connect, replay, screenshot, quitAfter,
+                       report, ntrip, language});
     helpText = parser.helpText();
     if (!parser.parse(arguments)) return parser.errorText();
     help = parser.isSet(helpOption);
@@ -114,6 +119,11 @@ QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options,
             return QStringLiteral("bad --quit-after '%1'").arg(parser.value(quitAfter));
         }
         options.quitAfterMs = static_cast<int>(seconds * 1000.0);
+    }
+    if (parser.isSet(language)) {
+        options.language = parser.value(language);
+        if (options.language != QLatin1String("ko") && options.language != QLatin1String("en"))
+            return QStringLiteral("bad --lang '%1': use ko or en").arg(options.language);
     }
     options.replay = parser.value(replay);
     if (options.connect && !options.replay.isEmpty()) {

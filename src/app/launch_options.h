@@ -22,6 +22,7 @@ struct LaunchOptions {
     int quitAfterMs = -1;  // -1: run until closed
     bool report = false;   // facts on standard output at quit
     bool ntrip = false;    // start the NTRIP client with the stored settings
+    QString language;      // "ko" or "en" for this run; empty: the stored choice
 };
 
 // "tcp://HOST:PORT", "relay://HOST:PORT" or "serial:PORTNAME[@BAUD]".

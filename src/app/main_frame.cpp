@@ -13,6 +13,7 @@
 #include "app/converter_controller.h"
 #include "app/external_commands.h"
 #include "app/graph_controller.h"
+#include "app/language.h"
 #include "app/link_controller.h"
 #include "app/look_controller.h"
 #include "app/main_layout.h"
@@ -114,9 +115,10 @@ void CMainFrame::CreateControllers()
     setup_ = std::make_unique<CSetupController>(services);
     converter_ = std::make_unique<CConverterController>(services, *external_);
     look_ = std::make_unique<CLookController>(services);
-    controllers_ = {links_.get(),  replay_.get(),  recording_.get(), ntrip_.get(),
-                    relay_.get(),  network_.get(), map_.get(),       external_.get(),
-                    graphs_.get(), setup_.get(),   converter_.get(), look_.get()};
+    language_ = std::make_unique<CLanguageController>(services);
+    controllers_ = {links_.get(),     replay_.get(), recording_.get(), ntrip_.get(),  relay_.get(),
+                    network_.get(),   map_.get(),    external_.get(),  graphs_.get(), setup_.get(),
+                    converter_.get(), look_.get(),   language_.get()};
 }
 
 // The views' own steps of the refresh; controllers add theirs.

@@ -20,6 +20,7 @@ class CExternalCommands;
 class CGraphController;
 class CSetupController;
 class CLinkController;
+class CLanguageController;
 class CLookController;
 class CMapController;
 class CNetworkMonitor;
@@ -83,6 +84,7 @@ public:
     CSetupController& Setup() const { return *setup_; }
     CConverterController& Converter() const { return *converter_; }
     CLookController& Look() const { return *look_; }
+    CLanguageController& Language() const { return *language_; }
     // 0 web map, 1 plot map, 2 both side by side in the large pane.
     int ViewMode() const { return viewMode_; }
     CPlotsView* PlotView() const { return plot_; }
@@ -186,6 +188,7 @@ private:
     std::unique_ptr<CSetupController> setup_;
     std::unique_ptr<CConverterController> converter_;
     std::unique_ptr<CLookController> look_;
+    std::unique_ptr<CLanguageController> language_;
     std::vector<IFeatureController*> controllers_;  // in the order they were registered
 
     QTimer idleTimer_;

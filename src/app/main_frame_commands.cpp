@@ -79,6 +79,9 @@ void CMainFrame::CreateMenus()
     look->addAction(AddCommand(command::kLookSystem, tr("시스템 스타일(&D)"), true));
     look->addAction(AddCommand(command::kLookFusionLight, tr("Fusion 밝은 스타일(&F)"), true));
     look->addAction(AddCommand(command::kLookFusionDark, tr("Fusion 어두운 스타일(&K)"), true));
+    QMenu* language = viewer->addMenu(tr("언어(&G)"));
+    language->addAction(AddCommand(command::kLanguageKorean, tr("한국어"), true));
+    language->addAction(AddCommand(command::kLanguageEnglish, QStringLiteral("English"), true));
     connect(Action(command::kNextMainView), &QAction::triggered, this, &CMainFrame::OnNextMainView);
 
     QMenu* help = menuBar()->addMenu(tr("정보(&H)"));
@@ -179,11 +182,11 @@ void CMainFrame::CreateStatusBar()
     }
     SetPane(pane::kConnection, QStringLiteral("Not Connected"));
     SetPane(pane::kPort, QStringLiteral("COM1 / 9600bps"));
-    SetPane(pane::kTimes, QStringLiteral("시작[-] / Fixed[-] / 경과[-]"));
+    SetPane(pane::kTimes, tr("시작[-] / Fixed[-] / 경과[-]"));
     SetPane(pane::kNtrip, QStringLiteral("NTRIP : Not Connected"));
     SetPane(pane::kRtcm, QStringLiteral("RTCM Recv : 0"));
     SetPane(pane::kSix, QStringLiteral("-"));
-    SetPane(pane::kInternet, QStringLiteral("인터넷 안됨"));
+    SetPane(pane::kInternet, tr("인터넷 안됨"));
 }
 
 void CMainFrame::OnFilterToggle(int command, bool on)

@@ -74,8 +74,7 @@ void CNetworkMonitor::Finish(bool reachable)
 
 void CNetworkMonitor::Show()
 {
-    frame_.SetPane(pane::kInternet,
-                   reachable_ ? QStringLiteral("인터넷 연결됨") : QStringLiteral("인터넷 안됨"));
+    frame_.SetPane(pane::kInternet, reachable_ ? tr("인터넷 연결됨") : tr("인터넷 안됨"));
 }
 
 void CNetworkMonitor::AddReportLines(QStringList& lines) const

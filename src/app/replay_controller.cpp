@@ -29,6 +29,22 @@ constexpr std::int32_t kErrorBaseArbitrary = 3;
 
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
 
+// The scan's warning in the window's language; %s in the text stands for the log's path.
+QString ScanWarning(ScanStatus status, const QString& path)
+{
+    std::string_view text;
+    switch (status) {
+        case ScanStatus::CannotOpen: text = kReplayCannotOpenText; break;
+        case ScanStatus::NotRecognised: text = kReplayNotRecognisedText; break;
+        case ScanStatus::NoPositionOrTime: text = kReplayNoPositionText; break;
+        case ScanStatus::NoReferenceStation: text = kReplayNoReferenceText; break;
+        case ScanStatus::Ok:
+        case ScanStatus::Cancelled: return {};
+    }
+    return QCoreApplication::translate("ReplayScan", std::string(text).c_str())
+        .replace(QLatin1String("%s"), path);
+}
+
 }  // namespace
 
 CReplayController::CReplayController(IFrameServices& frame, QObject* parent)
@@ -201,9 +217,8 @@ void CReplayController::OnScanFinished(const QString& path, std::shared_ptr<Scan
     frame_.UpdateCommandStates();
     if (result->status != ScanStatus::Ok) {
         StopSecondaryTrack();
-        const std::string message =
-            ScanStatusMessage(result->status, QFile::encodeName(path).toStdString());
-        if (!message.empty()) frame_.ShowMessage(FromStd(message), tr("리플레이"));
+        const QString message = ScanWarning(result->status, path);
+        if (!message.isEmpty()) frame_.ShowMessage(message, tr("리플레이"));
         emit replayReady(false);
         return;
     }

@@ -41,7 +41,7 @@ void CSetupController::Build()
     auto* nmea = new CSetupNmeaDlg(store);
     auto* server = new CSetupServerDlg(store);
     coord->SetPlotPointsSource([this] { return PlotPointsNow(); });
-    window_->AddPage(QStringLiteral("위치출력"), replay, [replay] { replay->Apply(); });
+    window_->AddPage(tr("위치출력"), replay, [replay] { replay->Apply(); });
     window_->AddPage(QStringLiteral("PlotView"), coord, [coord] { (void)coord->Apply(); });
     window_->AddPage(QStringLiteral("NTRIP"), ntrip, [ntrip] { ntrip->Apply(); });
     window_->AddPage(QStringLiteral("NMEA"), nmea, [nmea] { (void)nmea->Apply(); });

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/language.h"
 #include "app/link_controller.h"
 #include "app/main_frame.h"
 #include "app/ntrip_client.h"
@@ -55,6 +56,11 @@ void CSkarnet2App::Start()
 {
     InstallViewFontSubstitutes();
     store_ = std::make_unique<CSettingsStore>();
+    const QString language = ChosenLanguage(*store_, options_.language);
+    if (!InstallLanguage(language)) {
+        std::fprintf(stderr, "skarnet2: no translation for '%s'; the window stays in Korean\n",
+                     language.toLocal8Bit().constData());
+    }
     if (options_.noSplash) {
         ShowMainFrame();
         return;

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "i18n/translatable.h"
+
 namespace {
 
 constexpr double Rad(double degrees) { return degrees * kCoordPi / 180.0; }
@@ -32,29 +34,29 @@ const std::array<Ellipsoid, kEllipsoidCount> kEllipsoids = {{
 
 // clang-format off
 const std::array<CoordSystem, kCoordSystemCount> kCoordSystems = {{
-    {kBessel, kTm, Rad(129), kLat38, 500000, 200000, 1, "Bessel|TM|구좌표|동부원점", "EPSG:2096"},
-    {kBessel, kTm, Rad(127), kLat38, 500000, 200000, 1, "Bessel|TM|구좌표|중부원점", "EPSG:2097"},
-    {kBessel, kTm, Rad(125), kLat38, 500000, 200000, 1, "Bessel|TM|구좌표|서부원점", "EPSG:2098"},
-    {kBessel, kTm, Rad(127.5), kLat38, 2000000, 1000000, 0.9996, "Bessel|UTM|단일원점|UTM(K)", "EPSG:5178"},
-    {kBessel, kTm, kWest10405, kLat38, 500000, 200000, 1, "Bessel|TM|보정된구좌표|서부원점", "EPSG:5173"},
-    {kBessel, kTm, kCentral10405, kLat38, 500000, 200000, 1, "Bessel|TM|보정된구좌표|중부원점", "EPSG:5174"},
-    {kBessel, kTm, kCentral10405, kLat38, 550000, 200000, 1, "Bessel|TM|보정된구좌표|제주원점", "EPSG:5175"},
-    {kBessel, kTm, kEast10405, kLat38, 500000, 200000, 1, "Bessel|TM|보정된구좌표|동부원점", "EPSG:5176"},
-    {kBessel, kTm, kEastSea10405, kLat38, 500000, 200000, 1, "Bessel|TM|보정된구좌표|동해원점", "EPSG:5177"},
-    {kBessel, kTm, Rad(128), kLat38, 600000, 400000, 0.9999, "Bessel|TM|네이버(KATECH)", "NHN:128"},
-    {kWgs84, kGeo, 0, 0, 0, 0, 1, "WGS84|경위도", "EPSG:4326"},
-    {kWgs84, kUtm, Rad(123), 0, 0, 500000, 0.9996, "WGS84|UTM51N", "EPSG:32651"},
-    {kWgs84, kUtm, Rad(129), 0, 0, 500000, 0.9996, "WGS84|UTM52N", "EPSG:32652"},
-    {kGrs80, kTm, Rad(127.5), kLat38, 2000000, 1000000, 0.9996, "GRS80|TM|UTM-K(도로명지도)", "EPSG:5179"},
-    {kGrs80, kTm, Rad(125), kLat38, 500000, 200000, 1, "GRS80|TM|구좌표|서부원점", "EPSG:5180"},
-    {kGrs80, kTm, Rad(127), kLat38, 500000, 200000, 1, "GRS80|TM|구좌표|중부원점(다음지도)", "EPSG:5181"},
-    {kGrs80, kTm, Rad(129), kLat38, 500000, 200000, 1, "GRS80|TM|구좌표|동부원점", "EPSG:5183"},
-    {kGrs80, kTm, Rad(131), kLat38, 500000, 200000, 1, "GRS80|TM|구좌표|동해원점", "EPSG:5184"},
-    {kGrs80, kTm, Rad(125), kLat38, 600000, 200000, 1, "GRS80|TM|신좌표|서부원점", "EPSG:5185"},
-    {kGrs80, kTm, Rad(127), kLat38, 600000, 200000, 1, "GRS80|TM|신좌표|중부원점", "EPSG:5186"},
-    {kGrs80, kTm, Rad(129), kLat38, 600000, 200000, 1, "GRS80|TM|신좌표|동부원점", "EPSG:5187"},
-    {kGrs80, kTm, Rad(131), kLat38, 600000, 200000, 1, "GRS80|TM|신좌표|동해원점", "EPSG:5188"},
-    {kGrs80, kTm, Rad(128), kLat38, 600000, 400000, 0.9999, "GRS80|TM|네이버", "NHN:128"},
+    {kBessel, kTm, Rad(129), kLat38, 500000, 200000, 1, SKARNET2_TRANSLATABLE("CoordSystem", "Bessel|TM|구좌표|동부원점"), "EPSG:2096"},
+    {kBessel, kTm, Rad(127), kLat38, 500000, 200000, 1, SKARNET2_TRANSLATABLE("CoordSystem", "Bessel|TM|구좌표|중부원점"), "EPSG:2097"},
+    {kBessel, kTm, Rad(125), kLat38, 500000, 200000, 1, SKARNET2_TRANSLATABLE("CoordSystem", "Bessel|TM|구좌표|서부원점"), "EPSG:2098"},
+    {kBessel, kTm, Rad(127.5), kLat38, 2000000, 1000000, 0.9996, SKARNET2_TRANSLATABLE("CoordSystem", "Bessel|UTM|단일원점|UTM(K)"), "EPSG:5178"},
+    {kBessel, kTm, kWest10405, kLat38, 500000, 200000, 1, SKARNET2_TRANSLATABLE("CoordSystem", "Bessel|TM|보정된구좌표|서부원점"), "EPSG:5173"},
+    {kBessel, kTm, kCentral10405, kLat38, 500000, 200000, 1, SKARNET2_TRANSLATABLE("CoordSystem", "Bessel|TM|보정된구좌표|중부원점"), "EPSG:5174"},
+    {kBessel, kTm, kCentral10405, kLat38, 550000, 200000, 1, SKARNET2_TRANSLATABLE("CoordSystem", "Bessel|TM|보정된구좌표|제주원점"), "EPSG:5175"},
+    {kBessel, kTm, kEast10405, kLat38, 500000, 200000, 1, SKARNET2_TRANSLATABLE("CoordSystem", "Bessel|TM|보정된구좌표|동부원점"), "EPSG:5176"},
+    {kBessel, kTm, kEastSea10405, kLat38, 500000, 200000, 1, SKARNET2_TRANSLATABLE("CoordSystem", "Bessel|TM|보정된구좌표|동해원점"), "EPSG:5177"},
+    {kBessel, kTm, Rad(128), kLat38, 600000, 400000, 0.9999, SKARNET2_TRANSLATABLE("CoordSystem", "Bessel|TM|네이버(KATECH)"), "NHN:128"},
+    {kWgs84, kGeo, 0, 0, 0, 0, 1, SKARNET2_TRANSLATABLE("CoordSystem", "WGS84|경위도"), "EPSG:4326"},
+    {kWgs84, kUtm, Rad(123), 0, 0, 500000, 0.9996, SKARNET2_TRANSLATABLE("CoordSystem", "WGS84|UTM51N"), "EPSG:32651"},
+    {kWgs84, kUtm, Rad(129), 0, 0, 500000, 0.9996, SKARNET2_TRANSLATABLE("CoordSystem", "WGS84|UTM52N"), "EPSG:32652"},
+    {kGrs80, kTm, Rad(127.5), kLat38, 2000000, 1000000, 0.9996, SKARNET2_TRANSLATABLE("CoordSystem", "GRS80|TM|UTM-K(도로명지도)"), "EPSG:5179"},
+    {kGrs80, kTm, Rad(125), kLat38, 500000, 200000, 1, SKARNET2_TRANSLATABLE("CoordSystem", "GRS80|TM|구좌표|서부원점"), "EPSG:5180"},
+    {kGrs80, kTm, Rad(127), kLat38, 500000, 200000, 1, SKARNET2_TRANSLATABLE("CoordSystem", "GRS80|TM|구좌표|중부원점(다음지도)"), "EPSG:5181"},
+    {kGrs80, kTm, Rad(129), kLat38, 500000, 200000, 1, SKARNET2_TRANSLATABLE("CoordSystem", "GRS80|TM|구좌표|동부원점"), "EPSG:5183"},
+    {kGrs80, kTm, Rad(131), kLat38, 500000, 200000, 1, SKARNET2_TRANSLATABLE("CoordSystem", "GRS80|TM|구좌표|동해원점"), "EPSG:5184"},
+    {kGrs80, kTm, Rad(125), kLat38, 600000, 200000, 1, SKARNET2_TRANSLATABLE("CoordSystem", "GRS80|TM|신좌표|서부원점"), "EPSG:5185"},
+    {kGrs80, kTm, Rad(127), kLat38, 600000, 200000, 1, SKARNET2_TRANSLATABLE("CoordSystem", "GRS80|TM|신좌표|중부원점"), "EPSG:5186"},
+    {kGrs80, kTm, Rad(129), kLat38, 600000, 200000, 1, SKARNET2_TRANSLATABLE("CoordSystem", "GRS80|TM|신좌표|동부원점"), "EPSG:5187"},
+    {kGrs80, kTm, Rad(131), kLat38, 600000, 200000, 1, SKARNET2_TRANSLATABLE("CoordSystem", "GRS80|TM|신좌표|동해원점"), "EPSG:5188"},
+    {kGrs80, kTm, Rad(128), kLat38, 600000, 400000, 0.9999, SKARNET2_TRANSLATABLE("CoordSystem", "GRS80|TM|네이버"), "NHN:128"},
 }};
 // clang-format on
 

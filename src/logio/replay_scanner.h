@@ -12,19 +12,22 @@
 #include <vector>
 
 #include "geo/position_statistics.h"
+#include "i18n/translatable.h"
 #include "logio/epoch_index.h"
 
 // Texts of the replay's warning boxes; %s stands for the log's path.
-inline constexpr std::string_view kReplayCaption = "리플레이";
-inline constexpr std::string_view kReplayCannotOpenText = "로그 파일을 열 수 없습니다!";
-inline constexpr std::string_view kReplayNotRecognisedText =
+inline constexpr std::string_view kReplayCannotOpenText =
+    SKARNET2_TRANSLATABLE("ReplayScan", "로그 파일을 열 수 없습니다!");
+inline constexpr std::string_view kReplayNotRecognisedText = SKARNET2_TRANSLATABLE(
+    "ReplayScan",
     "%s\r\n는 인지할 수 있는 GPS data가 아닐 수 있습니다.\nNMEA/ UBX/ GSOF/ SBF 만 인식 "
-    "가능합니다.";
-inline constexpr std::string_view kReplayNoPositionText =
+    "가능합니다.");
+inline constexpr std::string_view kReplayNoPositionText = SKARNET2_TRANSLATABLE(
+    "ReplayScan",
     "%s\r\n에 위치정보 또는 시각 정보가 없습니다.\n필요한 경우, 설정-위치출력에서 SYNC "
-    "Protocol을 변경하세요!";
+    "Protocol을 변경하세요!");
 inline constexpr std::string_view kReplayNoReferenceText =
-    "설정-PlotView에서 기준점 좌표가 설정되지 않았습니다.!";
+    SKARNET2_TRANSLATABLE("ReplayScan", "설정-PlotView에서 기준점 좌표가 설정되지 않았습니다.!");
 
 enum class ScanStatus {
     Ok,

@@ -110,6 +110,8 @@ inline constexpr IntSetting kSetupTab{"SETUP", "TAB", 0};
 inline constexpr IntSetting kViewMapPlot{"VIEW", "MAP_PLOT", 0};  // 0 web map, 1 plot map
 // 0 the system's style, 1 Fusion light, 2 Fusion dark.
 inline constexpr IntSetting kViewLook{"VIEW", "LOOK", 0};
+// "ko" (or empty) Korean, "en" English; read at start.
+inline constexpr TextSetting kViewLanguage{"VIEW", "LANGUAGE", ""};
 // Map tiles: a URL template with {z}, {x} and {y}.
 inline constexpr TextSetting kMapTileUrl{"MAP", "TILE_URL", deployment::kMapTileUrl};
 
@@ -168,6 +170,7 @@ inline constexpr std::array kAllTextSettings{
     kNtripDestPort,     kServerVrsIp,      kNmeaBasicDistance, kNmeaBasicFee,
     kNmeaMinSpeed,      kNmeaUnitFee,      kNmeaUnitDistance,  kRefPointLatitude,
     kRefPointLongitude, kErrorCalLatitude, kErrorCalLongitude, kMapTileUrl,
+    kViewLanguage,
 };
 
 // SYNCPROT values the intake knows.

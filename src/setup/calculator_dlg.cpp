@@ -1,6 +1,7 @@
 #include "setup/calculator_dlg.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -135,7 +136,8 @@ QWidget* CCalculatorDlg::BuildHalf(Side side, const QString& prefix)
     half.list = new QComboBox(box);
     half.list->setObjectName(prefix + QStringLiteral("List"));
     for (const CoordSystem& system : kCoordSystems)
-        half.list->addItem(QString::fromUtf8(system.name.data(), system.name.size()));
+        half.list->addItem(
+            QCoreApplication::translate("CoordSystem", std::string(system.name).c_str()));
     connect(half.list, &QComboBox::currentIndexChanged, this, [this, side] { ShowRow(side); });
     grid->addWidget(half.list, 0, 0, 1, 7);
 

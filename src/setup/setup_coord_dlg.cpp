@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -29,6 +30,18 @@ const char* const kNoStationText = "--도 --분 --.-----초";
 QString Text(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).trimmed();
+}
+
+// Station positions are kept as "126도 54분 33.73742초"; the marks follow the language.
+QString StationDmsText(std::string_view text)
+{
+    return Text(text)
+        .replace(QStringLiteral("도"),
+                 QCoreApplication::translate("CSetupCoordDlg", "도", "degree mark"))
+        .replace(QStringLiteral("분"),
+                 QCoreApplication::translate("CSetupCoordDlg", "분", "minute mark"))
+        .replace(QStringLiteral("초"),
+                 QCoreApplication::translate("CSetupCoordDlg", "초", "second mark"));
 }
 
 // A radio group in a box; ids follow the texts.
@@ -114,7 +127,8 @@ void CSetupCoordDlg::BuildControls()
     stationCombo_ = new QComboBox(stationBox);
     stationCombo_->setObjectName(QStringLiteral("stationCombo"));
     for (const ReferenceStation& station : kReferenceStations) {
-        stationCombo_->addItem(Text(station.name));
+        stationCombo_->addItem(
+            QCoreApplication::translate("ReferenceStation", std::string(station.name).c_str()));
     }
     stationLonLabel_ = new QLabel(stationBox);
     stationLonLabel_->setObjectName(QStringLiteral("stationLonLabel"));
@@ -291,9 +305,9 @@ void CSetupCoordDlg::ChooseStation(int row)
 {
     const bool valid = row >= 0 && row < kReferenceStationCount;
     stationCombo_->setCurrentIndex(valid ? row : -1);
-    const QString none = tr(kNoStationText);
-    stationLonLabel_->setText(valid ? Text(kReferenceStations[row].longitude) : none);
-    stationLatLabel_->setText(valid ? Text(kReferenceStations[row].latitude) : none);
+    const QString none = StationDmsText(kNoStationText);
+    stationLonLabel_->setText(valid ? StationDmsText(kReferenceStations[row].longitude) : none);
+    stationLatLabel_->setText(valid ? StationDmsText(kReferenceStations[row].latitude) : none);
 }
 
 void CSetupCoordDlg::SetErrorBase(int reference) { Check(errorGroup_, reference, kAverage); }

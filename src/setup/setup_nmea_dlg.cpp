@@ -29,11 +29,15 @@ struct FieldInfo {
 
 // In the order of CSetupNmeaDlg::Field.
 const std::array<FieldInfo, CSetupNmeaDlg::kFieldCount> kFields{{
-    {"기본요금 (\\)", "basicFeeEdit", &settings::kNmeaBasicFee},
-    {"최저속도 (Km/h)", "minSpeedEdit", &settings::kNmeaMinSpeed},
-    {"기본거리 (M)", "basicDistanceEdit", &settings::kNmeaBasicDistance},
-    {"정산거리 (M/단위요금)", "unitDistanceEdit", &settings::kNmeaUnitDistance},
-    {"정산단위요금 (\\)", "unitFeeEdit", &settings::kNmeaUnitFee},
+    {QT_TRANSLATE_NOOP("CSetupNmeaDlg", "기본요금 (\\)"), "basicFeeEdit", &settings::kNmeaBasicFee},
+    {QT_TRANSLATE_NOOP("CSetupNmeaDlg", "최저속도 (Km/h)"), "minSpeedEdit",
+     &settings::kNmeaMinSpeed},
+    {QT_TRANSLATE_NOOP("CSetupNmeaDlg", "기본거리 (M)"), "basicDistanceEdit",
+     &settings::kNmeaBasicDistance},
+    {QT_TRANSLATE_NOOP("CSetupNmeaDlg", "정산거리 (M/단위요금)"), "unitDistanceEdit",
+     &settings::kNmeaUnitDistance},
+    {QT_TRANSLATE_NOOP("CSetupNmeaDlg", "정산단위요금 (\\)"), "unitFeeEdit",
+     &settings::kNmeaUnitFee},
 }};
 
 }  // namespace

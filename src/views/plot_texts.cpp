@@ -6,12 +6,16 @@
 
 namespace {
 
-constexpr const char* kTranslationContext = "CPlotsView";
 constexpr int kMaxErrorBlankWidth = 33;
 
 // The plot's coordinate systems, in the order of the setup page's radio buttons.
-constexpr std::array<const char*, 7> kCoordSystemNames{
-    "UTM-K", "KATECH", "UTM", "동부원점", "중부원점", "서부원점", "동해원점"};
+constexpr std::array<const char*, 7> kCoordSystemNames{"UTM-K",
+                                                       "KATECH",
+                                                       "UTM",
+                                                       QT_TRANSLATE_NOOP("CPlotsView", "동부원점"),
+                                                       QT_TRANSLATE_NOOP("CPlotsView", "중부원점"),
+                                                       QT_TRANSLATE_NOOP("CPlotsView", "서부원점"),
+                                                       QT_TRANSLATE_NOOP("CPlotsView", "동해원점")};
 
 constexpr std::array<const char*, kPlotLegendCount> kLegendLabels{"GPS", "DGPS", "Float", "RTK",
                                                                   "DR"};
@@ -49,22 +53,18 @@ QString PlotEastingText(double easting) { return QString::asprintf("E:%.7fm", ea
 
 QString PlotNorthingText(double northing) { return QString::asprintf("N:%.7fm", northing); }
 
-QString PlotEllipsoidLabel()
-{
-    return QCoreApplication::translate(kTranslationContext, "타원체:WGS84");
-}
+QString PlotEllipsoidLabel() { return QCoreApplication::translate("CPlotsView", "타원체:WGS84"); }
 
 QString PlotCoordSystemName(int system)
 {
     if (system < 0 || system >= static_cast<int>(kCoordSystemNames.size())) return {};
-    return QCoreApplication::translate(kTranslationContext,
+    return QCoreApplication::translate("CPlotsView",
                                        kCoordSystemNames[static_cast<std::size_t>(system)]);
 }
 
 QString PlotCoordSystemLabel(int system)
 {
-    return QCoreApplication::translate(kTranslationContext, "좌표계:%1")
-        .arg(PlotCoordSystemName(system));
+    return QCoreApplication::translate("CPlotsView", "좌표계:%1").arg(PlotCoordSystemName(system));
 }
 
 QString PlotAverageLine(double latitude, double longitude)

@@ -13,12 +13,14 @@
 
 namespace {
 
-constexpr char kContext[] = "CNmeaDataWnd";
 constexpr int kSecondsPerDay = 86400;
 constexpr double kGeoidTolerance = 0.001;
 constexpr std::int32_t kDefaultBasicFee = 3800;  // the store's default for BASIC_FEE
 
-QString Tr(const char* text) { return QCoreApplication::translate(kContext, text); }
+// The status texts share the data window's translation context.
+struct StatusTr {
+    Q_DECLARE_TR_FUNCTIONS(CNmeaDataWnd)
+};
 
 QString NoTimeText() { return QStringLiteral("00:00:00"); }
 
@@ -142,7 +144,7 @@ QString LocalTimeText(std::string_view timeText)
 
 QString FixModeText(std::int32_t fixMode)
 {
-    if (fixMode <= 1) return Tr("Invalid");
+    if (fixMode <= 1) return StatusTr::tr("Invalid");
     return QString::asprintf("%dD", fixMode);
 }
 
@@ -170,7 +172,7 @@ std::optional<QString> InterferenceAlarmText(std::uint32_t interferenceFlags)
         {0x20, QT_TRANSLATE_NOOP("CNmeaDataWnd", "Multiple Spoofing Indicated !")},
     }};
     for (const Alarm& alarm : kAlarms) {
-        if (interferenceFlags & alarm.bit) return Tr(alarm.text);
+        if (interferenceFlags & alarm.bit) return StatusTr::tr(alarm.text);
     }
     return std::nullopt;
 }
@@ -188,7 +190,7 @@ QString StatusValueText(const GnssReceiverState& state)
 
 QString StationLabel(bool relayServerMode)
 {
-    return relayServerMode ? Tr("Device ID") : Tr("Station ID");
+    return relayServerMode ? StatusTr::tr("Device ID") : StatusTr::tr("Station ID");
 }
 
 QString StationIdText(std::string_view stationId)
@@ -282,23 +284,23 @@ std::array<CellText, kMainRowCount> MainCells(const GnssReceiverState& state,
 {
     const PanelHeights heights = GeoidCorrectedHeights(state);
     return {{
-        {Tr("Date"), LocalDateText(state.dateText, state.timeText)},
-        {Tr("Time"), LocalTimeText(state.timeText)},
-        {Tr("Status"), StatusValueText(state)},
+        {StatusTr::tr("Date"), LocalDateText(state.dateText, state.timeText)},
+        {StatusTr::tr("Time"), LocalTimeText(state.timeText)},
+        {StatusTr::tr("Status"), StatusValueText(state)},
         {StationLabel(relayServerMode), StationIdText(state.stationId)},
-        {Tr("DOP(P/H/V)"), DopText(state.pdop, state.hdop, state.vdop)},
-        {Tr("2DRMS"), TwoDrmsText(statistics)},
-        {Tr("DRMS"), DrmsText(statistics)},
-        {Tr("CEP"), CepText(statistics)},
-        {Tr("경도"), LongitudeText(state.longitudeDeg)},
+        {StatusTr::tr("DOP(P/H/V)"), DopText(state.pdop, state.hdop, state.vdop)},
+        {StatusTr::tr("2DRMS"), TwoDrmsText(statistics)},
+        {StatusTr::tr("DRMS"), DrmsText(statistics)},
+        {StatusTr::tr("CEP"), CepText(statistics)},
+        {StatusTr::tr("경도"), LongitudeText(state.longitudeDeg)},
         {QString(), LongitudeDmsText(state.longitudeDeg)},
-        {Tr("위도"), LatitudeText(state.latitudeDeg)},
+        {StatusTr::tr("위도"), LatitudeText(state.latitudeDeg)},
         {QString(), LatitudeDmsText(state.latitudeDeg)},
-        {Tr("Orthometric Height"), MetresText(heights.mslAltitude)},
-        {Tr("Geoid Separation"), MetresText(heights.geoidSeparation)},
-        {Tr("Course"), DirectionText(state.courseDeg)},
-        {Tr("Heading"), DirectionText(state.headingDeg)},
-        {Tr("Speed"), SpeedText(state.speedKmh)},
+        {StatusTr::tr("Orthometric Height"), MetresText(heights.mslAltitude)},
+        {StatusTr::tr("Geoid Separation"), MetresText(heights.geoidSeparation)},
+        {StatusTr::tr("Course"), DirectionText(state.courseDeg)},
+        {StatusTr::tr("Heading"), DirectionText(state.headingDeg)},
+        {StatusTr::tr("Speed"), SpeedText(state.speedKmh)},
     }};
 }
 
@@ -307,18 +309,18 @@ std::array<CellText, kBaseInfoRowCount> BaseInfoCells(const GnssReceiverState& s
                                                       const QString& timeToFixed)
 {
     return {{
-        {Tr("Base경도"), LongitudeText(state.baseLongitudeDeg)},
+        {StatusTr::tr("Base경도"), LongitudeText(state.baseLongitudeDeg)},
         {QString(), LongitudeDmsText(state.baseLongitudeDeg)},
-        {Tr("Base위도"), LatitudeText(state.baseLatitudeDeg)},
+        {StatusTr::tr("Base위도"), LatitudeText(state.baseLatitudeDeg)},
         {QString(), LatitudeDmsText(state.baseLatitudeDeg)},
-        {Tr("Base간 거리"), SignedAxisText('E', state.baselineEast)},
+        {StatusTr::tr("Base간 거리"), SignedAxisText('E', state.baselineEast)},
         {QString(), SignedAxisText('N', state.baselineNorth)},
         {QString(), SignedAxisText('U', state.baselineUp)},
-        {Tr("경도RMS"), MetresText(state.sigmaLon)},
-        {Tr("위도RMS"), MetresText(state.sigmaLat)},
-        {Tr("높이RMS"), MetresText(state.sigmaAlt)},
-        {Tr("Time"), Tr("Float %1").arg(timeToFloat)},
-        {QString(), Tr("Fixed %1").arg(timeToFixed)},
+        {StatusTr::tr("경도RMS"), MetresText(state.sigmaLon)},
+        {StatusTr::tr("위도RMS"), MetresText(state.sigmaLat)},
+        {StatusTr::tr("높이RMS"), MetresText(state.sigmaAlt)},
+        {StatusTr::tr("Time"), StatusTr::tr("Float %1").arg(timeToFloat)},
+        {QString(), StatusTr::tr("Fixed %1").arg(timeToFixed)},
     }};
 }
 
@@ -341,19 +343,19 @@ std::array<FareRow, kFareRowCount> FareRows(const TaxiFareValues& fare)
     const double units = fare.unitDistance > 0 ? fare.extraDistance / fare.unitDistance : 0.0;
     const auto total = static_cast<long long>(fare.basicFee) + fare.extraFare;
     return {{
-        {Tr("구분"), Tr("금액(원)"), Tr("이동거리(M)")},
-        {Tr("기본구간"), QString::asprintf("%d", fare.basicFee),
+        {StatusTr::tr("구분"), StatusTr::tr("금액(원)"), StatusTr::tr("이동거리(M)")},
+        {StatusTr::tr("기본구간"), QString::asprintf("%d", fare.basicFee),
          QString::asprintf("%d", ShownInt(fare.basicDistanceUsed))},
-        {Tr("구간외"), QString::asprintf("%d / %.1f", fare.extraFare, units),
+        {StatusTr::tr("구간외"), QString::asprintf("%d / %.1f", fare.extraFare, units),
          QString::asprintf("%d / %d", ShownInt(fare.extraDistance), fare.unitDistance)},
-        {Tr("총계"), QString::asprintf("%lld", total),
+        {StatusTr::tr("총계"), QString::asprintf("%lld", total),
          QString::asprintf("(%.1f / %.1f)", fare.totalMovingDistance, fare.lastMovingStep)},
     }};
 }
 
 QString ImuStateText(std::int32_t sensorsCalibrated)
 {
-    return sensorsCalibrated != 0 ? Tr("Calibrated") : Tr("Uncalibrated");
+    return sensorsCalibrated != 0 ? StatusTr::tr("Calibrated") : StatusTr::tr("Uncalibrated");
 }
 
 std::array<SensorRow, kSensorRowCount> SensorRows(const SensorStatusTable& sensors)
@@ -364,12 +366,13 @@ std::array<SensorRow, kSensorRowCount> SensorRows(const SensorStatusTable& senso
     };
     constexpr std::uint8_t kCalibrated = 2;
     std::array<SensorRow, kSensorRowCount> rows;
-    rows[0] = {Tr("Time"), Tr("Status"), Tr("Sensors")};
+    rows[0] = {StatusTr::tr("Time"), StatusTr::tr("Status"), StatusTr::tr("Sensors")};
     for (int i = 0; i < kSensorCount; ++i) {
         const SensorStatusValue& s = sensors[static_cast<std::size_t>(i)];
         rows[static_cast<std::size_t>(i) + 1] = {
             QString::number(s.time),
-            s.calibration >= kCalibrated ? Tr("CALIBRATED") : Tr("NOT CALIBRATED"),
+            s.calibration >= kCalibrated ? StatusTr::tr("CALIBRATED")
+                                         : StatusTr::tr("NOT CALIBRATED"),
             QString::fromLatin1(kNames[static_cast<std::size_t>(i)])};
     }
     return rows;

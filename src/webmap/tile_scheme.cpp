@@ -1,6 +1,7 @@
 #include "webmap/tile_scheme.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -59,7 +60,7 @@ QString TileAttributionHtml(const QString& urlTemplate)
         return QStringLiteral(
             "&copy; <a href=\"https://www.openstreetmap.org/copyright\">OpenStreetMap</a> "
             "contributors");
-    return QStringLiteral("타일: ") + host.toHtmlEscaped();
+    return QCoreApplication::translate("CMapDlg", "타일: ") + host.toHtmlEscaped();
 }
 
 QString CacheFolderFor(const QString& cacheRoot, const QString& urlTemplate)

@@ -111,6 +111,8 @@ TEST(MenuStates, EveryCommandFollowsItsRuleInEveryState)
                           command::kLookSystem,
                           command::kLookFusionLight,
                           command::kLookFusionDark,
+                          command::kLanguageKorean,
+                          command::kLanguageEnglish,
                           command::kGps};
     for (const auto& s : states) {
         ASSERT_TRUE(s.enter(frame)) << s.expected.state;
@@ -134,6 +136,13 @@ TEST(MenuStates, EveryCommandFollowsItsRuleInEveryState)
     EXPECT_EQ(store.Get(settings::kViewLook), 2);
     frame.Action(command::kLookSystem)->trigger();
     EXPECT_EQ(store.Get(settings::kViewLook), 0);
+    // The language likewise, for the next start.
+    frame.Action(command::kLanguageEnglish)->trigger();
+    EXPECT_TRUE(frame.Action(command::kLanguageEnglish)->isChecked());
+    EXPECT_FALSE(frame.Action(command::kLanguageKorean)->isChecked());
+    EXPECT_EQ(store.Get(settings::kViewLanguage), QStringLiteral("en"));
+    frame.Action(command::kLanguageKorean)->trigger();
+    EXPECT_EQ(store.Get(settings::kViewLanguage), QStringLiteral("ko"));
     QDir::setCurrent(previous);
 }
 

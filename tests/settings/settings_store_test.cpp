@@ -70,7 +70,7 @@ TEST_F(SettingsStoreTest, KeyTableHasNoDuplicates)
     for (const TextSetting& s : settings::kAllTextSettings) {
         EXPECT_TRUE(seen.emplace(s.section, s.key).second) << s.section << "/" << s.key;
     }
-    EXPECT_EQ(seen.size(), 69u);  // with NTRIP's VERSION, TLS, RECONNECT, TILE_URL and LOOK
+    EXPECT_EQ(seen.size(), 70u);  // with NTRIP's VERSION, TLS, RECONNECT, TILE_URL, LOOK, LANGUAGE
 }
 
 TEST_F(SettingsStoreTest, ValuesSurviveANewStore)

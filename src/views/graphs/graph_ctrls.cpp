@@ -349,14 +349,14 @@ void CGraphCtrl::wheelEvent(QWheelEvent* event)
 void CGraphCtrl::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
-    QAction* exportAction = menu.addAction(QStringLiteral("CSV로 내보내기..."));
+    QAction* exportAction = menu.addAction(tr("CSV로 내보내기..."));
     if (menu.exec(event->globalPos()) != exportAction) return;
-    const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("CSV로 내보내기"), QString(), QStringLiteral("CSV 파일 (*.csv)"));
+    const QString path =
+        QFileDialog::getSaveFileName(this, tr("CSV로 내보내기"), QString(), tr("CSV 파일 (*.csv)"));
     if (path.isEmpty()) return;
     if (!ExportCsv(path))
         QMessageBox::warning(this, style_.title,
-                             QStringLiteral("CSV 파일을 저장하지 못했습니다:\n%1").arg(path));
+                             tr("CSV 파일을 저장하지 못했습니다:\n%1").arg(path));
 }
 
 // --- Value graphs -----------------------------------------------------------------------------
@@ -428,28 +428,26 @@ CPosDevGraphCtrl::CPosDevGraphCtrl(const QString& title, const QString& topCapti
 
 CSpeedGraphCtrl::CSpeedGraphCtrl(QWidget* parent)
     : CValueGraphCtrl(ValueGraphKind::kSpeed,
-                      Style{QStringLiteral("속도"), {}, {}, 200, 40, Qt::black, true, {}}, parent)
+                      Style{tr("속도"), {}, {}, 200, 40, Qt::black, true, {}}, parent)
 {
 }
 
 CDistanceGraphCtrl::CDistanceGraphCtrl(QWidget* parent)
     : CValueGraphCtrl(ValueGraphKind::kDistance,
-                      Style{QStringLiteral("이동거리"), {}, {}, 200, 40, Qt::black, true, {}},
-                      parent)
+                      Style{tr("이동거리"), {}, {}, 200, 40, Qt::black, true, {}}, parent)
 {
 }
 
 CElevationGraphCtrl::CElevationGraphCtrl(QWidget* parent)
     : CValueGraphCtrl(ValueGraphKind::kElevation,
-                      Style{QStringLiteral("표고 변이"), {}, {}, 200, 40, Qt::black, true, {}},
-                      parent)
+                      Style{tr("표고 변이"), {}, {}, 200, 40, Qt::black, true, {}}, parent)
 {
 }
 
 // --- Heading graph ----------------------------------------------------------------------------
 
 CHdgDevGraphCtrl::CHdgDevGraphCtrl(QWidget* parent)
-    : CGraphCtrl(Style{QStringLiteral("방향누적 그래프"),
+    : CGraphCtrl(Style{tr("방향누적 그래프"),
                        {},
                        {},
                        3600,

@@ -1,5 +1,6 @@
 #include "views/graphs/graph_model.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -262,8 +263,8 @@ std::vector<TimeTick> TimeTicks(const GraphWindow& window, std::size_t span,
         if (index == 0) continue;
         const long minutes = std::lround(at / samplesPerSecond / 60.0);
         QString label = (allowHours && minutes >= 60 && minutes % 60 == 0)
-                            ? QString::asprintf("%ld%s", minutes / 60, "시간")
-                            : QString::asprintf("%ld%s", minutes, "분");
+                            ? QCoreApplication::translate("CGraphCtrl", "%1시간").arg(minutes / 60)
+                            : QCoreApplication::translate("CGraphCtrl", "%1분").arg(minutes);
         ticks.push_back({index, label});
     }
     return ticks;

@@ -27,47 +27,42 @@ const QSize kGaugeSize(300, 360);
 
 CVerPosToolDlg::CVerPosToolDlg(QWidget* parent)
     : QDialog(parent),
-      graph_(Host(this, QStringLiteral("N-S 그래프"),
-                  new CPosDevGraphCtrl(QStringLiteral("N-S 그래프"), QStringLiteral("N"),
-                                       QStringLiteral("S")),
+      graph_(Host(this, tr("N-S 그래프"),
+                  new CPosDevGraphCtrl(tr("N-S 그래프"), QStringLiteral("N"), QStringLiteral("S")),
                   kGraphSize))
 {
 }
 
 CHorPosToolDlg::CHorPosToolDlg(QWidget* parent)
     : QDialog(parent),
-      graph_(Host(this, QStringLiteral("E-W 그래프"),
-                  new CPosDevGraphCtrl(QStringLiteral("E-W 그래프"), QStringLiteral("E"),
-                                       QStringLiteral("W")),
+      graph_(Host(this, tr("E-W 그래프"),
+                  new CPosDevGraphCtrl(tr("E-W 그래프"), QStringLiteral("E"), QStringLiteral("W")),
                   kGraphSize))
 {
 }
 
 CSpeedToolDlg::CSpeedToolDlg(QWidget* parent)
-    : QDialog(parent),
-      graph_(Host(this, QStringLiteral("속도 그래프"), new CSpeedGraphCtrl, kGraphSize))
+    : QDialog(parent), graph_(Host(this, tr("속도 그래프"), new CSpeedGraphCtrl, kGraphSize))
 {
 }
 
 CDistanceToolDlg::CDistanceToolDlg(QWidget* parent)
-    : QDialog(parent),
-      graph_(Host(this, QStringLiteral("거리 그래프"), new CDistanceGraphCtrl, kGraphSize))
+    : QDialog(parent), graph_(Host(this, tr("거리 그래프"), new CDistanceGraphCtrl, kGraphSize))
 {
 }
 
 CElevationToolDlg::CElevationToolDlg(QWidget* parent)
-    : QDialog(parent),
-      graph_(Host(this, QStringLiteral("표고 그래프"), new CElevationGraphCtrl, kGraphSize))
+    : QDialog(parent), graph_(Host(this, tr("표고 그래프"), new CElevationGraphCtrl, kGraphSize))
 {
 }
 
 CHdgAvrToolDlg::CHdgAvrToolDlg(QWidget* parent)
     : QDialog(parent),
-      graph_(Host(this, QStringLiteral("HEADING(AVR) 그래프"), new CHdgDevGraphCtrl, kGraphSize))
+      graph_(Host(this, tr("HEADING(AVR) 그래프"), new CHdgDevGraphCtrl, kGraphSize))
 {
 }
 
 CHeadingToolDlg::CHeadingToolDlg(QWidget* parent)
-    : QDialog(parent), graph_(Host(this, QStringLiteral("방향계"), new CHeadingCtrl, kGaugeSize))
+    : QDialog(parent), graph_(Host(this, tr("방향계"), new CHeadingCtrl, kGaugeSize))
 {
 }
