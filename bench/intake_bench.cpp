@@ -1,6 +1,7 @@
 // The live intake end to end: serial-sized arrivals through protocol detection, the carried
 // bytes, the message loop and one snapshot per epoch, for a plain NMEA receiver and for a
-// u-blox receiver that sends NMEA and UBX with raw measurements on one link.
+// u-blox receiver that sends NMEA and UBX with raw measurements on one link. The argument is
+// the arrival size: a serial port at a high baud rate often hands over a few bytes per read.
 
 #include <benchmark/benchmark.h>
 
@@ -26,27 +27,32 @@ public:
     std::uint64_t lines = 0;
 };
 
+// Small arrivals feed only the start of the corpus, so that one iteration stays short.
+constexpr std::size_t kSmallArrival = 64;
+constexpr std::size_t kSmallArrivalBytes = 4u * 1024u * 1024u;
+
 void RunIntake(benchmark::State& state, const bench::Corpus& corpus, bool rawLog)
 {
     if (!corpus.error.empty()) {
         state.SkipWithError(corpus.error.c_str());
         return;
     }
-    const std::span<const std::uint8_t> all(corpus.bytes);
+    const auto arrival = static_cast<std::size_t>(state.range(0));
+    std::span<const std::uint8_t> all(corpus.bytes);
+    if (arrival < kSmallArrival) all = all.first(std::min(all.size(), kSmallArrivalBytes));
     std::uint64_t epochs = 0;
     for (auto _ : state) {
         CCountingListener listener;
         CIntakeDispatcher intake(listener);
         intake.SetRawLogEnabled(rawLog);
-        for (std::size_t at = 0; at < all.size(); at += CIntakeDispatcher::kMaxArrival) {
-            intake.Arrive(
-                all.subspan(at, std::min(CIntakeDispatcher::kMaxArrival, all.size() - at)));
+        for (std::size_t at = 0; at < all.size(); at += arrival) {
+            intake.Arrive(all.subspan(at, std::min(arrival, all.size() - at)));
         }
         intake.IdleFlush();
         epochs += listener.epochs;
         benchmark::DoNotOptimize(listener.lines);
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * corpus.bytes.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * all.size()));
     state.counters["epochs"] =
         benchmark::Counter(static_cast<double>(epochs), benchmark::Counter::kIsRate);
 }
@@ -73,11 +79,18 @@ void BM_IntakeNmeaUbxMixedWithRawLog(benchmark::State& state)
     RunIntake(state, MixedCorpus(), true);
 }
 
+constexpr std::int64_t kMaxArrival = CIntakeDispatcher::kMaxArrival;
+
 }  // namespace
 
-BENCHMARK(BM_IntakeNmea)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_IntakeNmeaWithRawLog)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_IntakeNmeaUbxMixed)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_IntakeNmeaUbxMixedWithRawLog)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IntakeNmea)->Arg(1)->Arg(16)->Arg(64)->Arg(kMaxArrival)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IntakeNmeaWithRawLog)->Arg(kMaxArrival)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IntakeNmeaUbxMixed)
+    ->Arg(1)
+    ->Arg(16)
+    ->Arg(64)
+    ->Arg(kMaxArrival)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IntakeNmeaUbxMixedWithRawLog)->Arg(kMaxArrival)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -21,19 +21,9 @@ constexpr std::uint32_t kBinaryBits =
 // Shorter NMEA messages are not worth a line in the raw-message window.
 constexpr std::size_t kMinRawLineLength = 11;
 constexpr ProtocolId kBinaryOrder[] = {ProtocolId::Ubx, ProtocolId::Gsof, ProtocolId::Sbf};
+constexpr std::size_t kNoStart = CStartSearch::kNone;
 
 std::size_t Index(ProtocolId id) { return static_cast<std::size_t>(id); }
-
-std::optional<std::size_t> FindBinaryStart(ProtocolId id, std::span<const std::uint8_t> bytes)
-{
-    switch (id) {
-        case ProtocolId::Ubx: return FindUbxStart(bytes);
-        case ProtocolId::Gsof: return FindGsofStart(bytes);
-        case ProtocolId::Sbf: return FindSbfStart(bytes);
-        case ProtocolId::Nmea: break;
-    }
-    return std::nullopt;
-}
 
 bool Contains(std::string_view text, std::string_view part)
 {
@@ -172,15 +162,34 @@ CIntakeDispatcher::Choice CIntakeDispatcher::ChooseDecoder(std::span<const std::
         MarkProtocolSeen(static_cast<std::int32_t>(*forced_));
         return {&DecoderFor(*forced_), 0, bytes.size()};
     }
+    std::uint64_t offset = 0;
+    if (!InStream(bytes, offset)) return ChooseBySignatures(bytes);
+    // Bytes that arrived inside a message change no start, and so not the choice either.
+    ChoiceMemo& memo = lastChoice_;
+    if (startSearch_.Advance(bytes, offset) && memo.repeatable && memo.offset == offset &&
+        memo.protocolsSeen == protocolsSeen_ && memo.syncProtocol == syncProtocol_ &&
+        memo.current == current_) {
+        Choice choice = memo.choice;
+        if (memo.toEnd) choice.end = bytes.size();
+        return choice;
+    }
+    memo = {true, offset, protocolsSeen_, syncProtocol_, current_, {}, false};
+    memo.choice = ChooseBySignatures(bytes);
+    memo.toEnd = memo.choice.end == bytes.size();
+    return memo.choice;
+}
+
+CIntakeDispatcher::Choice CIntakeDispatcher::ChooseBySignatures(std::span<const std::uint8_t> bytes)
+{
     if (protocolsSeen_ == 0) return ChooseFromStarts(bytes);
     const bool autoSync = syncProtocol_ == kSyncAuto;
     const bool nmeaSeen = (protocolsSeen_ & Bit(ProtocolId::Nmea)) != 0;
     if (autoSync && nmeaSeen && !BinarySeen()) {
         // A plain NMEA stream: a sentence at a line start goes straight to its decoder.
-        const auto nmea = FindNmeaStart(bytes);
-        if (nmea && StartsLine(bytes, *nmea)) {
+        const std::size_t nmea = FindSentenceStart(bytes);
+        if (nmea != kNoStart && StartsLine(bytes, nmea)) {
             MarkProtocolSeen(static_cast<std::int32_t>(ProtocolId::Nmea));
-            return {&DecoderFor(ProtocolId::Nmea), *nmea, bytes.size()};
+            return {&DecoderFor(ProtocolId::Nmea), nmea, bytes.size()};
         }
         return ChooseFromStarts(bytes);
     }
@@ -188,18 +197,19 @@ CIntakeDispatcher::Choice CIntakeDispatcher::ChooseDecoder(std::span<const std::
     const ProtocolId binary = OnlyBinarySeen(exactlyOne);
     bool marked = false;
     if (exactlyOne) {
-        if (const auto start = FindPlausibleStart(binary, bytes)) {
-            const bool lineStart = *start > 0 && StartsLine(bytes, *start);
+        if (const std::size_t start = FindPlausibleStart(binary, bytes); start != kNoStart) {
+            const bool lineStart = start > 0 && StartsLine(bytes, start);
             if (!nmeaSeen && !(autoSync && lineStart)) {
                 MarkProtocolSeen(static_cast<std::int32_t>(binary));
-                return {&DecoderFor(binary), *start, bytes.size()};
+                return {&DecoderFor(binary), start, bytes.size()};
             }
-            RecordStart(*start, binary);
+            RecordStart(start, binary);
             marked = true;
         }
     }
     if (autoSync && marked && !HasStart(ProtocolId::Nmea)) {
-        if (const auto nmea = FindNmeaStart(bytes)) RecordStart(*nmea, ProtocolId::Nmea);
+        const std::size_t nmea = FindSentenceStart(bytes);
+        if (nmea != kNoStart) RecordStart(nmea, ProtocolId::Nmea);
     }
     return ChooseFromStarts(bytes);
 }
@@ -209,7 +219,8 @@ CIntakeDispatcher::Choice CIntakeDispatcher::ChooseFromStarts(std::span<const st
     const bool autoSync = syncProtocol_ == kSyncAuto;
     RecordBinaryStarts(bytes);
     if (autoSync && !HasStart(ProtocolId::Nmea)) {
-        if (const auto nmea = FindNmeaStart(bytes)) RecordStart(*nmea, ProtocolId::Nmea);
+        const std::size_t nmea = FindSentenceStart(bytes);
+        if (nmea != kNoStart) RecordStart(nmea, ProtocolId::Nmea);
     }
     // Without NMEA the earliest binary start takes all the bytes behind it.
     if (autoSync && !HasStart(ProtocolId::Nmea) && startCount_ > 1) startCount_ = 1;
@@ -244,30 +255,34 @@ void CIntakeDispatcher::RecordBinaryStarts(std::span<const std::uint8_t> bytes)
 {
     for (const ProtocolId id : kBinaryOrder) {
         if (HasStart(id)) continue;
-        if (const auto start = FindPlausibleStart(id, bytes)) RecordStart(*start, id);
+        const std::size_t start = FindPlausibleStart(id, bytes);
+        if (start != kNoStart) RecordStart(start, id);
     }
 }
 
-std::optional<std::size_t> CIntakeDispatcher::FindPlausibleStart(
-    ProtocolId id, std::span<const std::uint8_t> bytes)
+std::size_t CIntakeDispatcher::FindPlausibleStart(ProtocolId id,
+                                                  std::span<const std::uint8_t> bytes)
 {
-    // Binary payloads are full of start signatures; one counts when its frame checks out, or
-    // is still arriving and can fit in what the buffer carries over.
-    std::size_t from = 0;
-    while (from < bytes.size()) {
-        const auto found = FindBinaryStart(id, bytes.subspan(from));
-        if (!found) return std::nullopt;
-        const std::size_t at = from + *found;
-        ProtocolId protocol = id;
-        std::size_t frameLength = 0;
-        const auto verdict = frameCheck_.Check(bytes, at, protocol, frameLength);
-        if (verdict == CFrameCheck::Verdict::Confirmed ||
-            (verdict == CFrameCheck::Verdict::NeedMore && frameLength <= kMaxCarriedTail)) {
-            return at;
-        }
-        from = at + 1;
-    }
-    return std::nullopt;
+    std::uint64_t offset = 0;
+    if (InStream(bytes, offset)) return startSearch_.Binary(id, bytes, offset);
+    return startSearch_.BinaryOnce(id, bytes);
+}
+
+std::size_t CIntakeDispatcher::FindSentenceStart(std::span<const std::uint8_t> bytes)
+{
+    std::uint64_t offset = 0;
+    if (InStream(bytes, offset)) return startSearch_.Nmea(bytes, offset);
+    return FindNmeaStart(bytes).value_or(kNoStart);
+}
+
+bool CIntakeDispatcher::InStream(std::span<const std::uint8_t> bytes, std::uint64_t& offset) const
+{
+    // Compared as numbers: replay hands over bytes that do not live in the buffer.
+    const auto at = reinterpret_cast<std::uintptr_t>(bytes.data());
+    const auto base = reinterpret_cast<std::uintptr_t>(buffer_.data());
+    if (at < base || at - base > buffer_.size()) return false;
+    offset = streamBase_ + (at - base);
+    return offset + bytes.size() <= streamEnd_;
 }
 
 void CIntakeDispatcher::RecordStart(std::size_t offset, ProtocolId protocol)
@@ -286,6 +301,8 @@ bool CIntakeDispatcher::HasStart(ProtocolId protocol) const
 
 void CIntakeDispatcher::SearchAlso(std::span<const std::uint8_t> bytes, ProtocolId protocol)
 {
+    // The other decoder's look may log errors: every choice takes it afresh.
+    lastChoice_.repeatable = false;
     std::size_t skip = 0;
     std::size_t length = 0;
     DecoderFor(protocol).FindMessage(bytes, skip, length, true, false);
@@ -338,6 +355,12 @@ std::size_t CIntakeDispatcher::KeptFrom(std::span<const std::uint8_t> bytes, con
 {
     const auto own = static_cast<ProtocolId>(decoder.GetProtocolId());
     for (std::size_t at = 0; at < bytes.size(); ++at) {
+        // Only a signature's first byte begins a frame.
+        const std::uint8_t b = bytes[at];
+        if (b != SignatureLead(ProtocolId::Ubx) && b != SignatureLead(ProtocolId::Gsof) &&
+            b != SignatureLead(ProtocolId::Sbf)) {
+            continue;
+        }
         ProtocolId protocol = own;
         std::size_t frameLength = 0;
         const auto verdict = frameCheck_.Check(bytes, at, protocol, frameLength);
@@ -416,6 +439,8 @@ void CIntakeDispatcher::FullReset()
     streamBase_ = streamEnd_;
     buffer_.fill(0);
     startCount_ = 0;
+    startSearch_.Forget();
+    lastChoice_ = {};
     PartialReset();
     source_ = nullptr;
     auxiliary_ = nullptr;

@@ -12,6 +12,7 @@
 #include "decode/gnss_receiver_state.h"
 #include "decode/parser_owner.h"
 #include "intake/intake_listener.h"
+#include "intake/start_search.h"
 
 // Which sentence kinds the raw-message window shows; a cleared flag hides them.
 struct RawLogFilter {
@@ -122,6 +123,16 @@ private:
         std::size_t offset = 0;
         ProtocolId protocol = ProtocolId::Nmea;
     };
+    // The last choice over arrived bytes and what it depended on besides the starts.
+    struct ChoiceMemo {
+        bool repeatable = false;
+        std::uint64_t offset = 0;
+        std::uint32_t protocolsSeen = 0;
+        std::int32_t syncProtocol = kSyncAuto;
+        CParser* current = nullptr;
+        Choice choice;
+        bool toEnd = false;  // the choice took every byte
+    };
 
     void Intake(std::size_t length);
     void CarryOver(std::size_t length, const CParser* decoder, std::size_t consumed);
@@ -129,10 +140,14 @@ private:
     // Moves the bytes from 'from' up to length to the front and carries them.
     void KeepFrom(std::size_t length, std::size_t from);
     Choice ChooseDecoder(std::span<const std::uint8_t> bytes);
+    Choice ChooseBySignatures(std::span<const std::uint8_t> bytes);
     Choice ChooseFromStarts(std::span<const std::uint8_t> bytes);
     void RecordBinaryStarts(std::span<const std::uint8_t> bytes);
-    std::optional<std::size_t> FindPlausibleStart(ProtocolId id,
-                                                  std::span<const std::uint8_t> bytes);
+    // The first start of a protocol's message in bytes; CStartSearch::kNone when none.
+    std::size_t FindPlausibleStart(ProtocolId id, std::span<const std::uint8_t> bytes);
+    std::size_t FindSentenceStart(std::span<const std::uint8_t> bytes);
+    // Whether bytes are arrived bytes in the buffer, and where they begin in the stream.
+    bool InStream(std::span<const std::uint8_t> bytes, std::uint64_t& offset) const;
     void RecordStart(std::size_t offset, ProtocolId protocol);
     bool HasStart(ProtocolId protocol) const;
     void SearchAlso(std::span<const std::uint8_t> bytes, ProtocolId protocol);
@@ -181,6 +196,8 @@ private:
     std::array<Start, kProtocolCount> starts_{};
     std::size_t startCount_ = 0;
     CFrameCheck frameCheck_;
+    CStartSearch startSearch_{frameCheck_, kMaxCarriedTail};
+    ChoiceMemo lastChoice_;
 
     GnssReceiverState snapshot_;
     std::uint64_t lastEpochTime_ = 0;

@@ -1,13 +1,10 @@
 #include "intake/protocol_starts.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
-constexpr std::uint8_t kUbxSync1 = 0xB5;
-constexpr std::uint8_t kUbxSync2 = 0x62;
-constexpr std::uint8_t kStx = 0x02;
-constexpr std::uint8_t kGsofStatusBit = 0x08;
 constexpr std::uint8_t kCr = '\r';
 constexpr std::uint8_t kLf = '\n';
 // A '$' this far or farther before its line end is no sentence start.
@@ -15,12 +12,10 @@ constexpr std::size_t kMaxSentenceSpan = 121;
 // The line end sits at least this far into the bytes: "*hh" lies before it.
 constexpr std::size_t kMinLineEndIndex = 3;
 
-std::optional<std::size_t> FindPair(std::span<const std::uint8_t> bytes, auto matches)
+std::optional<std::size_t> Found(std::span<const std::uint8_t> bytes, std::size_t at)
 {
-    for (std::size_t i = 0; i + 1 < bytes.size(); ++i) {
-        if (matches(bytes[i], bytes[i + 1])) return i;
-    }
-    return std::nullopt;
+    if (at == bytes.size()) return std::nullopt;
+    return at;
 }
 
 bool IsTalkerLead(std::uint8_t byte) { return byte == 'B' || byte == 'G' || byte == 'P'; }
@@ -29,8 +24,11 @@ std::optional<std::size_t> SentenceStartBefore(std::span<const std::uint8_t> byt
                                                std::size_t lineEnd)
 {
     const std::size_t earliest = lineEnd >= kMaxSentenceSpan ? lineEnd - kMaxSentenceSpan + 1 : 0;
-    for (std::size_t i = lineEnd; i-- > earliest;) {
-        if (bytes[i] == '$' && IsTalkerLead(bytes[i + 1])) return i;
+    for (std::size_t i = lineEnd; i > earliest;) {
+        const void* dollar = memrchr(bytes.data() + earliest, '$', i - earliest);
+        if (dollar == nullptr) break;
+        i = static_cast<std::size_t>(static_cast<const std::uint8_t*>(dollar) - bytes.data());
+        if (IsTalkerLead(bytes[i + 1])) return i;
     }
     return std::nullopt;
 }
@@ -39,31 +37,39 @@ std::optional<std::size_t> SentenceStartBefore(std::span<const std::uint8_t> byt
 
 std::optional<std::size_t> FindUbxStart(std::span<const std::uint8_t> bytes)
 {
-    return FindPair(
-        bytes, [](std::uint8_t a, std::uint8_t b) { return a == kUbxSync1 && b == kUbxSync2; });
+    return Found(bytes, FindBinarySignature(ProtocolId::Ubx, bytes, 0));
 }
 
 std::optional<std::size_t> FindGsofStart(std::span<const std::uint8_t> bytes)
 {
-    return FindPair(bytes, [](std::uint8_t a, std::uint8_t b) {
-        return a == kStx && (b & kGsofStatusBit) != 0;
-    });
+    return Found(bytes, FindBinarySignature(ProtocolId::Gsof, bytes, 0));
 }
 
 std::optional<std::size_t> FindSbfStart(std::span<const std::uint8_t> bytes)
 {
-    return FindPair(bytes, [](std::uint8_t a, std::uint8_t b) { return a == '$' && b == '@'; });
+    return Found(bytes, FindBinarySignature(ProtocolId::Sbf, bytes, 0));
 }
 
 std::optional<std::size_t> FindNmeaStart(std::span<const std::uint8_t> bytes)
 {
-    const bool hasCr = std::find(bytes.begin(), bytes.end(), kCr) != bytes.end();
-    const std::uint8_t lineEndByte = hasCr ? kCr : kLf;
-    for (std::size_t i = kMinLineEndIndex; i < bytes.size(); ++i) {
-        if (bytes[i] != lineEndByte || bytes[i - 3] != '*') continue;
-        if (const auto start = SentenceStartBefore(bytes, i)) return start;
+    // Line ends are CRs, or LFs where the bytes hold no CR.
+    const bool hasCr = FindByteIn(bytes, 0, bytes.size(), kCr) < bytes.size();
+    std::size_t lineEnd = 0;
+    return Found(bytes, FindNmeaStartFrom(bytes, 0, hasCr ? kCr : kLf, lineEnd));
+}
+
+std::size_t FindNmeaStartFrom(std::span<const std::uint8_t> bytes, std::size_t from,
+                              std::uint8_t lineEndByte, std::size_t& lineEnd)
+{
+    for (std::size_t i = std::max(from, kMinLineEndIndex); i < bytes.size(); ++i) {
+        i = FindByteIn(bytes, i, bytes.size(), lineEndByte);
+        if (i == bytes.size() || bytes[i - 3] != '*') continue;
+        if (const auto start = SentenceStartBefore(bytes, i)) {
+            lineEnd = i;
+            return *start;
+        }
     }
-    return std::nullopt;
+    return bytes.size();
 }
 
 bool StartsLine(std::span<const std::uint8_t> bytes, std::size_t offset)

@@ -186,6 +186,7 @@ TEST(IntakeDispatcherTest, SplitSentenceDecodedOnceWhenComplete)
 
 TEST(IntakeDispatcherTest, MixedNmeaAndUbxReachBothDecodersUnderAuto)
 {
+    constexpr std::size_t kOneByteCaptureLimit = 100000;
     SKIP_WITHOUT_DATA();
     for (const char* name :
          {"pyubx2_ublox-m8_nmea_ubx_39s.log", "gpsd_ublox-zed-f9p_nmea_ubx_rawx_655s.log"}) {
@@ -194,7 +195,9 @@ TEST(IntakeDispatcherTest, MixedNmeaAndUbxReachBothDecodersUnderAuto)
         std::set<std::uint32_t> navTimes;
         const int frames = ValidUbxFrames(bytes, &navTimes);
         ASSERT_GT(frames, 0) << name;
-        for (const std::size_t piece : {std::size_t{1024}, std::size_t{97}}) {
+        // Pieces of one byte (the short capture only): every start straddles two arrivals.
+        for (const std::size_t piece : {std::size_t{1024}, std::size_t{97}, std::size_t{1}}) {
+            if (piece == 1 && bytes.size() > kOneByteCaptureLimit) continue;
             RecordingListener listener;
             CIntakeDispatcher intake(listener);
             Feed(intake, bytes, 7, piece);
