@@ -57,7 +57,7 @@ if(SKARNET2_DPKG_SHLIBDEPS)
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
       "libqt6core6, libqt6gui6, libqt6widgets6, libqt6network6, libqt6serialport6, \
-libqt6webenginewidgets6, libqt6webenginecore6, libqt6webenginecore6-bin, libqt6dbus6")
+libqt6webenginewidgets6, libqt6webenginecore6, libqt6webenginecore6-bin, libqt6dbus6, libudev1")
 endif()
 
 include(CPack)

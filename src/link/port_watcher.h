@@ -5,6 +5,9 @@
 #include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <memory>
+
+class QSocketNotifier;
 
 // Ports that appeared and vanished between two listings, each in the order of its list.
 struct PortListChange {
@@ -34,23 +37,46 @@ enum class ReceiverPortAction { None, Close, Reopen };
 ReceiverPortAction ReceiverPortActionFor(const QString& changedPort, bool arrived,
                                          const QString& receiverPort, bool receiverOpen);
 
-// Watches the system's serial ports by listing them once a second, so no device-event
-// library is needed.
+// Device notices that may change the port list: a descriptor that turns readable, and a drain
+// that consumes everything pending and says whether any of it added or removed a device.
+class IPortEventSource {
+public:
+    virtual ~IPortEventSource() = default;
+    virtual int Descriptor() const = 0;
+    virtual bool Drain() = 0;
+};
+
+// The udev monitor on the tty subsystem; null where libudev was missing at build time or no
+// monitor can be had (then the watcher polls).
+std::unique_ptr<IPortEventSource> MakeUdevPortEvents();
+
+// Watches the system's serial ports: lists them again when device notices arrive, or polls once
+// a second where there are none. A listing opens some forty files under /sys per tty device
+// (thousands a second when polled), so an idle watcher should not list at all.
 class CPortWatcher : public QObject {
     Q_OBJECT
 public:
     using Lister = std::function<QStringList()>;
     static constexpr int kPollIntervalMs = 1000;
+    // Notices within this time of the first one cause a single listing: a hub or a multi-port
+    // adapter brings several ports at once, and a removed device's sysfs entry briefly outlives
+    // the kernel's notice.
+    static constexpr int kSettleMs = 200;
 
-    // The system's ports by default; tests pass their own lister.
-    explicit CPortWatcher(QObject* parent = nullptr, Lister lister = {});
+    // The system's ports by default, followed through the udev monitor where it is available.
+    // A given lister is polled (tests), unless an event source is given as well.
+    explicit CPortWatcher(QObject* parent = nullptr, Lister lister = {},
+                          std::unique_ptr<IPortEventSource> events = {});
+    ~CPortWatcher() override;
 
-    // Takes the current list as the starting point and polls from then on.
+    // Takes the current list as the starting point and follows changes from then on.
     void Start();
     void Stop();
-    // One poll now; signals what changed since the last one.
+    // One listing now; signals what changed since the last one.
     void Poll();
 
+    // False when the watcher polls.
+    bool FollowsEvents() const { return events_ != nullptr; }
     QStringList Ports() const { return ports_; }
     // Names of the serial ports the system reports (ttyS0, ttyUSB0), in natural order. Pseudo
     // terminals never appear here.
@@ -61,7 +87,15 @@ signals:
     void portRemoved(const QString& portName);
 
 private:
+    void OnEvents();
+    void OnPollTick();
+
+    bool systemLister_;
     Lister lister_;
-    QTimer timer_;
+    std::unique_ptr<IPortEventSource> events_;
+    std::unique_ptr<QSocketNotifier> notifier_;  // after events_: goes first
+    QTimer pollTimer_;
+    QTimer settleTimer_;
     QStringList ports_;
+    QStringList ttyEntries_;  // polling the system: the listing runs only when these change
 };

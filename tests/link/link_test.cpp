@@ -11,7 +11,9 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <ctime>
+#include <memory>
 
 #include "link/comm.h"
 #include "link/port_watcher.h"
@@ -439,11 +441,76 @@ TEST(PortWatcher, ListDifferences)
                      [&](const QString& n) { events << "+" + n; });
     QObject::connect(&watcher, &CPortWatcher::portRemoved,
                      [&](const QString& n) { events << "-" + n; });
+    EXPECT_FALSE(watcher.FollowsEvents());  // a lister of its own is polled
     watcher.Start();
     watcher.Poll();
     watcher.Poll();
     EXPECT_EQ(events, (QStringList{"-ttyUSB0", "+ttyUSB1"}));
     EXPECT_EQ(watcher.Ports(), listings[2]);
+}
+
+namespace {
+
+// Device notices through a pipe: each byte one notice, '+' one that adds or removes a device.
+class PipeEvents final : public IPortEventSource {
+public:
+    explicit PipeEvents(int readEnd) : fd_(readEnd) {}
+    ~PipeEvents() override { close(fd_); }
+    int Descriptor() const override { return fd_; }
+    bool Drain() override
+    {
+        bool changed = false;
+        char bytes[64];
+        for (ssize_t n; (n = read(fd_, bytes, sizeof bytes)) > 0;)
+            changed = std::find(bytes, bytes + n, '+') != bytes + n || changed;
+        return changed;
+    }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+TEST(PortWatcher, NoticesArrivingTogetherCauseOneListing)
+{
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_NONBLOCK | O_CLOEXEC), 0);
+    const auto notice = [&](char kind) {
+        ASSERT_EQ(write(fds[1], &kind, 1), 1);
+        QCoreApplication::processEvents();  // each notice wakes the watcher on its own
+    };
+    QStringList system = {"ttyS0"};
+    int listings = 0;
+    CPortWatcher watcher(
+        nullptr, [&] { return ++listings, system; }, std::make_unique<PipeEvents>(fds[0]));
+    QStringList events;
+    QObject::connect(&watcher, &CPortWatcher::portAdded,
+                     [&](const QString& n) { events << "+" + n; });
+    ASSERT_TRUE(watcher.FollowsEvents());
+    watcher.Start();
+    EXPECT_EQ(listings, 1);
+
+    system = {"ttyS0", "ttyUSB0", "ttyUSB1"};
+    for (char kind : {'+', '.', '+'}) notice(kind);
+    ASSERT_TRUE(WaitFor([&] { return listings == 2; }));
+    RunEventLoopFor(2 * CPortWatcher::kSettleMs);
+    EXPECT_EQ(listings, 2);
+    EXPECT_EQ(events, (QStringList{"+ttyUSB0", "+ttyUSB1"}));
+
+    notice('.');  // a notice that neither adds nor removes
+    watcher.Stop();
+    notice('+');
+    RunEventLoopFor(2 * CPortWatcher::kSettleMs);
+    EXPECT_EQ(listings, 2);
+    close(fds[1]);
+}
+
+TEST(PortWatcher, SystemListHasNoPseudoTerminal)
+{
+    const PtyPair pty;
+    ASSERT_FALSE(pty.path.isEmpty());
+    for (const QString& name : CPortWatcher::AvailablePorts()) EXPECT_FALSE(name.startsWith("pt"));
 }
 
 TEST(PortWatcher, MessageAndReceiverPortDecision)
