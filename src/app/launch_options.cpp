@@ -71,6 +71,10 @@ QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options,
     const QCommandLineOption replay(QStringLiteral("replay"),
                                     QStringLiteral("Replays the log at once."),
                                     QStringLiteral("file"));
+    const QCommandLineOption replaySpeed(
+        QStringLiteral("replay-speed"),
+        QStringLiteral("Playback speed of --replay: x1, x2, x4, x8, x20 or fastest."),
+        QStringLiteral("speed"));
     const QCommandLineOption screenshot(
         QStringLiteral("screenshot"),
         QStringLiteral("Saves the main window as a PNG when quitting (default after 5 s)."),
@@ -91,8 +95,8 @@ QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options,
         QStringLiteral("code"));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Prints the program's version."));
-    parser.addOptions({helpOption, version, noSplash, connect, replay, screenshot, quitAfter,
-                       report, ntrip, language});
+    parser.addOptions({helpOption, version, noSplash, connect, replay, replaySpeed, screenshot,
+                       quitAfter, report, ntrip, language});
     helpText = parser.helpText();
     if (!parser.parse(arguments)) return parser.errorText();
     help = parser.isSet(helpOption);
@@ -126,6 +130,18 @@ QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options,
             return QStringLiteral("bad --lang '%1': use ko or en").arg(options.language);
     }
     options.replay = parser.value(replay);
+    if (parser.isSet(replaySpeed)) {
+        static const std::pair<const char*, int> kSpeeds[] = {
+            {"x1", 1000}, {"x2", 500}, {"x4", 250}, {"x8", 125}, {"x20", 50}, {"fastest", 1}};
+        for (const auto& [name, value] : kSpeeds) {
+            if (parser.value(replaySpeed) == QLatin1String(name)) options.replaySpeedMs = value;
+        }
+        if (options.replaySpeedMs == 0) {
+            return QStringLiteral("bad --replay-speed '%1': use x1, x2, x4, x8, x20 or fastest")
+                .arg(parser.value(replaySpeed));
+        }
+        if (options.replay.isEmpty()) return QStringLiteral("--replay-speed needs --replay");
+    }
     if (options.connect && !options.replay.isEmpty()) {
         return QStringLiteral("--connect and --replay exclude each other");
     }

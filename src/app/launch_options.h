@@ -18,6 +18,7 @@ struct LaunchOptions {
     bool version = false;  // print the version and quit
     std::optional<ConnectTarget> connect;
     QString replay;  // a log to replay at once
+    int replaySpeedMs = 0;  // its playback speed value (1000 x1 ... 1 fastest); 0: x1
     QString screenshot;
     int quitAfterMs = -1;  // -1: run until closed
     bool report = false;   // facts on standard output at quit

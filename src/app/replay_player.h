@@ -46,6 +46,8 @@ public:
     int SpeedValue() const { return speed_; }
     int TimerPeriod() const;
     const CEpochIndex& Index() const { return index_; }
+    // One of the speed table's values (1000 x1 ... 1 fastest), as Slower and Faster choose.
+    void SetSpeed(int speed);
 
 public slots:
     // The replay-control codes 0..9 (argument: the entry for 8 and 9).
@@ -67,7 +69,6 @@ signals:
 
 private:
     void SetPlaying(bool playing);
-    void SetSpeed(int speed);
     void StartSingleStep();
     void JumpToEntry(qint64 entry);
     void GoToEnd();

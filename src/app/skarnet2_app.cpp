@@ -89,6 +89,13 @@ void CSkarnet2App::ShowMainFrame()
         // A window closed by hand quits too; the report comes before the frame goes.
         QObject::connect(qApp, &QCoreApplication::aboutToQuit, [this] { PrintReport(); });
     }
+    if (options_.replaySpeedMs > 0) {
+        // The scan runs first; the speed applies once the playback has started.
+        QObject::connect(&frame_->Replay(), &CReplayController::replayReady, frame_.get(),
+                         [this](bool ok) {
+                             if (ok) frame_->Replay().Player()->SetSpeed(options_.replaySpeedMs);
+                         });
+    }
     if (!options_.replay.isEmpty() && !frame_->Replay().Start(options_.replay)) {
         std::fprintf(stderr, "skarnet2: could not start the replay\n");
     }

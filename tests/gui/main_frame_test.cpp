@@ -123,30 +123,47 @@ TEST(LaunchOptionsTest, ConnectTargets)
         EXPECT_EQ(target->port, c.port) << c.text;
         EXPECT_EQ(target->baud, c.baud) << c.text;
     }
-    LaunchOptions options;
-    bool help = false;
-    QString helpText;
-    EXPECT_TRUE(ParseLaunchOptions({"skarnet2", "--no-splash", "--screenshot", "a.png"}, options,
-                                   help, helpText)
-                    .isEmpty());
-    EXPECT_TRUE(options.noSplash);
-    EXPECT_EQ(options.quitAfterMs, 5000);
-    EXPECT_FALSE(
-        ParseLaunchOptions({"skarnet2", "--quit-after", "-1"}, options, help, helpText).isEmpty());
-    EXPECT_FALSE(
-        ParseLaunchOptions({"skarnet2", "--connect", "x"}, options, help, helpText).isEmpty());
-    LaunchOptions replay;
-    EXPECT_TRUE(
-        ParseLaunchOptions({"skarnet2", "--replay", "a.log"}, replay, help, helpText).isEmpty());
-    EXPECT_EQ(replay.replay.toStdString(), "a.log");
-    EXPECT_FALSE(replay.ntrip || replay.report);
-    LaunchOptions scripted;
-    EXPECT_TRUE(ParseLaunchOptions({"skarnet2", "--ntrip", "--report"}, scripted, help, helpText)
-                    .isEmpty());
-    EXPECT_TRUE(scripted.ntrip && scripted.report);
-    EXPECT_FALSE(ParseLaunchOptions({"skarnet2", "--replay", "a.log", "--connect", "tcp://h:1"},
-                                    replay, help, helpText)
-                     .isEmpty());
+    // Whole command lines: accepted or not, and what they set.
+    const struct {
+        QStringList args;
+        bool ok;
+        std::function<bool(const LaunchOptions&)> sets;
+    } lines[] = {
+        {{"--no-splash", "--screenshot", "a.png"},
+         true,
+         [](const LaunchOptions& o) { return o.noSplash && o.quitAfterMs == 5000; }},
+        {{"--quit-after", "-1"}, false, {}},
+        {{"--connect", "x"}, false, {}},
+        {{"--replay", "a.log"},
+         true,
+         [](const LaunchOptions& o) {
+             return o.replay == "a.log" && o.replaySpeedMs == 0 && !o.ntrip && !o.report;
+         }},
+        {{"--replay", "a.log", "--replay-speed", "x20"},
+         true,
+         [](const LaunchOptions& o) { return o.replaySpeedMs == 50; }},
+        {{"--replay-speed", "fastest", "--replay", "a.log"},
+         true,
+         [](const LaunchOptions& o) { return o.replaySpeedMs == 1; }},
+        {{"--replay", "a.log", "--replay-speed", "x3"}, false, {}},
+        {{"--replay-speed", "x2"}, false, {}},  // nothing to play
+        {{"--ntrip", "--report"}, true, [](const LaunchOptions& o) { return o.ntrip && o.report; }},
+        {{"--lang", "en"}, true, [](const LaunchOptions& o) { return o.language == "en"; }},
+        {{"--lang", "de"}, false, {}},
+        {{"--replay", "a.log", "--connect", "tcp://h:1"}, false, {}},
+    };
+    for (const auto& line : lines) {
+        LaunchOptions options;
+        bool help = false;
+        QString helpText;
+        const QString error =
+            ParseLaunchOptions(QStringList{"skarnet2"} + line.args, options, help, helpText);
+        const std::string name = line.args.join(' ').toStdString();
+        EXPECT_EQ(error.isEmpty(), line.ok) << name << ": " << error.toStdString();
+        if (line.ok && line.sets) {
+            EXPECT_TRUE(line.sets(options)) << name;
+        }
+    }
 }
 
 TEST_F(MainFrameTest, StartsWithTheTitlePanesAndTheStopCommandsDisabled)
