@@ -72,6 +72,12 @@ public:
     }
     void Send(std::span<const std::uint8_t> epoch) override;
     void Serve(milliseconds timeout) override;
+    std::size_t Backlog() override
+    {
+        std::size_t most = 0;
+        for (const Viewer& viewer : viewers_) most = std::max(most, viewer.out.Pending());
+        return most;
+    }
     bool Delivered() override
     {
         return std::all_of(viewers_.begin(), viewers_.end(),

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "tool/fd_io.h"
 #include "tool/log_epochs.h"
 #include "tool/relay_output.h"
 #include "tool/stream_outputs.h"
@@ -26,7 +27,7 @@ using std::chrono::milliseconds;
 constexpr std::string_view kPrefix = "skarnet2-tool serve: ";
 constexpr std::string_view kUsage =
     "usage: skarnet2-tool serve FILE (--tcp PORT | --pty LINK | --relay PORT) "
-    "[--rate HZ | --real-time] [--loop]\n"
+    "[--rate HZ|max | --real-time] [--burst N] [--loop]\n"
     "       relay stand-in: [--device-channel PORT] [--devices ID1;ID2;...] "
     "[--foreign-device ID] [--corrections FILE]\n";
 constexpr double kMaxRateHz = 100000.0;
@@ -77,6 +78,8 @@ struct ServeOptions {
     std::optional<std::string> foreignDevice;
     std::optional<std::string> correctionsPath;
     std::optional<double> rateHz;
+    bool asRead = false;      // --rate max
+    std::uint64_t burst = 0;  // epochs sent as fast as read before the pacing starts
     bool realTime = false;
     bool loop = false;
 };
@@ -85,6 +88,13 @@ std::nullopt_t Rejected(std::ostream& err, const std::string& message)
 {
     err << kPrefix << message << '\n' << kUsage;
     return std::nullopt;
+}
+
+bool ParseCount(std::string_view text, std::uint64_t& count)
+{
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, count, 10);
+    return !text.empty() && result.ec == std::errc() && result.ptr == end;
 }
 
 bool ParsePort(std::string_view text, std::uint16_t& port)
@@ -165,6 +175,12 @@ bool TakeValue(ServeOptions& options, std::string_view name, std::string_view va
         options.tcpPort = port;
     } else if (name == "--pty" && !value.empty()) {
         options.ptyLink = std::string(value);
+    } else if (name == "--burst" && ParseCount(value, options.burst)) {
+    } else if (name == "--burst") {
+        Rejected(err, "--burst needs a number of epochs, not " + quoted);
+        return false;
+    } else if (name == "--rate" && value == "max") {
+        options.asRead = true;
     } else if (name == "--rate" && ParseRate(value, rate)) {
         options.rateHz = rate;
     } else if (name == "--tcp") {
@@ -196,8 +212,10 @@ std::optional<ServeOptions> CheckOptions(ServeOptions options, std::ostream& err
         for (const auto& [given, name] : relayOnly)
             if (given) return Rejected(err, std::string(name) + " needs --relay");
     }
-    if (options.rateHz && options.realTime)
+    if ((options.rateHz || options.asRead) && options.realTime)
         return Rejected(err, "--rate and --real-time cannot be given together");
+    if (options.burst > 0 && (options.asRead || options.realTime))
+        return Rejected(err, "--burst goes with --rate HZ or the log's clock");
     return options;
 }
 
@@ -211,7 +229,7 @@ std::optional<ServeOptions> ParseServeArgs(std::span<const std::string_view> arg
             options.loop = true;
         } else if (name == "--real-time") {
             options.realTime = true;
-        } else if (name == "--tcp" || name == "--pty" || name == "--rate") {
+        } else if (name == "--tcp" || name == "--pty" || name == "--rate" || name == "--burst") {
             if (i + 1 >= args.size()) return Rejected(err, std::string(name) + " needs a value");
             if (!TakeValue(options, name, args[++i], err)) return std::nullopt;
         } else if (name == "--relay" || name == "--device-channel" || name == "--devices" ||
@@ -265,6 +283,19 @@ bool WaitUntil(CServeOutput& output, Clock::time_point when)
     }
 }
 
+// --rate max: the next epoch waits until the slowest reader has nearly caught up, so nothing
+// is dropped and the stream runs as fast as the readers take it.
+bool WaitForRoom(CServeOutput& output, std::size_t epoch)
+{
+    constexpr std::size_t kRoom = kBacklogLimit / 4;
+    if (epoch % 64 == 0) output.Serve(milliseconds{0});  // lets new readers in
+    while (output.Backlog() > kRoom) {
+        output.Serve(kPollSlice);
+        if (StopRequested()) return false;
+    }
+    return !StopRequested();
+}
+
 bool WaitForReader(CServeOutput& output)
 {
     while (!StopRequested()) {
@@ -277,12 +308,17 @@ bool WaitForReader(CServeOutput& output)
 // Sends every epoch at its time from the start of the pass; false when stopped.
 bool StreamLog(CServeOutput& output, std::span<const std::uint8_t> log,
                std::span<const LogEpoch> epochs, std::span<const std::chrono::microseconds> pace,
-               bool loop)
+               bool loop, bool asRead, std::uint64_t burst)
 {
     Clock::time_point start = Clock::now();
+    std::uint64_t sent = 0;
     do {
-        for (std::size_t i = 0; i < epochs.size(); ++i) {
-            if (!WaitUntil(output, start + pace[i])) return false;
+        for (std::size_t i = 0; i < epochs.size(); ++i, ++sent) {
+            // The pacing starts where the burst ends.
+            if (sent == burst && burst > 0) start = Clock::now() - pace[i];
+            if (asRead || sent < burst ? !WaitForRoom(output, i)
+                                       : !WaitUntil(output, start + pace[i]))
+                return false;
             output.Send(log.subspan(epochs[i].offset, epochs[i].length));
         }
         start += pace.back();
@@ -321,7 +357,8 @@ int RunServe(std::span<const std::string_view> args, std::ostream& err)
     const CStopSignals signals;
     const std::unique_ptr<CServeOutput> output = OpenOutput(*options, err);
     if (!output) return 1;
-    if (WaitForReader(*output) && StreamLog(*output, log, epochs, pace, options->loop))
+    if (WaitForReader(*output) &&
+        StreamLog(*output, log, epochs, pace, options->loop, options->asRead, options->burst))
         AwaitDelivery(*output);
     return 0;
 }

@@ -58,6 +58,12 @@ public:
         return std::all_of(clients_.begin(), clients_.end(),
                            [](const Client& client) { return client.out.Pending() == 0; });
     }
+    std::size_t Backlog() override
+    {
+        std::size_t most = 0;
+        for (const Client& client : clients_) most = std::max(most, client.out.Pending());
+        return most;
+    }
 
 private:
     struct Client {
@@ -130,6 +136,7 @@ public:
     }
     void Serve(milliseconds timeout) override;
     bool Delivered() override;
+    std::size_t Backlog() override { return out_.Pending(); }
 
 private:
     bool OpenMaster(std::string& error);

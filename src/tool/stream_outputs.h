@@ -19,6 +19,8 @@ public:
     virtual void Serve(std::chrono::milliseconds timeout) = 0;
     // Whether everything sent has reached the readers (or they left).
     virtual bool Delivered() = 0;
+    // Bytes the slowest reader has not taken yet.
+    virtual std::size_t Backlog() = 0;
 };
 
 // A TCP server on 127.0.0.1:PORT (0: any free port) handing every client the same stream, or

@@ -261,11 +261,11 @@ int Connect(std::uint16_t port)
 }
 
 // Reads until the other side ends, limit bytes have come, or the timeout.
-Bytes ReadAll(int fd, std::size_t limit = SIZE_MAX)
+Bytes ReadAll(int fd, std::size_t limit = SIZE_MAX, milliseconds timeout = kTimeout)
 {
     Bytes got;
     std::uint8_t block[65536];
-    for (const auto end = Clock::now() + kTimeout; Clock::now() < end && got.size() < limit;) {
+    for (const auto end = Clock::now() + timeout; Clock::now() < end && got.size() < limit;) {
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, 50) <= 0) continue;
         const ssize_t n = ::read(fd, block, sizeof block);
@@ -290,6 +290,47 @@ TEST(ServeCommand, TcpClientReceivesTheWholeLog)
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_NE(run.err.find("listening on 127.0.0.1:" + std::to_string(port)), std::string::npos);
     EXPECT_TRUE(got == log) << got.size() << " of " << log.size() << " bytes";
+}
+
+// --rate max waits for a reader that falls behind instead of dropping epochs: a reader that
+// starts late still gets several megabytes whole.
+TEST(ServeCommand, RateMaxDropsNothingForASlowReader)
+{
+    const Bytes log = AsBytes(Joined(SimulatedEpochs(SimulatedProtocol::Nmea, 10, 900)));
+    ASSERT_GT(log.size(), 8u << 20);
+    const std::string path = WriteTemp("skarnet2_serve_max.nmea", log);
+    const std::uint16_t port = FreePort();
+    CServeThread serve({path, "--tcp", std::to_string(port), "--rate", "max"});
+    const int fd = Connect(port);
+    ASSERT_GE(fd, 0);
+    std::this_thread::sleep_for(milliseconds(500));  // the server runs far ahead meanwhile
+    const Bytes got = ReadAll(fd);
+    ::close(fd);
+    if (got.size() != log.size()) RequestServeStop();
+    const ServeRun run = serve.Finish();
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_TRUE(got == log) << got.size() << " of " << log.size() << " bytes";
+}
+
+// --burst: the first epochs as fast as read, the rest at the rate.
+TEST(ServeCommand, BurstThenPaced)
+{
+    const std::vector<std::string> epochs = SimulatedEpochs(SimulatedProtocol::Nmea, 10, 12);
+    ASSERT_EQ(epochs.size(), 120u);
+    const Bytes log = AsBytes(Joined(epochs));
+    const std::size_t burstBytes = AsBytes(Joined({epochs.begin(), epochs.begin() + 100})).size();
+    const std::string path = WriteTemp("skarnet2_serve_burst.nmea", log);
+    const std::uint16_t port = FreePort();
+    CServeThread serve({path, "--tcp", std::to_string(port), "--rate", "2", "--burst", "100"});
+    const int fd = Connect(port);
+    ASSERT_GE(fd, 0);
+    // Within a second: the burst and at most a few paced epochs, far from the whole log.
+    const Bytes got = ReadAll(fd, SIZE_MAX, milliseconds(1000));
+    ::close(fd);
+    RequestServeStop();
+    EXPECT_EQ(serve.Finish().code, 0);
+    EXPECT_GE(got.size(), burstBytes);
+    EXPECT_LT(got.size(), log.size() - 10 * 1000);
 }
 
 TEST(ServeCommand, ClientThatHangsUpDoesNotEndTheServer)
@@ -401,6 +442,9 @@ TEST(ServeCommand, BadArgumentsAndFiles)
         {{log, "--tcp", "0", "--rate", "0"}, 2, "--rate must be a number above 0"},
         {{log, "--tcp", "0", "--rate", "nan"}, 2, "--rate must be"},
         {{log, "--tcp", "0", "--rate", "5", "--real-time"}, 2, "cannot be given together"},
+        {{log, "--tcp", "0", "--rate", "max", "--real-time"}, 2, "cannot be given together"},
+        {{log, "--tcp", "0", "--rate", "max", "--burst", "5"}, 2, "--burst goes with"},
+        {{log, "--tcp", "0", "--burst", "x"}, 2, "--burst needs a number"},
         {{log, "--tcp", "0", "--fast"}, 2, "unknown option '--fast'"},
         {{log, log, "--tcp", "0"}, 2, "only one log file"},
         {{"/nonexistent/gps.log", "--tcp", "0"}, 1, "cannot read '/nonexistent/gps.log'"},
