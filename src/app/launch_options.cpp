@@ -93,10 +93,15 @@ QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options,
         QStringLiteral("The window's language for this run: ko (Korean) or en (English); "
                        "without it the language chosen in the viewer menu."),
         QStringLiteral("code"));
+    const QCommandLineOption progress(
+        QStringLiteral("progress"),
+        QStringLiteral("Prints a line every N epochs shown: epochs, resident memory, and the "
+                       "time of one full paint of the plot and of the window (soak runs)."),
+        QStringLiteral("N"));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Prints the program's version."));
     parser.addOptions({helpOption, version, noSplash, connect, replay, replaySpeed, screenshot,
-                       quitAfter, report, ntrip, language});
+                       quitAfter, report, ntrip, language, progress});
     helpText = parser.helpText();
     if (!parser.parse(arguments)) return parser.errorText();
     help = parser.isSet(helpOption);
@@ -128,6 +133,12 @@ QString ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options,
         options.language = parser.value(language);
         if (options.language != QLatin1String("ko") && options.language != QLatin1String("en"))
             return QStringLiteral("bad --lang '%1': use ko or en").arg(options.language);
+    }
+    if (parser.isSet(progress)) {
+        bool ok = false;
+        options.progressEvery = parser.value(progress).toULongLong(&ok);
+        if (!ok || options.progressEvery == 0)
+            return QStringLiteral("bad --progress '%1'").arg(parser.value(progress));
     }
     options.replay = parser.value(replay);
     if (parser.isSet(replaySpeed)) {

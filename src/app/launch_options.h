@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <optional>
 
 // A link named on the command line, as if the operator had chosen it in the dialog.
@@ -17,13 +18,14 @@ struct LaunchOptions {
     bool noSplash = false;
     bool version = false;  // print the version and quit
     std::optional<ConnectTarget> connect;
-    QString replay;  // a log to replay at once
+    QString replay;         // a log to replay at once
     int replaySpeedMs = 0;  // its playback speed value (1000 x1 ... 1 fastest); 0: x1
     QString screenshot;
-    int quitAfterMs = -1;  // -1: run until closed
-    bool report = false;   // facts on standard output at quit
-    bool ntrip = false;    // start the NTRIP client with the stored settings
-    QString language;      // "ko" or "en" for this run; empty: the stored choice
+    int quitAfterMs = -1;             // -1: run until closed
+    bool report = false;              // facts on standard output at quit
+    bool ntrip = false;               // start the NTRIP client with the stored settings
+    QString language;                 // "ko" or "en" for this run; empty: the stored choice
+    std::uint64_t progressEvery = 0;  // epochs between progress lines on stdout; 0: none
 };
 
 // "tcp://HOST:PORT", "relay://HOST:PORT" or "serial:PORTNAME[@BAUD]".

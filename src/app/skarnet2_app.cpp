@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QSplashScreen>
@@ -18,6 +20,7 @@
 #include "app/version.h"
 #include "link/comm.h"
 #include "settings/settings_store.h"
+#include "views/plots_view.h"
 #include "views/view_fonts.h"
 #include "webmap/map_dlg.h"
 
@@ -99,6 +102,12 @@ void CSkarnet2App::ShowMainFrame()
     if (!options_.replay.isEmpty() && !frame_->Replay().Start(options_.replay)) {
         std::fprintf(stderr, "skarnet2: could not start the replay\n");
     }
+    if (options_.progressEvery > 0) {
+        nextProgress_ = options_.progressEvery;
+        auto* timer = new QTimer(frame_.get());
+        QObject::connect(timer, &QTimer::timeout, [this] { PrintProgress(); });
+        timer->start(kProgressCheckMs);
+    }
     if (options_.quitAfterMs >= 0) QTimer::singleShot(options_.quitAfterMs, [this] { Finish(); });
 }
 
@@ -146,6 +155,45 @@ void CSkarnet2App::Finish()
     PrintReport();
     if (frame_) frame_->close();
     QCoreApplication::quit();
+}
+
+namespace {
+
+double ResidentMiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) return 0.0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    if (fields.size() < 2) return 0.0;
+    return fields[1].toDouble() * static_cast<double>(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// Milliseconds of one full paint of the widget into an image, the best of three.
+double PaintMs(QWidget& widget)
+{
+    QImage image(widget.size(), QImage::Format_ARGB32_Premultiplied);
+    double best = 0.0;
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        widget.render(&image);
+        const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+        best = i == 0 ? ms : std::min(best, ms);
+    }
+    return best;
+}
+
+}  // namespace
+
+void CSkarnet2App::PrintProgress()
+{
+    const std::uint64_t shown = frame_->EpochsShown();
+    if (shown < nextProgress_) return;
+    while (nextProgress_ <= shown) nextProgress_ += options_.progressEvery;
+    std::printf("epochs: %llu rss: %.1f MiB plot paint: %.2f ms window paint: %.2f ms\n",
+                static_cast<unsigned long long>(shown), ResidentMiB(), PaintMs(*frame_->PlotView()),
+                PaintMs(*frame_));
+    std::fflush(stdout);
 }
 
 void CSkarnet2App::PrintReport()

@@ -14,6 +14,7 @@ class QSplashScreen;
 class CSkarnet2App {
 public:
     static constexpr int kSplashMs = 3000;
+    static constexpr int kProgressCheckMs = 100;
 
     explicit CSkarnet2App(LaunchOptions options);
     ~CSkarnet2App();
@@ -29,12 +30,14 @@ private:
     void ApplyConnectTarget(const ConnectTarget& target);
     void Finish();
     void PrintReport();
+    void PrintProgress();
 
     LaunchOptions options_;
     std::unique_ptr<CSettingsStore> store_;
     std::unique_ptr<CMainFrame> frame_;
     std::unique_ptr<QSplashScreen> splash_;
     bool reported_ = false;
+    std::uint64_t nextProgress_ = 0;
 };
 
 // What the web map needs before the QApplication exists: its tile scheme, shared GL

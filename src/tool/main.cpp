@@ -69,7 +69,7 @@ void Usage(std::ostream& out)
            "       skarnet2-tool geoid LAT LON\n"
            "              geoid height in metres from the Korean EGM96 grid (0.000 outside it)\n"
            "       skarnet2-tool serve FILE (--tcp PORT | --pty LINK | --relay PORT) "
-           "[--rate HZ|max | --real-time] [--burst N] [--loop]\n"
+           "[--rate HZ|max | --real-time] [--burst N [--burst-from FILE]] [--loop]\n"
            "                            [--device-channel PORT] [--devices ID1;ID2;...] "
            "[--foreign-device ID] [--corrections FILE]\n"
            "              streams the log epoch by epoch as a receiver would, or as a local "

@@ -27,7 +27,7 @@ using std::chrono::milliseconds;
 constexpr std::string_view kPrefix = "skarnet2-tool serve: ";
 constexpr std::string_view kUsage =
     "usage: skarnet2-tool serve FILE (--tcp PORT | --pty LINK | --relay PORT) "
-    "[--rate HZ|max | --real-time] [--burst N] [--loop]\n"
+    "[--rate HZ|max | --real-time] [--burst N [--burst-from FILE]] [--loop]\n"
     "       relay stand-in: [--device-channel PORT] [--devices ID1;ID2;...] "
     "[--foreign-device ID] [--corrections FILE]\n";
 constexpr double kMaxRateHz = 100000.0;
@@ -80,6 +80,7 @@ struct ServeOptions {
     std::optional<double> rateHz;
     bool asRead = false;      // --rate max
     std::uint64_t burst = 0;  // epochs sent as fast as read before the pacing starts
+    std::string burstFrom;    // the burst's own log, looped; empty: the served log
     bool realTime = false;
     bool loop = false;
 };
@@ -179,6 +180,8 @@ bool TakeValue(ServeOptions& options, std::string_view name, std::string_view va
     } else if (name == "--burst") {
         Rejected(err, "--burst needs a number of epochs, not " + quoted);
         return false;
+    } else if (name == "--burst-from" && !value.empty()) {
+        options.burstFrom = std::string(value);
     } else if (name == "--rate" && value == "max") {
         options.asRead = true;
     } else if (name == "--rate" && ParseRate(value, rate)) {
@@ -216,6 +219,8 @@ std::optional<ServeOptions> CheckOptions(ServeOptions options, std::ostream& err
         return Rejected(err, "--rate and --real-time cannot be given together");
     if (options.burst > 0 && (options.asRead || options.realTime))
         return Rejected(err, "--burst goes with --rate HZ or the log's clock");
+    if (!options.burstFrom.empty() && options.burst == 0)
+        return Rejected(err, "--burst-from needs --burst N");
     return options;
 }
 
@@ -229,7 +234,8 @@ std::optional<ServeOptions> ParseServeArgs(std::span<const std::string_view> arg
             options.loop = true;
         } else if (name == "--real-time") {
             options.realTime = true;
-        } else if (name == "--tcp" || name == "--pty" || name == "--rate" || name == "--burst") {
+        } else if (name == "--tcp" || name == "--pty" || name == "--rate" || name == "--burst" ||
+                   name == "--burst-from") {
             if (i + 1 >= args.size()) return Rejected(err, std::string(name) + " needs a value");
             if (!TakeValue(options, name, args[++i], err)) return std::nullopt;
         } else if (name == "--relay" || name == "--device-channel" || name == "--devices" ||
@@ -326,6 +332,18 @@ bool StreamLog(CServeOutput& output, std::span<const std::uint8_t> log,
     return true;
 }
 
+// A burst from its own log, looped as often as it takes; false when stopped.
+bool StreamBurst(CServeOutput& output, std::span<const std::uint8_t> log,
+                 std::span<const LogEpoch> epochs, std::uint64_t burst)
+{
+    for (std::uint64_t sent = 0; sent < burst; ++sent) {
+        const std::size_t i = static_cast<std::size_t>(sent % epochs.size());
+        if (!WaitForRoom(output, i)) return false;
+        output.Send(log.subspan(epochs[i].offset, epochs[i].length));
+    }
+    return true;
+}
+
 void AwaitDelivery(CServeOutput& output)
 {
     const auto deadline = Clock::now() + kDeliveryTimeout;
@@ -352,13 +370,23 @@ int RunServe(std::span<const std::string_view> args, std::ostream& err)
     }
     const std::vector<LogEpoch> epochs = ServeEpochs(log);
     const auto pace = PaceEpochs(epochs, options->rateHz);
+    std::vector<std::uint8_t> burstLog;
+    if (!options->burstFrom.empty() &&
+        (!ReadLog(options->burstFrom, burstLog) || burstLog.empty())) {
+        err << kPrefix << "cannot read '" << options->burstFrom << "' for the burst\n";
+        return 1;
+    }
+    const std::vector<LogEpoch> burstEpochs = ServeEpochs(burstLog);
+    const bool ownBurst = !burstEpochs.empty();
 
     stopRequested.store(false);
     const CStopSignals signals;
     const std::unique_ptr<CServeOutput> output = OpenOutput(*options, err);
     if (!output) return 1;
     if (WaitForReader(*output) &&
-        StreamLog(*output, log, epochs, pace, options->loop, options->asRead, options->burst))
+        (!ownBurst || StreamBurst(*output, burstLog, burstEpochs, options->burst)) &&
+        StreamLog(*output, log, epochs, pace, options->loop, options->asRead,
+                  ownBurst ? 0 : options->burst))
         AwaitDelivery(*output);
     return 0;
 }

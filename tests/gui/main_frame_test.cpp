@@ -150,6 +150,10 @@ TEST(LaunchOptionsTest, ConnectTargets)
         {{"--ntrip", "--report"}, true, [](const LaunchOptions& o) { return o.ntrip && o.report; }},
         {{"--lang", "en"}, true, [](const LaunchOptions& o) { return o.language == "en"; }},
         {{"--lang", "de"}, false, {}},
+        {{"--progress", "36000"},
+         true,
+         [](const LaunchOptions& o) { return o.progressEvery == 36000; }},
+        {{"--progress", "0"}, false, {}},
         {{"--replay", "a.log", "--connect", "tcp://h:1"}, false, {}},
     };
     for (const auto& line : lines) {

@@ -312,25 +312,44 @@ TEST(ServeCommand, RateMaxDropsNothingForASlowReader)
     EXPECT_TRUE(got == log) << got.size() << " of " << log.size() << " bytes";
 }
 
-// --burst: the first epochs as fast as read, the rest at the rate.
+// --burst: the first epochs as fast as read (from the log itself or another, looped), the
+// rest at the rate.
 TEST(ServeCommand, BurstThenPaced)
 {
     const std::vector<std::string> epochs = SimulatedEpochs(SimulatedProtocol::Nmea, 10, 12);
+    const std::vector<std::string> other = SimulatedEpochs(SimulatedProtocol::Ubx, 10, 4);
     ASSERT_EQ(epochs.size(), 120u);
+    ASSERT_EQ(other.size(), 40u);
     const Bytes log = AsBytes(Joined(epochs));
-    const std::size_t burstBytes = AsBytes(Joined({epochs.begin(), epochs.begin() + 100})).size();
     const std::string path = WriteTemp("skarnet2_serve_burst.nmea", log);
-    const std::uint16_t port = FreePort();
-    CServeThread serve({path, "--tcp", std::to_string(port), "--rate", "2", "--burst", "100"});
-    const int fd = Connect(port);
-    ASSERT_GE(fd, 0);
-    // Within a second: the burst and at most a few paced epochs, far from the whole log.
-    const Bytes got = ReadAll(fd, SIZE_MAX, milliseconds(1000));
-    ::close(fd);
-    RequestServeStop();
-    EXPECT_EQ(serve.Finish().code, 0);
-    EXPECT_GE(got.size(), burstBytes);
-    EXPECT_LT(got.size(), log.size() - 10 * 1000);
+    const std::string otherPath = WriteTemp("skarnet2_serve_burst.ubx", AsBytes(Joined(other)));
+    // 100 epochs of the other log: twice through it and half again.
+    std::vector<std::string> otherBurst = other;
+    otherBurst.insert(otherBurst.end(), other.begin(), other.end());
+    otherBurst.insert(otherBurst.end(), other.begin(), other.begin() + 20);
+    const struct {
+        std::vector<std::string> extra;
+        Bytes burst;
+    } cases[] = {{{}, AsBytes(Joined({epochs.begin(), epochs.begin() + 100}))},
+                 {{"--burst-from", otherPath}, AsBytes(Joined(otherBurst))}};
+    for (const auto& c : cases) {
+        const std::uint16_t port = FreePort();
+        std::vector<std::string> args{path,      "--tcp", std::to_string(port), "--rate", "2",
+                                      "--burst", "100"};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        CServeThread serve(args);
+        const int fd = Connect(port);
+        ASSERT_GE(fd, 0);
+        // Within a second: the burst and at most a few paced epochs of the log.
+        const Bytes got = ReadAll(fd, SIZE_MAX, milliseconds(1000));
+        ::close(fd);
+        RequestServeStop();
+        EXPECT_EQ(serve.Finish().code, 0);
+        ASSERT_GE(got.size(), c.burst.size()) << c.extra.size();
+        EXPECT_TRUE(std::equal(c.burst.begin(), c.burst.end(), got.begin())) << c.extra.size();
+        const std::size_t paced = got.size() - c.burst.size();
+        EXPECT_LT(paced, AsBytes(Joined({epochs.begin(), epochs.begin() + 5})).size());
+    }
 }
 
 TEST(ServeCommand, ClientThatHangsUpDoesNotEndTheServer)
@@ -445,6 +464,7 @@ TEST(ServeCommand, BadArgumentsAndFiles)
         {{log, "--tcp", "0", "--rate", "max", "--real-time"}, 2, "cannot be given together"},
         {{log, "--tcp", "0", "--rate", "max", "--burst", "5"}, 2, "--burst goes with"},
         {{log, "--tcp", "0", "--burst", "x"}, 2, "--burst needs a number"},
+        {{log, "--tcp", "0", "--burst-from", log}, 2, "--burst-from needs --burst"},
         {{log, "--tcp", "0", "--fast"}, 2, "unknown option '--fast'"},
         {{log, log, "--tcp", "0"}, 2, "only one log file"},
         {{"/nonexistent/gps.log", "--tcp", "0"}, 1, "cannot read '/nonexistent/gps.log'"},
