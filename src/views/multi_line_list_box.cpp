@@ -6,19 +6,85 @@
 #include <QScrollBar>
 #include <QTextLayout>
 #include <algorithm>
-#include <cmath>
-#include <limits>
+#include <optional>
 
 namespace {
 constexpr int kRowPadding = 1;  // above and below the text
-// Marks a row that wrapped when measured: any width change must measure it again.
-constexpr int kWraps = std::numeric_limits<int>::max();
+// Rows whose estimate turns out wrong move the rows below; a few rounds settle the screen.
+constexpr int kMaxLayoutRounds = 4;
 const QColor kListBackground{255, 255, 255};
 
-int WidthOfSingleLine(const QTextLayout& layout, int lines)
+bool IsHardBreak(QChar c) { return c == u'\n' || c == QChar::LineSeparator; }
+
+// Where Qt's line breaking may end a line in received text: after spaces, and after a comma
+// that opens a new number or a sign (inside a number such as "1,5" it may not).
+bool BreaksBefore(const QString& text, qsizetype at)
 {
-    if (lines != 1) return kWraps;
-    return static_cast<int>(std::ceil(layout.lineAt(0).naturalTextWidth()));
+    const QChar before = text[at - 1];
+    const QChar c = text[at];
+    if (before == u' ') return c != u' ';
+    if (before != u',') return false;
+    if (c == u'+') return true;
+    if (!c.isDigit() && c != u'$') return false;
+    qsizetype q = at - 2;
+    while (q >= 0 && QStringView(u",.:;/").contains(text[q])) --q;
+    return q < 0 || !text[q].isDigit();
+}
+
+// Lines the text takes at the width when broken as LayoutWrapped breaks it: at break
+// opportunities where it can, anywhere in a piece longer than a line. Character widths come
+// from the table for Latin-1 (every received line) and from the font for the rest; kerning
+// and rarer break rules are not modelled, so a row can be a line off until it is painted.
+int EstimateLines(const QString& text, float width, const std::array<float, 256>& advances,
+                  const QFont& font, const QPaintDevice* device)
+{
+    std::optional<QFontMetricsF> metrics;
+    const auto advance = [&](QChar c) -> float {
+        if (c == u'\r') return 0;  // DisplayText drops it
+        if (c.unicode() < advances.size()) return advances[c.unicode()];
+        if (!metrics) metrics.emplace(font, device);
+        return static_cast<float>(metrics->horizontalAdvance(c));
+    };
+    qsizetype end = text.size();
+    while (end > 0 && (text[end - 1] == u'\n' || text[end - 1] == u'\r')) --end;
+    int lines = 1;
+    float line = 0;  // width taken on the current line
+    for (qsizetype i = 0; i < end;) {
+        if (IsHardBreak(text[i])) {
+            ++lines;
+            line = 0;
+            ++i;
+            continue;
+        }
+        // One unbreakable piece; its trailing spaces may hang past the line's end.
+        qsizetype next = i;
+        float all = 0;
+        float ink = 0;
+        do {
+            all += advance(text[next]);
+            if (text[next] != u' ') ink = all;
+            ++next;
+        } while (next < end && !IsHardBreak(text[next]) && !BreaksBefore(text, next));
+        if (line + ink <= width) {
+            line += all;
+        } else if (ink <= width) {
+            ++lines;
+            line = all;
+        } else {
+            if (line > 0) ++lines;
+            line = 0;
+            for (qsizetype k = i; k < next; ++k) {
+                const float w = advance(text[k]);
+                if (line > 0 && line + w > width && text[k] != u' ') {
+                    ++lines;
+                    line = 0;
+                }
+                line += w;
+            }
+        }
+        i = next;
+    }
+    return lines;
 }
 }  // namespace
 
@@ -56,13 +122,15 @@ CMultiLineListBox::CMultiLineListBox(QWidget* parent) : QAbstractScrollArea(pare
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     layoutWidth_ = WrapWidth();
+    MeasureAdvances();
 }
+
+CMultiLineListBox::~CMultiLineListBox() = default;
 
 int CMultiLineListBox::AddItem(const QString& text, const QColor& textColour,
                                const QColor& background)
 {
-    Item item{text, textColour, background, kWraps, 0};
-    item.height = MeasureHeight(item);
+    Item item{text, textColour, background, EstimateHeight(text)};
     bottoms_.push_back(TotalHeight() + item.height);
     items_.push_back(std::move(item));
     if (redraw_) {
@@ -76,8 +144,10 @@ void CMultiLineListBox::ResetContent()
 {
     items_.clear();
     bottoms_.clear();
+    layouts_.clear();
     current_ = -1;
     scrollPending_ = false;
+    followBottom_ = false;
     if (!redraw_) return;
     UpdateScrollRange();
     viewport()->update();
@@ -136,6 +206,7 @@ void CMultiLineListBox::EnsureVisible(int row)
 
 void CMultiLineListBox::ScrollToBottom()
 {
+    followBottom_ = true;
     if (!redraw_) {
         scrollPending_ = true;
         return;
@@ -161,26 +232,26 @@ void CMultiLineListBox::SetRedraw(bool on)
 
 void CMultiLineListBox::paintEvent(QPaintEvent*)
 {
+    LayOutForPaint();
     QPainter painter(viewport());
     painter.fillRect(viewport()->rect(), kListBackground);
     const int top = verticalScrollBar()->value();
     const int bottom = top + viewport()->height();
-    int painted = 0;
-    for (int row = FirstRowBelow(top); row < GetCount() && RowTop(row) < bottom; ++row) {
-        PaintItem(painter, row);
-        ++painted;
-    }
-    lastPaintedCount_ = painted;
+    const int first = FirstRowBelow(top);
+    int row = first;
+    for (; row < GetCount() && RowTop(row) < bottom; ++row) PaintItem(painter, row, LayoutOf(row));
+    lastPaintedCount_ = row - first;
+    // Only what is on screen keeps its layout.
+    std::erase_if(layouts_,
+                  [&](const auto& entry) { return entry.first < first || entry.first >= row; });
 }
 
-void CMultiLineListBox::PaintItem(QPainter& painter, int row) const
+void CMultiLineListBox::PaintItem(QPainter& painter, int row, const QTextLayout& layout) const
 {
     const Item& item = items_[row];
     const QRect rect = GetItemRect(row);
     const bool selected = row == current_;
     painter.fillRect(rect, selected ? item.textColour : item.background);
-    QTextLayout layout(DisplayText(item.text), font(), viewport());
-    LayoutWrapped(layout, layoutWidth_, LineHeight());
     painter.setPen(selected ? item.background : item.textColour);
     painter.save();
     painter.setClipRect(rect);
@@ -199,13 +270,18 @@ void CMultiLineListBox::changeEvent(QEvent* event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() != QEvent::FontChange) return;
-    // Every natural width is stale with another font.
-    for (Item& item : items_) item.naturalWidth = kWraps;
+    MeasureAdvances();
     Relayout();
     UpdateScrollRange();
 }
 
-void CMultiLineListBox::scrollContentsBy(int, int) { viewport()->update(); }
+void CMultiLineListBox::scrollContentsBy(int, int)
+{
+    // The paint that moved the rows draws them where they now are.
+    if (measuring_) return;
+    followBottom_ = IsScrolledToBottom();
+    viewport()->update();
+}
 
 void CMultiLineListBox::mousePressEvent(QMouseEvent* event)
 {
@@ -247,15 +323,67 @@ int CMultiLineListBox::WrapWidth() const
 
 int CMultiLineListBox::LineHeight() const { return fontMetrics().height(); }
 
-int CMultiLineListBox::MeasureHeight(Item& item)
+void CMultiLineListBox::MeasureAdvances()
 {
-    const int lineHeight = LineHeight();
-    if (item.naturalWidth <= layoutWidth_) return lineHeight + 2 * kRowPadding;
-    QTextLayout layout(DisplayText(item.text), font(), viewport());
-    const int lines = LayoutWrapped(layout, layoutWidth_, lineHeight);
+    const QFontMetricsF metrics(font(), viewport());
+    for (std::size_t c = 0; c < advances_.size(); ++c)
+        advances_[c] =
+            static_cast<float>(metrics.horizontalAdvance(QChar(static_cast<char16_t>(c))));
+}
+
+int CMultiLineListBox::EstimateHeight(const QString& text) const
+{
+    const int lines = EstimateLines(text, static_cast<float>(std::max(1, layoutWidth_)), advances_,
+                                    font(), viewport());
+    return lines * LineHeight() + 2 * kRowPadding;
+}
+
+QTextLayout& CMultiLineListBox::LayoutOf(int row)
+{
+    auto& layout = layouts_[row];
+    if (layout) return *layout;
+    layout = std::make_unique<QTextLayout>(DisplayText(items_[row].text), font(), viewport());
+    // Keeps the shaped glyphs, so later paints draw without shaping again.
+    layout->setCacheEnabled(true);
+    const int lines = LayoutWrapped(*layout, layoutWidth_, LineHeight());
     ++layoutCount_;
-    item.naturalWidth = WidthOfSingleLine(layout, lines);
-    return lines * lineHeight + 2 * kRowPadding;
+    SetHeight(row, lines * LineHeight() + 2 * kRowPadding);
+    return *layout;
+}
+
+void CMultiLineListBox::SetHeight(int row, int height)
+{
+    const int change = height - items_[row].height;
+    if (change == 0) return;
+    items_[row].height = height;
+    for (std::size_t r = static_cast<std::size_t>(row); r < bottoms_.size(); ++r)
+        bottoms_[r] += change;
+}
+
+bool CMultiLineListBox::LayOutVisibleRows()
+{
+    const int top = verticalScrollBar()->value();
+    const int bottom = top + viewport()->height();
+    bool moved = false;
+    for (int row = FirstRowBelow(top); row < GetCount() && RowTop(row) < bottom; ++row) {
+        const int estimate = items_[row].height;
+        LayoutOf(row);
+        moved = moved || items_[row].height != estimate;
+    }
+    return moved;
+}
+
+void CMultiLineListBox::LayOutForPaint()
+{
+    QScrollBar* bar = verticalScrollBar();
+    // A list that fitted was not scrolled anywhere unless the newest row was asked for.
+    const bool atBottom = bar->value() >= bar->maximum() && (bar->maximum() > 0 || followBottom_);
+    measuring_ = true;
+    for (int round = 0; round < kMaxLayoutRounds && LayOutVisibleRows(); ++round) {
+        UpdateScrollRange();
+        if (atBottom) bar->setValue(bar->maximum());
+    }
+    measuring_ = false;
 }
 
 int CMultiLineListBox::RowTop(int row) const { return row > 0 ? bottoms_[row - 1] : 0; }
@@ -274,9 +402,10 @@ void CMultiLineListBox::Relayout()
     const bool atBottom = verticalScrollBar()->maximum() > 0 && IsScrolledToBottom();
     const int anchor = FirstRowBelow(verticalScrollBar()->value());
     layoutWidth_ = WrapWidth();
+    layouts_.clear();
     int sum = 0;
     for (std::size_t row = 0; row < items_.size(); ++row) {
-        items_[row].height = MeasureHeight(items_[row]);
+        items_[row].height = EstimateHeight(items_[row].text);
         sum += items_[row].height;
         bottoms_[row] = sum;
     }

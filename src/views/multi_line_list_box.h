@@ -3,7 +3,10 @@
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <QString>
+#include <array>
 #include <cstdint>
+#include <memory>
+#include <unordered_map>
 #include <vector>
 
 class QTextLayout;
@@ -18,8 +21,10 @@ int LayoutWrapped(QTextLayout& layout, int width, int lineHeight);
 
 // A list of text rows that wrap to the list's width, each row as tall as its wrapped text,
 // each with its own text and background colour. Rows are only appended or all removed, so
-// their tops are kept as running sums: appending lays out the new row alone, painting and
-// hit tests find rows by binary search.
+// their tops are kept as running sums found by binary search. A fast receiver adds rows much
+// faster than anyone reads them: an added row's height is only estimated from cached character
+// widths, and a row is laid out (shaped) when it is first painted, which corrects the estimate;
+// the layouts of the rows on screen are kept for the next paint.
 class CMultiLineListBox : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -28,6 +33,7 @@ public:
     static constexpr int kTextIndent = 5;
 
     explicit CMultiLineListBox(QWidget* parent = nullptr);
+    ~CMultiLineListBox() override;
 
     // Appends a row and returns its index.
     int AddItem(const QString& text, const QColor& textColour, const QColor& background);
@@ -37,6 +43,7 @@ public:
     QString GetText(int row) const;
     QColor GetTextColour(int row) const;
     QColor GetBackground(int row) const;
+    // Exact once the row has been painted at the current width, estimated before.
     int GetItemHeight(int row) const;
     // The row's rectangle in viewport coordinates; empty for a row that does not exist.
     QRect GetItemRect(int row) const;
@@ -54,8 +61,8 @@ public:
     void SetRedraw(bool on);
     bool IsRedrawOn() const { return redraw_; }
 
-    // Rows measured by laying out their text so far: this work must grow with the rows
-    // added or re-wrapped, never with the rows already held.
+    // Rows laid out so far: this work must grow with the rows shown, never with the rows
+    // added or held.
     std::int64_t LayoutCount() const { return layoutCount_; }
     // Rows drawn by the last paint.
     int LastPaintedCount() const { return lastPaintedCount_; }
@@ -77,27 +84,36 @@ private:
         QString text;
         QColor textColour;
         QColor background;
-        int naturalWidth = 0;  // unwrapped, so a resize re-measures only rows that wrap
-        int height = 0;
+        int height = 0;  // estimated until the row is laid out
     };
 
     int WrapWidth() const;
     int LineHeight() const;
-    int MeasureHeight(Item& item);
+    int EstimateHeight(const QString& text) const;
+    void MeasureAdvances();
+    QTextLayout& LayoutOf(int row);
+    void SetHeight(int row, int height);
+    bool LayOutVisibleRows();
+    void LayOutForPaint();
     int RowTop(int row) const;
     int TotalHeight() const;
     int FirstRowBelow(int y) const;
     void Relayout();
     void UpdateScrollRange();
-    void PaintItem(QPainter& painter, int row) const;
+    void PaintItem(QPainter& painter, int row, const QTextLayout& layout) const;
     bool IsValidRow(int row) const { return row >= 0 && row < GetCount(); }
 
     std::vector<Item> items_;
     std::vector<int> bottoms_;  // running sum of row heights
+    // Layouts of the rows last painted, by row; never more than one screenful.
+    std::unordered_map<int, std::unique_ptr<QTextLayout>> layouts_;
+    std::array<float, 256> advances_{};  // Latin-1 character widths of the current font
     int layoutWidth_ = 0;
     int current_ = -1;
     bool redraw_ = true;
     bool scrollPending_ = false;
+    bool followBottom_ = false;  // the last scroll asked for the newest row
+    bool measuring_ = false;
     std::int64_t layoutCount_ = 0;
     int lastPaintedCount_ = 0;
 };

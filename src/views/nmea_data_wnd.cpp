@@ -87,8 +87,12 @@ void CNmeaDataWnd::SetStatistics(double horizontalDrms, double verticalDrms, dou
 
 void CNmeaDataWnd::SetTimesToFix(const QString& timeToFloat, const QString& timeToFixed)
 {
-    if (!timeToFloat.isEmpty()) timeToFloat_ = timeToFloat;
-    if (!timeToFixed.isEmpty()) timeToFixed_ = timeToFixed;
+    // Called after every intake pass; the texts change once a second at most.
+    const bool newFloat = !timeToFloat.isEmpty() && timeToFloat != timeToFloat_;
+    const bool newFixed = !timeToFixed.isEmpty() && timeToFixed != timeToFixed_;
+    if (!newFloat && !newFixed) return;
+    if (newFloat) timeToFloat_ = timeToFloat;
+    if (newFixed) timeToFixed_ = timeToFixed;
     update();
 }
 
@@ -174,6 +178,7 @@ QRect CNmeaDataWnd::FareAreaRect() const
 
 void CNmeaDataWnd::paintEvent(QPaintEvent*)
 {
+    if (width() <= 0 || height() <= 0) return;
     // The receiver's own estimates are taken at every paint.
     statistics_ = PaintTimeStatistics(statistics_, *state_, replayRunning_, rmsFromGst_);
     const bool taxi = store_.Get(settings::kNmeaOperationType) == kTaxiOperationType;
@@ -182,14 +187,47 @@ void CNmeaDataWnd::paintEvent(QPaintEvent*)
             ? fare_
             : FareValuesWithoutMeter(BasicFeeFromText(store_.Get(settings::kNmeaBasicFee)));
 
-    QPainter painter(this);
-    PaintBackground(painter, taxi && fare.meterPresent && fare.meterActive);
-    PaintMainColumns(painter, statistics_);
+    std::vector<Cell> cells;
+    cells.reserve(canvasCells_.size());
+    AddMainCells(cells, statistics_);
     if (taxi) {
-        PaintTaxiInfo(painter, fare);
+        AddTaxiCells(cells, fare);
     } else {
-        PaintBaseInfo(painter);
+        AddBaseInfoCells(cells);
     }
+    const Backdrop backdrop{size(), devicePixelRatioF(),
+                            taxi && fare.meterPresent && fare.meterActive,
+                            HasInterferenceAlarm(state_->interferenceFlags)};
+    PaintCanvas(backdrop, std::move(cells));
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, canvas_);
+}
+
+void CNmeaDataWnd::PaintCanvas(const Backdrop& backdrop, std::vector<Cell> cells)
+{
+    const bool whole =
+        canvas_.isNull() || backdrop != canvasBackdrop_ || cells.size() != canvasCells_.size() ||
+        !std::equal(
+            cells.begin(), cells.end(), canvasCells_.begin(),
+            [](const Cell& a, const Cell& b) { return a.rect == b.rect && a.bold == b.bold; });
+    if (whole) {
+        canvas_ = QPixmap(backdrop.size * backdrop.pixelRatio);
+        canvas_.setDevicePixelRatio(backdrop.pixelRatio);
+    }
+    QPainter painter(&canvas_);
+    if (whole) PaintBackground(painter, backdrop.fareArea);
+    int redrawn = 0;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (!whole && cells[i].text == canvasCells_[i].text) continue;
+        // Each cell is clipped to itself, so one can be painted again without its neighbours.
+        painter.setClipRect(cells[i].rect);
+        if (!whole) PaintBackground(painter, backdrop.fareArea);
+        DrawCell(painter, cells[i]);
+        ++redrawn;
+    }
+    lastRedrawnCells_ = redrawn;
+    canvasBackdrop_ = backdrop;
+    canvasCells_ = std::move(cells);
 }
 
 void CNmeaDataWnd::PaintBackground(QPainter& painter, bool fareArea) const
@@ -226,30 +264,30 @@ void CNmeaDataWnd::PaintFareFrame(QPainter& painter) const
     }
 }
 
-void CNmeaDataWnd::PaintMainColumns(QPainter& painter, const PanelStatistics& statistics) const
+void CNmeaDataWnd::AddMainCells(std::vector<Cell>& cells, const PanelStatistics& statistics) const
 {
     const bool relay = store_.Get(settings::kCommRelayServerMode) != 0;
-    const auto cells = MainCells(*state_, statistics, relay);
+    const auto texts = MainCells(*state_, statistics, relay);
     for (int row = 0; row < kMainRowCount; ++row) {
-        const CellText& cell = cells[static_cast<std::size_t>(row)];
-        DrawCell(painter, CellRect(kLabelColumn, row), cell.label, true);
-        DrawCell(painter, CellRect(kValueColumn, row), cell.value, false);
+        const CellText& text = texts[static_cast<std::size_t>(row)];
+        cells.push_back({CellRect(kLabelColumn, row), text.label, true});
+        cells.push_back({CellRect(kValueColumn, row), text.value, false});
     }
 }
 
-void CNmeaDataWnd::PaintBaseInfo(QPainter& painter) const
+void CNmeaDataWnd::AddBaseInfoCells(std::vector<Cell>& cells) const
 {
-    const auto cells = BaseInfoCells(*state_, timeToFloat_, timeToFixed_);
+    const auto texts = BaseInfoCells(*state_, timeToFloat_, timeToFixed_);
     for (int row = 0; row < kBaseInfoRowCount; ++row) {
-        const CellText& cell = cells[static_cast<std::size_t>(row)];
-        DrawCell(painter, ThirdColumnCell(row, kThirdLabel.first, kThirdLabel.last), cell.label,
-                 true);
-        DrawCell(painter, ThirdColumnCell(row, kThirdValue.first, kThirdValue.last), cell.value,
-                 false);
+        const CellText& text = texts[static_cast<std::size_t>(row)];
+        cells.push_back(
+            {ThirdColumnCell(row, kThirdLabel.first, kThirdLabel.last), text.label, true});
+        cells.push_back(
+            {ThirdColumnCell(row, kThirdValue.first, kThirdValue.last), text.value, false});
     }
 }
 
-void CNmeaDataWnd::PaintTaxiInfo(QPainter& painter, const TaxiFareValues& fare) const
+void CNmeaDataWnd::AddTaxiCells(std::vector<Cell>& cells, const TaxiFareValues& fare) const
 {
     const auto fareRows = FareRows(fare);
     for (int row = 0; row < kFareRowCount; ++row) {
@@ -257,28 +295,30 @@ void CNmeaDataWnd::PaintTaxiInfo(QPainter& painter, const TaxiFareValues& fare) 
         const std::array<const QString*, 3> texts{&r.name, &r.amount, &r.distance};
         for (std::size_t c = 0; c < texts.size(); ++c) {
             const PartSpan span = kFareColumns[c];
-            DrawCell(painter, ThirdColumnCell(row, span.first, span.last), *texts[c], row == 0);
+            cells.push_back({ThirdColumnCell(row, span.first, span.last), *texts[c], row == 0});
         }
     }
-    DrawCell(painter, ThirdColumnCell(kImuRow, kThirdLabel.first, kThirdLabel.last), tr("IMU상태"),
-             true);
-    DrawCell(painter, ThirdColumnCell(kImuRow, kThirdValue.first, kThirdValue.last),
-             ImuStateText(state_->sensorsCalibrated), false);
+    cells.push_back(
+        {ThirdColumnCell(kImuRow, kThirdLabel.first, kThirdLabel.last), tr("IMU상태"), true});
+    cells.push_back({ThirdColumnCell(kImuRow, kThirdValue.first, kThirdValue.last),
+                     ImuStateText(state_->sensorsCalibrated), false});
     const auto sensorRows = SensorRows(sensors_);
     for (int i = 0; i < kSensorRowCount; ++i) {
         const SensorRow& r = sensorRows[static_cast<std::size_t>(i)];
         const std::array<const QString*, 3> texts{&r.time, &r.status, &r.sensor};
         for (std::size_t c = 0; c < texts.size(); ++c) {
             const PartSpan span = kSensorColumns[c];
-            DrawCell(painter, ThirdColumnCell(kSensorHeaderRow + i, span.first, span.last),
-                     *texts[c], i == 0);
+            cells.push_back(
+                {ThirdColumnCell(kSensorHeaderRow + i, span.first, span.last), *texts[c], i == 0});
         }
     }
 }
 
-void CNmeaDataWnd::DrawCell(QPainter& painter, const QRect& rect, const QString& text,
-                            bool bold) const
+void CNmeaDataWnd::DrawCell(QPainter& painter, const Cell& cell)
 {
+    const QRect& rect = cell.rect;
+    const QString& text = cell.text;
+    const bool bold = cell.bold;
     if (text.isEmpty() || rect.width() <= 0 || rect.height() <= 0) return;
     int pixels = std::clamp(rect.height() * 3 / 5, kMinFontPixels, kMaxFontPixels);
     QFont font = ViewFont(kFontMalgunGothic, pixels, bold);

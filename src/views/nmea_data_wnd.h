@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPixmap>
 #include <QRect>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <vector>
 
 #include "decode/gnss_receiver_state.h"
 #include "views/status_texts.h"
@@ -14,7 +16,9 @@ class CSettingsStore;
 class QPainter;
 
 // Receiver status panel: the latest epoch as a table of labelled cells, with a third column
-// for the reference station or, in taxi operation, the fare and the inertial sensors.
+// for the reference station or, in taxi operation, the fare and the inertial sensors. The panel
+// keeps what it painted and lays out again only the cells whose text changed, since most of
+// them stay the same from one epoch to the next.
 class CNmeaDataWnd : public QWidget {
     Q_OBJECT
 
@@ -42,6 +46,8 @@ public:
     QRect CellRect(int column, int row) const;
     // The light-blue fare area of taxi operation.
     QRect FareAreaRect() const;
+    // Cells whose text the last paint drew anew.
+    int LastRedrawnCellCount() const { return lastRedrawnCells_; }
 
 public slots:
     // Ignores states that delivered nothing.
@@ -66,16 +72,31 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    struct Cell {
+        QRect rect;
+        QString text;
+        bool bold = false;
+    };
+    // What the cells are painted over; any change repaints the whole panel.
+    struct Backdrop {
+        QSize size;
+        qreal pixelRatio = 0;
+        bool fareArea = false;
+        bool alarm = false;
+        bool operator==(const Backdrop&) const = default;
+    };
+
     bool SensorPollWanted() const;
     void OnSensorPollTick();
     int RowTop(int row) const;
     QRect ThirdColumnCell(int row, int firstPart, int lastPart) const;
     void PaintBackground(QPainter& painter, bool fareArea) const;
-    void PaintMainColumns(QPainter& painter, const PanelStatistics& statistics) const;
-    void PaintBaseInfo(QPainter& painter) const;
-    void PaintTaxiInfo(QPainter& painter, const TaxiFareValues& fare) const;
+    void AddMainCells(std::vector<Cell>& cells, const PanelStatistics& statistics) const;
+    void AddBaseInfoCells(std::vector<Cell>& cells) const;
+    void AddTaxiCells(std::vector<Cell>& cells, const TaxiFareValues& fare) const;
     void PaintFareFrame(QPainter& painter) const;
-    void DrawCell(QPainter& painter, const QRect& rect, const QString& text, bool bold) const;
+    void PaintCanvas(const Backdrop& backdrop, std::vector<Cell> cells);
+    static void DrawCell(QPainter& painter, const Cell& cell);
 
     CSettingsStore& store_;
     // Large (satellite tables), so it lives on the heap rather than in the widget.
@@ -90,4 +111,9 @@ private:
     QTimer sensorPollTimer_;
     QTimer sensorReplyTimer_;
     int sensorPollCount_ = 0;
+    // The panel as last painted, and the cells it shows.
+    QPixmap canvas_;
+    Backdrop canvasBackdrop_;
+    std::vector<Cell> canvasCells_;
+    int lastRedrawnCells_ = 0;
 };

@@ -53,11 +53,26 @@ bool CSkyMapWnd::IsShown(Constellation constellation) const
 
 void CSkyMapWnd::paintEvent(QPaintEvent*)
 {
+    if (width() <= 0 || height() <= 0) return;
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
-    PaintGrid(painter);
+    painter.drawPixmap(0, 0, GridImage());
     PaintSatellites(painter);
     PaintCounts(painter);
+}
+
+const QPixmap& CSkyMapWnd::GridImage()
+{
+    const qreal ratio = devicePixelRatioF();
+    if (grid_.isNull() || grid_.deviceIndependentSize() != QSizeF(size()) ||
+        grid_.devicePixelRatio() != ratio) {
+        grid_ = QPixmap(size() * ratio);
+        grid_.setDevicePixelRatio(ratio);
+        labelSizes_.clear();  // measured for another screen, perhaps
+        QPainter painter(&grid_);
+        painter.fillRect(rect(), Qt::white);
+        PaintGrid(painter);
+    }
+    return grid_;
 }
 
 void CSkyMapWnd::PaintGrid(QPainter& painter) const
@@ -98,7 +113,10 @@ void CSkyMapWnd::PaintSatellite(QPainter& painter, const PolarGrid& grid, Conste
 {
     const QString text = SatelliteLabel(row, satellite.prn);
     const QPoint at = SatellitePoint(grid, satellite.elevationDeg, satellite.azimuthDeg);
-    const QRect box = CentredRect(at, painter.fontMetrics().size(0, text));
+    auto size = labelSizes_.constFind(text);
+    if (size == labelSizes_.constEnd())
+        size = labelSizes_.insert(text, painter.fontMetrics().size(0, text));
+    const QRect box = CentredRect(at, *size);
     const bool inUse = IsSatelliteInUse(state_, satellite);
     painter.fillRect(box, inUse ? SkyLabelColour(row, satellite) : kIdleLabelColour);
     painter.setPen(inUse ? Qt::white : Qt::black);

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QHash>
+#include <QPixmap>
 #include <QPointer>
+#include <QSize>
+#include <QString>
 #include <QWidget>
 
 #include "decode/gnss_receiver_state.h"
@@ -30,6 +34,7 @@ protected:
 
 private:
     bool IsShown(Constellation constellation) const;
+    const QPixmap& GridImage();
     void PaintGrid(QPainter& painter) const;
     void PaintSatellites(QPainter& painter) const;
     void PaintSatellite(QPainter& painter, const PolarGrid& grid, Constellation row,
@@ -40,4 +45,7 @@ private:
 
     QPointer<const CDisplayToggles> toggles_;
     GnssReceiverState state_;
+    // The background and grid change only with the size; label sizes never.
+    QPixmap grid_;
+    mutable QHash<QString, QSize> labelSizes_;
 };

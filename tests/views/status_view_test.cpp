@@ -321,6 +321,24 @@ TEST_F(StatusPanel, ValueTextIsDrawnInItsCell)
     EXPECT_EQ(image.pixel(grey), qRgb(0xEA, 0xEA, 0xEA));
 }
 
+TEST_F(StatusPanel, RepaintDrawsOnlyChangedCellsAndMatchesAFreshPanel)
+{
+    CNmeaDataWnd panel(store_);
+    panel.Update(*StateAt(37.5, 127.0));
+    Render(panel);
+    Render(panel);
+    EXPECT_EQ(panel.LastRedrawnCellCount(), 0);
+
+    const auto moved = StateAt(37.6, 127.0);
+    panel.Update(*moved);
+    const QImage cached = Render(panel);
+    EXPECT_GT(panel.LastRedrawnCellCount(), 0);
+    EXPECT_LT(panel.LastRedrawnCellCount(), kMainRowCount);
+    CNmeaDataWnd fresh(store_);
+    fresh.Update(*moved);
+    EXPECT_TRUE(Render(fresh) == cached);
+}
+
 TEST_F(StatusPanel, AbsurdStatePaints)
 {
     store_.Write(settings::kNmeaOperationType, 1);
