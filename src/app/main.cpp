@@ -11,6 +11,7 @@ int main(int argc, char** argv)
 {
     // --help and --version answer in a terminal without a display (over SSH, in scripts).
     const bool textOnly = AsksOnlyForText(argc, argv);
+    ReturnLargeBlocksWhenFreed();
     std::unique_ptr<QCoreApplication> app;
     if (textOnly) {
         app = std::make_unique<QCoreApplication>(argc, argv);

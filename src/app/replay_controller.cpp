@@ -7,6 +7,10 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QStringList>
+#include <optional>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "app/command_ids.h"
 #include "app/local_time.h"
@@ -193,9 +197,8 @@ void CReplayController::StartSecondaryTrack(const QString& path, const ScanSetti
             [this, result] {
                 // The track replaces the replayed log's own positions in the plot's squares.
                 if (result->status == ScanStatus::Ok && (active_ || scanning_)) {
-                    secondaryPoints_ = result->index.ToGeoPoints();
-                    if (active_) frame_.Plot().SetReplayPositionList(&secondaryPoints_);
-                    emit secondaryTrackLoaded(static_cast<int>(secondaryPoints_.size()));
+                    secondary_ = std::move(result->index);
+                    emit secondaryTrackLoaded(static_cast<int>(secondary_.Size()));
                 }
             },
             Qt::QueuedConnection);
@@ -206,7 +209,7 @@ void CReplayController::StopSecondaryTrack()
 {
     cancelSecondary_ = true;
     if (secondaryThread_.joinable()) secondaryThread_.join();
-    secondaryPoints_.clear();
+    secondary_ = {};
 }
 
 void CReplayController::OnScanFinished(const QString& path, std::shared_ptr<ScanResult> result)
@@ -242,8 +245,15 @@ void CReplayController::OnScanFinished(const QString& path, std::shared_ptr<Scan
 
 void CReplayController::ShowScanResult(const QString& path, const ScanResult& result)
 {
-    points_ = result.index.ToGeoPoints();
-    frame_.Plot().SetReplayPositionList(secondaryPoints_.empty() ? &points_ : &secondaryPoints_);
+    // The plot's squares read their positions from the track's index, never from a copy.
+    using Position = CPlotsView::ReplayPosition;
+    frame_.Plot().SetReplayPositions([this](std::size_t n) -> std::optional<Position> {
+        const CEpochIndex& track = Track();
+        if (n >= track.Size()) return std::nullopt;
+        const EpochEntry entry = track.At(n);
+        return Position{entry.longitude, entry.latitude,
+                        static_cast<std::int32_t>(entry.fixQuality)};
+    });
     const ReplayResults& r = result.statistics;
     frame_.Panel().SetStatistics(r.horizontalRms, r.verticalRms, r.horizontalCep, r.verticalCep);
     frame_.Plot().SetErrorCircles(r.horizontalRms, r.horizontalCep);
@@ -275,9 +285,12 @@ void CReplayController::Stop()
     qApp->removeEventFilter(this);
     frame_.Intake().SetReplayRunning(false);
     frame_.Intake().FullReset();
-    frame_.Plot().SetReplayPositionList(nullptr);
-    points_.clear();
+    frame_.Plot().SetReplayPositions({});
     StopSecondaryTrack();
+#ifdef __GLIBC__
+    // The index and the scan's buffers are freed; hand the pages back to the system.
+    malloc_trim(0);
+#endif
     window_->hide();
     StopExtraction();
     frame_.UpdateCommandStates();

@@ -37,10 +37,7 @@ public:
     CMissingLogDlg* MissingWindow() const { return missingDlg_; }
     // The positions the plot's replay squares come from: the second log's, when one was
     // chosen, else the replayed log's own.
-    const std::vector<GeoPoint>& Track() const
-    {
-        return secondaryPoints_.empty() ? points_ : secondaryPoints_;
-    }
+    const CEpochIndex& Track() const { return secondary_.Empty() ? player_->Index() : secondary_; }
 
     // IFeatureController
     void AddActivity(FrameActivity& activity) const override;
@@ -90,8 +87,7 @@ private:
     CExtractionWriter extraction_;
     std::unique_ptr<QFile> logsFile_;
     QString extractionType_;
-    std::vector<GeoPoint> points_;
-    std::vector<GeoPoint> secondaryPoints_;  // the second log's track, when one was chosen
+    CEpochIndex secondary_;  // the second log's track, when one was chosen
     std::thread scanThread_;
     std::atomic<bool> cancelScan_{false};
     std::thread secondaryThread_;

@@ -11,6 +11,9 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "app/language.h"
 #include "app/link_controller.h"
@@ -184,6 +187,13 @@ double PaintMs(QWidget& widget)
 }
 
 }  // namespace
+
+void ReturnLargeBlocksWhenFreed()
+{
+#if defined(__GLIBC__)
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
+}
 
 void CSkarnet2App::PrintProgress()
 {

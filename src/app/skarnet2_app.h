@@ -44,3 +44,8 @@ private:
 // contexts, and, when running as root (CI, kiosks), the browser's sandbox turned off since it
 // refuses to start otherwise.
 void PrepareWebMapProcess();
+
+// Blocks of a megabyte and more (a day's replay index, the scan's buffers) get pages of their
+// own, so that freeing them gives the memory back at once. glibc's sliding threshold would
+// otherwise keep them in the heap of the thread that made them, after the replay stops.
+void ReturnLargeBlocksWhenFreed();

@@ -4,7 +4,7 @@
 
 void CEpochIndex::Clear()
 {
-    records_.clear();
+    std::vector<Record>().swap(records_);  // a day's index is tens of megabytes: give it back
     lastRawMs_ = 0;
     dayOffsetMs_ = 0;
 }

@@ -39,8 +39,7 @@ constexpr std::array<IntSetting, kPlotLegendCount> kClassColourKeys{
     settings::kPlotRgbGps, settings::kPlotRgbDgps, settings::kPlotRgbFloat, settings::kPlotRgbRtk,
     settings::kPlotRgbDr};
 
-constexpr std::uint8_t kLiveMark = 0;
-constexpr std::uint8_t kReplayMark = 1;
+static_assert(CPlotMarkGrid::kSlots == kPlotLegendCount);
 constexpr int kButtonX = 56;  // from the right edge
 constexpr int kButtonTop = 2;
 constexpr int kButtonPitch = 54;
@@ -181,7 +180,7 @@ void CPlotsView::LoadSettings(const CSettingsStore& store)
     }
     coordSystemLabel_ = PlotCoordSystemLabel(coordSystem_);
     LoadCentre(store);
-    replay_.clear();
+    marks_.ClearReplay();
     update();
 }
 
@@ -203,7 +202,20 @@ void CPlotsView::LoadCentre(const CSettingsStore& store)
 
 void CPlotsView::SetReplayPositionList(const std::vector<GeoPoint>* list)
 {
-    replayPositions_ = list;
+    if (list == nullptr) {
+        replayPositionAt_ = {};
+        return;
+    }
+    replayPositionAt_ = [list](std::size_t n) -> std::optional<ReplayPosition> {
+        if (n >= list->size()) return std::nullopt;
+        const GeoPoint& p = (*list)[n];
+        return ReplayPosition{p.longitude, p.latitude, static_cast<std::int32_t>(p.fixQuality)};
+    };
+}
+
+void CPlotsView::SetReplayPositions(ReplayPositionAt positionAt)
+{
+    replayPositionAt_ = std::move(positionAt);
 }
 
 std::optional<QPointF> CPlotsView::Project(double longitude, double latitude, int row)
@@ -236,7 +248,8 @@ bool CPlotsView::AddPosition(double longitude, double latitude, std::uint32_t fl
     const int row = useSelectedSystem ? SelectedRow(longitude) : kForeignPositionRow;
     const auto grid = Project(longitude, latitude, row);
     if (!grid) return false;
-    live_.push_back(PlotPoint{grid->x(), grid->y(), flag, fixClass});
+    marks_.AddLive(grid->x(), grid->y(), static_cast<std::uint8_t>(SlotIndex(fixClass)));
+    newest_ = PlotPoint{grid->x(), grid->y(), flag, fixClass};
     eastingText_ = PlotEastingText(grid->x());
     northingText_ = PlotNorthingText(grid->y());
     if (HasFixedCentre()) {
@@ -253,35 +266,29 @@ bool CPlotsView::AddPosition(double longitude, double latitude, std::uint32_t fl
 
 bool CPlotsView::AddReplayPoint(int index)
 {
-    if (replayPositions_ == nullptr || index < 0 ||
-        static_cast<std::size_t>(index) >= replayPositions_->size()) {
-        return false;
-    }
-    const GeoPoint& epoch = (*replayPositions_)[static_cast<std::size_t>(index)];
-    const auto grid = Project(epoch.longitude, epoch.latitude, SelectedRow(epoch.longitude));
+    if (!replayPositionAt_ || index < 0) return false;
+    const std::optional<ReplayPosition> epoch = replayPositionAt_(static_cast<std::size_t>(index));
+    if (!epoch) return false;
+    const auto grid = Project(epoch->longitude, epoch->latitude, SelectedRow(epoch->longitude));
     if (!grid) return false;
-    const std::uint32_t flag = epoch.fixQuality > 0 ? 1 : 0;
-    replay_.push_back(
-        PlotPoint{grid->x(), grid->y(), flag, static_cast<std::int32_t>(epoch.fixQuality)});
+    marks_.AddReplay(grid->x(), grid->y(), static_cast<std::uint8_t>(SlotIndex(epoch->fixQuality)));
     update();
     return true;
 }
 
 void CPlotsView::Clear(bool repaint)
 {
-    // A long session leaves a large allocation behind: give it back.
-    live_.clear();
-    live_.shrink_to_fit();
-    replay_.clear();
-    replay_.shrink_to_fit();
+    // Gives the memory of a long session back.
+    marks_.Clear();
+    newest_.reset();
     statistics_.Clear();
     if (repaint) update();
 }
 
 void CPlotsView::ClearLivePoints()
 {
-    live_.clear();
-    live_.shrink_to_fit();
+    marks_.ClearLive();
+    newest_.reset();
     statistics_.Clear();
     update();
 }
@@ -318,17 +325,13 @@ QColor CPlotsView::ClassColour(int colourClass) const
     return classColours_[static_cast<std::size_t>(colourClass - 1)];
 }
 
-std::optional<CPlotsView::PlotPoint> CPlotsView::NewestLivePoint() const
-{
-    if (live_.empty()) return std::nullopt;
-    return live_.back();
-}
+std::optional<CPlotsView::PlotPoint> CPlotsView::NewestLivePoint() const { return newest_; }
 
 int CPlotsView::LineHeight() const { return fontMetrics().height(); }
 
 QRect CPlotsView::LegendRect(int colourClass) const
 {
-    if (replay_.empty() || colourClass < 1 || colourClass > kPlotLegendCount) return {};
+    if (marks_.ReplayCount() == 0 || colourClass < 1 || colourClass > kPlotLegendCount) return {};
     const int h = LineHeight();
     const int y = (5 + colourClass) * h + kTextMargin;
     return QRect(4 * h + kTextMargin, y + 1, h - 2, h - 2);
@@ -367,9 +370,9 @@ CPlotsView::Geometry CPlotsView::CurrentGeometry() const
         g.centreEasting = statistics_.AverageEasting();
         g.centreNorthing = statistics_.AverageNorthing();
     } else if (centreMode_ == CentreMode::kNewestPoint) {
-        if (!live_.empty()) {
-            g.centreEasting = live_.back().easting;
-            g.centreNorthing = live_.back().northing;
+        if (newest_) {
+            g.centreEasting = newest_->easting;
+            g.centreNorthing = newest_->northing;
         }
     } else {
         g.centreEasting = centreEasting_;
@@ -379,16 +382,10 @@ CPlotsView::Geometry CPlotsView::CurrentGeometry() const
     return g;
 }
 
-std::optional<QPoint> CPlotsView::ToPixel(const Geometry& g, double easting, double northing) const
+PlotPixelRule CPlotsView::PixelRule(const Geometry& g)
 {
-    const double xd = g.cx + g.r * (easting - g.centreEasting) / g.range + 0.5;
-    const double yd = g.cy - g.r * (northing - g.centreNorthing) / g.range + 0.5;
-    // Also rejects NaN, before any conversion to int.
-    if (!(std::fabs(xd) < kPixelLimit && std::fabs(yd) < kPixelLimit)) return std::nullopt;
-    const int x = static_cast<int>(xd) + g.shift.x();
-    const int y = static_cast<int>(yd) + g.shift.y();
-    if (x < 0 || y < 0 || x >= g.width || y >= g.height) return std::nullopt;
-    return QPoint(x, y);
+    return PlotPixelRule{g.width,         g.height,         g.cx,        g.cy,       g.r, g.range,
+                         g.centreEasting, g.centreNorthing, g.shift.x(), g.shift.y()};
 }
 
 void CPlotsView::paintEvent(QPaintEvent* /*event*/)
@@ -436,7 +433,7 @@ void CPlotsView::DrawScaleLabel(QPainter& painter, const Geometry& g) const
 void CPlotsView::DrawTextLines(QPainter& painter, int h) const
 {
     const std::array<QString, 6> lines{PlotLevelLine(scaleIndex_),
-                                       PlotCountLine(static_cast<std::int64_t>(live_.size())),
+                                       PlotCountLine(static_cast<std::int64_t>(LiveCount())),
                                        ellipsoidLabel_,
                                        coordSystemLabel_,
                                        eastingText_,
@@ -467,52 +464,39 @@ void CPlotsView::DrawLegend(QPainter& painter, int h) const
 
 // Points sharing a pixel, shape and colour paint the very same pixels, so only the newest of
 // them needs drawing: the drawing work is bounded by the window area whatever the number of
-// points, and what is left per point is a projection to pixels and one table probe.
+// points, and so is the search for those marks in the point trees. While the pixel rule stays
+// the same (a fixed centre, no zoom or pan), a paint only adds the marks of new points.
 void CPlotsView::DrawPoints(QPainter& painter, const Geometry& g)
 {
-    if (live_.empty()) return;
-    CollectMarks(g);
-    std::array<QBrush, kPlotLegendCount> liveBrushes;
-    for (std::size_t i = 0; i < liveBrushes.size(); ++i) {
-        liveBrushes[i] = QBrush(ColorFromColorRef(kLiveColours[i]));
+    if (LiveCount() == 0) {
+        layerRule_.reset();
+        lastRule_.reset();
+        return;
     }
-    const int s = pointSize_;
-    painter.setPen(Qt::NoPen);
-    for (auto mark = marks_.rbegin(); mark != marks_.rend(); ++mark) {
-        const QRect box(mark->x - s, mark->y - s, 2 * s + 1, 2 * s + 1);
-        if (mark->kind == kLiveMark) {
-            painter.setBrush(liveBrushes[mark->slot]);
-            painter.drawEllipse(box);
-        } else {
-            painter.fillRect(box, classColours_[mark->slot]);
-        }
+    const PlotPixelRule rule = PixelRule(g);
+    CPlotMarkPainter::Style style{pointSize_, QSize(g.width, g.height), {}, classColours_};
+    for (std::size_t i = 0; i < style.live.size(); ++i) {
+        style.live[i] = ColorFromColorRef(kLiveColours[i]);
     }
-}
-
-// Newest first, so that the first mark seen at a pixel is the one left visible.
-void CPlotsView::CollectMarks(const Geometry& g)
-{
-    coverage_.assign(static_cast<std::size_t>(g.width) * static_cast<std::size_t>(g.height), 0);
-    marks_.clear();
-    for (std::size_t i = live_.size(); i-- > 0;) {
-        // Replay point i is drawn after live point i; at most as many as there are live points.
-        if (i < replay_.size()) Mark(g, replay_[i], kReplayMark);
-        Mark(g, live_[i], kLiveMark);
+    // A second paint by the same rule makes a third likely: worth keeping a layer.
+    const bool sameRule = lastRule_ == rule;
+    lastRule_ = rule;
+    if (walkEveryPoint_) {
+        layerRule_.reset();
+        markPainter_.Draw(painter, marks_.CollectByWalk(rule), style,
+                          CPlotMarkPainter::Way::kEachMark);
+        return;
     }
-}
-
-void CPlotsView::Mark(const Geometry& g, const PlotPoint& point, std::uint8_t kind)
-{
-    const auto pixel = ToPixel(g, point.easting, point.northing);
-    if (!pixel) return;
-    const std::size_t slot = SlotIndex(point.fixClass);
-    const auto bit = static_cast<std::uint16_t>(1U << (kind * kPlotLegendCount + slot));
-    std::uint16_t& cell =
-        coverage_[static_cast<std::size_t>(pixel->y()) * static_cast<std::size_t>(g.width) +
-                  static_cast<std::size_t>(pixel->x())];
-    if ((cell & bit) != 0) return;
-    cell = static_cast<std::uint16_t>(cell | bit);
-    marks_.push_back(PointMark{pixel->x(), pixel->y(), kind, static_cast<std::uint8_t>(slot)});
+    if (layerRule_ == rule && layerGeneration_ == marks_.Generation() &&
+        marks_.CollectAdded(rule, added_) && markPainter_.DrawAdded(painter, added_, style)) {
+        return;
+    }
+    layerRule_.reset();
+    const auto way = sameRule ? CPlotMarkPainter::Way::kLayer : CPlotMarkPainter::Way::kCheapest;
+    if (markPainter_.Draw(painter, marks_.Collect(rule), style, way)) {
+        layerRule_ = rule;
+        layerGeneration_ = marks_.Generation();
+    }
 }
 
 void CPlotsView::DrawErrorCircles(QPainter& painter, const Geometry& g) const

@@ -7,12 +7,15 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
 #include "geo/coord_converter.h"
 #include "geo/geo_point.h"
 #include "geo/plot_statistics.h"
+#include "views/plot_mark_painter.h"
+#include "views/plot_marks.h"
 #include "views/plot_texts.h"
 
 class CSettingsStore;
@@ -52,6 +55,15 @@ public:
     void LoadSettings(const CSettingsStore& store);
     // The main window's replay position list (it outlives the view); AddReplayPoint reads it.
     void SetReplayPositionList(const std::vector<GeoPoint>* list);
+    // The same from any source that outlives the view, such as the replay's index: epoch n's
+    // position and fix quality, nothing past the end. An empty function: no replay points.
+    struct ReplayPosition {
+        double longitude = 0.0;
+        double latitude = 0.0;
+        std::int32_t fixQuality = 0;
+    };
+    using ReplayPositionAt = std::function<std::optional<ReplayPosition>(std::size_t)>;
+    void SetReplayPositions(ReplayPositionAt positionAt);
 
     // False when the position is not finite or its projection fails: nothing is added.
     bool AddPosition(double longitude, double latitude, std::uint32_t flag, std::int32_t fixClass,
@@ -78,8 +90,8 @@ public:
     double CentreLatitude() const { return centreLatitude_; }
     double CentreLongitude() const { return centreLongitude_; }
     const CPlotStatistics& Statistics() const { return statistics_; }
-    std::size_t LiveCount() const { return live_.size(); }
-    std::size_t ReplayCount() const { return replay_.size(); }
+    std::size_t LiveCount() const { return marks_.LiveCount(); }
+    std::size_t ReplayCount() const { return marks_.ReplayCount(); }
     std::optional<PlotPoint> NewestLivePoint() const;
     // Geodetic position of the newest live point (0 before any).
     double NewestLatitude() const { return newestLatitude_; }
@@ -90,6 +102,9 @@ public:
     QString CoordSystemLabel() const { return coordSystemLabel_; }
     // The double-clickable swatch of class 1..5; empty while there are no replay points.
     QRect LegendRect(int colourClass) const;
+    // For tests: paint as the reference for the point trees and the mark layer does, by
+    // walking every point and drawing each mark with its own call.
+    void SetWalkEveryPoint(bool on) { walkEveryPoint_ = on; }
 
 public slots:
     void ZoomIn();
@@ -124,13 +139,6 @@ private:
         double centreNorthing = 0.0;
         QPoint shift;  // committed pan plus the drag in progress
     };
-    struct PointMark {
-        int x = 0;
-        int y = 0;
-        std::uint8_t kind = 0;  // live circle or replay square
-        std::uint8_t slot = 0;  // legend slot of the class
-    };
-
     void LoadCentre(const CSettingsStore& store);
     std::optional<QPointF> Project(double longitude, double latitude, int row);
     int SelectedRow(double longitude) const;
@@ -140,14 +148,12 @@ private:
     int LineHeight() const;
 
     Geometry CurrentGeometry() const;
-    std::optional<QPoint> ToPixel(const Geometry& g, double easting, double northing) const;
+    static PlotPixelRule PixelRule(const Geometry& g);
     void DrawAxesAndGrid(QPainter& painter, const Geometry& g) const;
     void DrawScaleLabel(QPainter& painter, const Geometry& g) const;
     void DrawTextLines(QPainter& painter, int h) const;
     void DrawLegend(QPainter& painter, int h) const;
     void DrawPoints(QPainter& painter, const Geometry& g);
-    void CollectMarks(const Geometry& g);
-    void Mark(const Geometry& g, const PlotPoint& point, std::uint8_t kind);
     void DrawErrorCircles(QPainter& painter, const Geometry& g) const;
     void DrawStatisticsLines(QPainter& painter, int h) const;
 
@@ -169,9 +175,18 @@ private:
     double rms_ = 0.0;
     double cep_ = 0.0;
 
-    std::vector<PlotPoint> live_;
-    std::vector<PlotPoint> replay_;
-    const std::vector<GeoPoint>* replayPositions_ = nullptr;
+    // Every point lives in marks_; the newest live point is kept whole for the centre.
+    CPlotMarks marks_;
+    std::optional<PlotPoint> newest_;
+    CPlotMarkPainter markPainter_;
+    // The rule of the last paint, and of the marks in the painter's layer with the points they
+    // came from.
+    std::optional<PlotPixelRule> lastRule_;
+    std::optional<PlotPixelRule> layerRule_;
+    std::uint64_t layerGeneration_ = 0;
+    std::vector<PlotMark> added_;
+    bool walkEveryPoint_ = false;
+    ReplayPositionAt replayPositionAt_;
 
     QPoint pan_;
     QPoint dragStart_;
@@ -185,7 +200,4 @@ private:
     QString coordSystemLabel_;
 
     std::array<QToolButton*, 4> buttons_{};
-    // Per-paint scratch, kept to avoid reallocating at every repaint.
-    std::vector<std::uint16_t> coverage_;
-    std::vector<PointMark> marks_;
 };

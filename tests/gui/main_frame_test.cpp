@@ -366,12 +366,12 @@ TEST_F(MainFrameTest, SecondLogBecomesThePlotsTrack)
                                      QString::fromStdString(second.string())));
     ASSERT_TRUE(WaitFor([&] { return ready && track >= 0; }, 10000));
     EXPECT_EQ(track, static_cast<int>(expected.index.Size()));
-    ASSERT_EQ(frame.Replay().Track().size(), expected.index.Size());
-    EXPECT_EQ(frame.Replay().Track().front().latitude, expected.index.At(0).latitude);
+    ASSERT_EQ(frame.Replay().Track().Size(), expected.index.Size());
+    EXPECT_EQ(frame.Replay().Track().At(0).latitude, expected.index.At(0).latitude);
     frame.Replay().Player()->Tick();
     EXPECT_EQ(frame.PlotView()->ReplayCount(), 1u);
     frame.Replay().Stop();
-    EXPECT_TRUE(frame.Replay().Track().empty());
+    EXPECT_TRUE(frame.Replay().Track().Empty());
 }
 
 TEST_F(MainFrameTest, ReplayOfAFileWithoutPositionsSaysSo)

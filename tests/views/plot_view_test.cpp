@@ -8,9 +8,14 @@
 #include <QWheelEvent>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <random>
+#include <vector>
 
 #include "geo/coord_converter.h"
 #include "settings/settings_store.h"
+#include "support/recording_owner.h"
+#include "support/test_data.h"
 #include "views/plot_texts.h"
 #include "views/plots_view.h"
 #include "views/reference_stations.h"
@@ -420,4 +425,164 @@ TEST_F(PlotViewTest, ManyPointsKeepTheNewestOnTop)
     view.Clear(true);
     EXPECT_EQ(view.LiveCount(), 0U);
     EXPECT_EQ(view.Statistics().AverageLatitude(), 0.0);
+}
+
+namespace {
+
+struct Fix {
+    double lon;
+    double lat;
+    int fixClass;
+};
+
+// Every capture with positions, each moved so that it starts on kLon/kLat: real scatter,
+// jumps and repeated positions, all around one spot.
+std::vector<Fix> RealTracks()
+{
+    std::vector<Fix> fixes;
+    for (const char* folder : {"nmea", "mixed"}) {
+        for (const auto& path : testdata::FilesIn(folder)) {
+            RecordingOwner owner;
+            owner.FeedInBlocks(testdata::ReadBytes(path), 4096);
+            std::optional<Fix> first;
+            for (const GnssReceiverState& s : owner.epochs) {
+                if (!s.Has(ContentFlag::Position)) continue;
+                if (!first) first = Fix{s.longitudeDeg, s.latitudeDeg, 0};
+                fixes.push_back({s.longitudeDeg - first->lon + kLon,
+                                 s.latitudeDeg - first->lat + kLat, s.fixQuality});
+            }
+        }
+    }
+    return fixes;
+}
+
+// A static receiver (RTK, float, DGPS and GPS spells, positions on a 1e-8 degree raster so
+// that some repeat) or a driving one; two positions thousands of kilometres away.
+std::vector<Fix> Simulated(bool driving)
+{
+    std::mt19937 random(7);
+    std::normal_distribution<double> unit(0.0, 1.0);
+    constexpr int kClasses[] = {4, 5, 2, 1};
+    constexpr double kScatter[] = {0.005, 0.05, 0.4, 1.5};
+    std::vector<Fix> fixes;
+    double e = 0.0, n = 0.0, heading = 0.0;
+    for (int i = 0; i < 20000; ++i) {
+        const int c = (i / 500) % 4;
+        if (driving) {
+            heading += 0.05 * unit(random);
+            e += 1.5 * std::sin(heading);
+            n += 1.5 * std::cos(heading);
+        }
+        const double far = (i == 7000 || i == 13001) ? 40.0 : 0.0;
+        fixes.push_back({kLon + far + std::round((e + kScatter[c] * unit(random)) * 1.1e3) / 1e8,
+                         kLat - far + std::round((n + kScatter[c] * unit(random)) * 0.9e3) / 1e8,
+                         kClasses[c]});
+    }
+    return fixes;
+}
+
+// Some pixel in a colour of its own: a mark (text, grid and GPS marks are grey).
+bool AnyColour(const QImage& image)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c(image.pixel(x, y));
+            if (c.red() != c.green() || c.green() != c.blue()) return true;
+        }
+    }
+    return false;
+}
+
+struct WalkCase {
+    const std::vector<Fix>* track;
+    int mode;
+    bool clearHalfway;
+    int pointSize;
+    int lead;  // replay points ahead of (or, below 0, behind) the live ones
+};
+
+class PlotWalkTest : public PlotViewTest {
+protected:
+    // The marks found through the point trees paint exactly what walking every point paints:
+    // at every scale, panned or not, with replay points hidden until the live ones catch up
+    // or shown behind them, after the live points are cleared, and when a paint only adds
+    // the marks of points that came since the last one.
+    void ExpectTreePaintsLikeWalk(const WalkCase& c)
+    {
+        store.Write(settings::kRefPointRefSite, 0);
+        store.Write(settings::kRefPointLongitude, QString::number(kLon + 2e-6, 'f', 9));
+        store.Write(settings::kRefPointLatitude, QString::number(kLat - 3e-6, 'f', 9));
+        store.Write(settings::kPlotPixelSize, c.pointSize);
+        Load(c.mode, 0);
+        // Twice the track, so that replay points keep coming after the first pass.
+        std::vector<GeoPoint> replay;
+        for (int pass = 0; pass < 2; ++pass) {
+            for (const Fix& f : *c.track) {
+                replay.emplace_back(f.lon + 3e-7, f.lat, 0.0f, 0,
+                                    static_cast<std::uint32_t>(f.fixClass));
+            }
+        }
+        view.SetReplayPositionList(&replay);
+        for (int i = 0; i < c.lead; ++i) view.AddReplayPoint(i);
+        std::size_t next = 0;
+        auto feed = [&] {
+            const Fix& f = (*c.track)[next % c.track->size()];
+            view.AddPosition(f.lon, f.lat, 1, f.fixClass, true);
+            const auto index = static_cast<long long>(next) + c.lead;
+            if (index >= 0 && static_cast<std::size_t>(index) < replay.size()) {
+                view.AddReplayPoint(static_cast<int>(index));
+            }
+            ++next;
+        };
+        while (next < c.track->size()) {
+            feed();
+            if (c.clearHalfway && next == c.track->size() / 2) view.ClearLivePoints();
+        }
+        int coloured = 0;
+        for (int scale = 0; scale < kPlotScaleCount; ++scale) {
+            const QPoint pan = scale % 2 == 0 ? QPoint() : QPoint(137, -61);
+            SCOPED_TRACE(testing::Message() << "mode " << c.mode << " scale " << scale);
+            view.findChild<QToolButton*>("resetPan")->click();
+            SendMouse(view, QEvent::MouseButtonPress, QPoint(100, 100), Qt::LeftButton);
+            SendMouse(view, QEvent::MouseMove, QPoint(100, 100) + pan, Qt::LeftButton);
+            // Two paints by one rule, then new points: the next paint may only add their marks.
+            Render(view);
+            Render(view);
+            for (int k = 0; k < 5; ++k) feed();
+            const QImage tree = Render(view);
+            view.SetWalkEveryPoint(true);
+            const QImage walk = Render(view);
+            view.SetWalkEveryPoint(false);
+            ASSERT_EQ(tree, walk);
+            SendMouse(view, QEvent::MouseButtonRelease, QPoint(100, 100), Qt::NoButton);
+            coloured += AnyColour(walk) ? 1 : 0;
+            view.ZoomOut();
+        }
+        // Not a comparison of empty plots.
+        EXPECT_GT(coloured, kPlotScaleCount / 4) << "mode " << c.mode;
+    }
+};
+
+}  // namespace
+
+TEST_F(PlotWalkTest, TreePaintsLikeTheWalkOnSimulatedTracks)
+{
+    const std::vector<Fix> still = Simulated(false), driving = Simulated(true);
+    const WalkCase cases[] = {
+        {&still, 0, true, 2, 50},     {&still, 1, false, 1, 50},   {&still, 2, false, 7, -20},
+        {&still, 3, false, 2, -20},   {&driving, 0, false, 2, 50}, {&driving, 1, true, 4, 50},
+        {&driving, 2, false, 2, -20}, {&driving, 3, false, 1, 50},
+    };
+    for (const WalkCase& c : cases) ExpectTreePaintsLikeWalk(c);
+}
+
+TEST_F(PlotWalkTest, TreePaintsLikeTheWalkOnRealTracks)
+{
+    SKIP_WITHOUT_DATA();
+    const std::vector<Fix> real = RealTracks();
+    ASSERT_GT(real.size(), 1000U);
+    for (const WalkCase& c : {WalkCase{&real, 0, false, 2, 50}, WalkCase{&real, 1, false, 1, -20},
+                              WalkCase{&real, 2, true, 3, 50}, WalkCase{&real, 3, false, 2, 50}}) {
+        ExpectTreePaintsLikeWalk(c);
+    }
 }

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <vector>
+
+// Where a plot point in metres lands on screen during one paint. Column() never falls as the
+// easting grows and Row() never rises as the northing grows, so the pixels of every point in
+// a box lie between the pixels of its corners.
+struct PlotPixelRule {
+    int width = 0;
+    int height = 0;
+    int cx = 0;
+    int cy = 0;
+    int r = 1;           // pixels from the centre to the visible range
+    double range = 1.0;  // metres shown from the centre to r
+    double centreEasting = 0.0;
+    double centreNorthing = 0.0;
+    int shiftX = 0;  // pan, in whole pixels, added after rounding
+    int shiftY = 0;
+
+    // Column or row before the pan; beyond the drawable range, one of these stand-ins.
+    static constexpr int kBeyondLow = INT_MIN / 4;
+    static constexpr int kBeyondHigh = INT_MAX / 4;
+    int Column(double easting) const;
+    int Row(double northing) const;
+    // The pixel in the view, false outside it.
+    bool ToPixel(double easting, double northing, int& x, int& y) const;
+    // Column or row (before the pan) that lands inside the view.
+    bool VisibleColumn(int column) const;
+    bool VisibleRow(int row) const;
+    bool operator==(const PlotPixelRule&) const = default;
+};
+
+// One mark to draw: a live circle (kind 0) or a replay square (kind 1) in a class slot.
+struct PlotMark {
+    int x = 0;
+    int y = 0;
+    std::uint8_t kind = 0;
+    std::uint8_t slot = 0;
+    bool operator==(const PlotMark&) const = default;
+};
+
+// The newest point per pixel, kind and class slot during one paint. Keys order the drawing:
+// live point i has key 2i+1, replay point i 2i+2 (0 is "none"), so replay point i is drawn
+// right after live point i and a larger key lies on top.
+class CPlotMarkGrid {
+public:
+    static constexpr int kSlots = 5;
+    static constexpr int kCombos = 2 * kSlots;
+
+    void Begin(int width, int height);
+    // x, y inside the view.
+    void Offer(int x, int y, int combo, std::uint32_t key);
+    // True when every pixel of the span (before the pan) that lies in the view already holds,
+    // for each slot of the kind, a key at least as large as newest: nothing in the span can
+    // change the picture.
+    bool Holds(const PlotPixelRule& rule, int x0, int x1, int y0, int y1, int kind,
+               const std::array<std::uint32_t, kSlots>& newest) const;
+    // The marks, oldest first; empties the grid.
+    void Finish(std::vector<PlotMark>& out);
+
+private:
+    struct Cell {
+        int x = 0;
+        int y = 0;
+        std::array<std::uint32_t, kCombos> keys{};
+    };
+    struct Entry {
+        std::uint32_t key;
+        std::uint32_t cell;
+        std::uint32_t combo;
+    };
+
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<std::uint32_t> cellOf_;  // per pixel: cell number + 1, 0 for none
+    std::vector<Cell> cells_;
+    std::vector<Entry> entries_;
+    std::vector<Entry> sorted_;
+};
