@@ -69,20 +69,35 @@ void CSampleRing::Push(const GraphSample& sample)
         slot = kept_++;
         if (slot >= allocated_) {
             // The last chunk ends exactly at the bound.
-            const std::size_t size = std::min(kChunkSize, bound_ - allocated_);
-            chunks_.push_back(std::make_unique<GraphSample[]>(size));
-            allocated_ += size;
+            Chunk chunk;
+            chunk.size = std::min(kChunkSize, bound_ - allocated_);
+            chunk.value = std::make_unique<double[]>(chunk.size);
+            chunk.fixClass = std::make_unique<std::uint8_t[]>(chunk.size);
+            chunk.flags = std::make_unique<std::uint8_t[]>(chunk.size);
+            chunks_.push_back(std::move(chunk));
+            allocated_ += chunks_.back().size;
+            memory_ += chunks_.back().size * (sizeof(double) + 2);
         }
     } else {
         head_ = head_ + 1 == bound_ ? 0 : head_ + 1;
     }
-    chunks_[slot >> kChunkBits][slot & (kChunkSize - 1)] = sample;
+    Chunk& chunk = chunks_[slot >> kChunkBits];
+    const std::size_t i = slot & (kChunkSize - 1);
+    chunk.value[i] = sample.value;
+    chunk.fixClass[i] = sample.fixClass;
+    chunk.flags[i] = sample.flags;
+    if (!chunk.second && sample.second != 0.0f) {
+        chunk.second = std::make_unique<float[]>(chunk.size);
+        memory_ += chunk.size * sizeof(float);
+    }
+    if (chunk.second) chunk.second[i] = sample.second;
 }
 
 void CSampleRing::Clear()
 {
     chunks_.clear();
     allocated_ = 0;
+    memory_ = 0;
     head_ = 0;
     kept_ = 0;
     count_ = 0;
