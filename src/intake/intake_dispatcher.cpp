@@ -201,7 +201,11 @@ CIntakeDispatcher::Choice CIntakeDispatcher::ChooseBySignatures(std::span<const 
             const bool lineStart = start > 0 && StartsLine(bytes, start);
             if (!nmeaSeen && !(autoSync && lineStart)) {
                 MarkProtocolSeen(static_cast<std::int32_t>(binary));
-                return {&DecoderFor(binary), start, bytes.size()};
+                // A sentence behind the frames is NMEA's even before NMEA was seen: the binary
+                // decoder would skip it on its way to a frame still arriving.
+                const std::size_t nmea = autoSync ? FindSentenceStart(bytes) : kNoStart;
+                return {&DecoderFor(binary), start,
+                        nmea != kNoStart && nmea > start ? nmea : bytes.size()};
             }
             RecordStart(start, binary);
             marked = true;
