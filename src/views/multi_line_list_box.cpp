@@ -131,6 +131,7 @@ int CMultiLineListBox::AddItem(const QString& text, const QColor& textColour,
                                const QColor& background)
 {
     Item item{text, textColour, background, EstimateHeight(text)};
+    ForgetPaintedFrom(TotalHeight());
     bottoms_.push_back(TotalHeight() + item.height);
     items_.push_back(std::move(item));
     if (redraw_) {
@@ -145,6 +146,7 @@ void CMultiLineListBox::ResetContent()
     items_.clear();
     bottoms_.clear();
     layouts_.clear();
+    ForgetPainted();
     current_ = -1;
     scrollPending_ = false;
     followBottom_ = false;
@@ -190,6 +192,7 @@ int CMultiLineListBox::ItemFromPoint(const QPoint& point) const
 void CMultiLineListBox::SetCurSel(int row)
 {
     current_ = IsValidRow(row) ? row : -1;
+    ForgetPainted();
     viewport()->update();
 }
 
@@ -233,18 +236,79 @@ void CMultiLineListBox::SetRedraw(bool on)
 void CMultiLineListBox::paintEvent(QPaintEvent*)
 {
     LayOutForPaint();
-    QPainter painter(viewport());
-    painter.fillRect(viewport()->rect(), kListBackground);
     const int top = verticalScrollBar()->value();
     const int bottom = top + viewport()->height();
     const int first = FirstRowBelow(top);
-    int row = first;
-    for (; row < GetCount() && RowTop(row) < bottom; ++row) PaintItem(painter, row, LayoutOf(row));
-    lastPaintedCount_ = row - first;
+    // Rows the layout rounds left unmeasured change height here, before anything is drawn.
+    int end = first;
+    for (; end < GetCount() && RowTop(end) < bottom; ++end) LayoutOf(end);
+    if (viewport()->width() <= 0 || viewport()->height() <= 0) return;
+    // Rows shown before that still look the same. A slow receiver keeps most of them: they
+    // are painted into a buffer that moves them along. A fast one replaces them all between
+    // paints: they are painted straight onto the viewport, without the buffer's extra copy.
+    const int keepTop = std::max(top, paintedTop_);
+    const int keepBottom = std::min(bottom, paintedEnd_);
+    const bool keep = keepTop < keepBottom && BufferReady();
+    const bool reuse = keep && buffered_;
+    buffered_ = keep;
+    if (reuse && top != paintedTop_) painted_.scroll(0, paintedTop_ - top, painted_.rect());
+    lastPaintedCount_ = 0;
+    {
+        QPainter painter;
+        if (buffered_)
+            painter.begin(&painted_);
+        else
+            painter.begin(viewport());
+        if (reuse) {
+            PaintStrip(painter, top, keepTop, first, end);
+            PaintStrip(painter, keepBottom, bottom, first, end);
+        } else {
+            PaintStrip(painter, top, bottom, first, end);
+        }
+    }
+    if (buffered_) QPainter(viewport()).drawPixmap(0, 0, painted_);
+    paintedTop_ = top;
+    paintedEnd_ = bottom;
     // Only what is on screen keeps its layout.
     std::erase_if(layouts_,
-                  [&](const auto& entry) { return entry.first < first || entry.first >= row; });
+                  [&](const auto& entry) { return entry.first < first || entry.first >= end; });
 }
+
+bool CMultiLineListBox::BufferReady()
+{
+    // Moved rows must land on whole device pixels; only a ratio of 1 has been checked to give
+    // the same pixels as painting them again.
+    if (viewport()->devicePixelRatioF() != 1.0) return false;
+    const QSize size = viewport()->size();
+    if (painted_.size() != size || painted_.devicePixelRatio() != 1.0) {
+        painted_ = QPixmap(size);
+        buffered_ = false;
+    }
+    return true;
+}
+
+// Paints the document heights top to bottom of the rows first to end that reach into them.
+void CMultiLineListBox::PaintStrip(QPainter& painter, int top, int bottom, int first, int end)
+{
+    if (top >= bottom) return;
+    const int scroll = verticalScrollBar()->value();
+    const QRect strip(0, top - scroll, viewport()->width(), bottom - top);
+    const bool whole = strip == viewport()->rect();
+    if (!whole) painter.setClipRect(strip);
+    // Rows lie edge to edge from the top of the list: only the space below the last is bare.
+    const QRect bare(QPoint(0, std::max(strip.top(), TotalHeight() - scroll)), strip.bottomRight());
+    if (!bare.isEmpty()) painter.fillRect(bare, kListBackground);
+    for (int row = first; row < end; ++row) {
+        if (bottoms_[row] <= top || RowTop(row) >= bottom) continue;
+        PaintItem(painter, row, LayoutOf(row));
+        ++lastPaintedCount_;
+    }
+    if (!whole) painter.setClipping(false);
+}
+
+void CMultiLineListBox::ForgetPaintedFrom(int y) { paintedEnd_ = std::min(paintedEnd_, y); }
+
+void CMultiLineListBox::ForgetPainted() { paintedEnd_ = paintedTop_; }
 
 void CMultiLineListBox::PaintItem(QPainter& painter, int row, const QTextLayout& layout) const
 {
@@ -254,7 +318,8 @@ void CMultiLineListBox::PaintItem(QPainter& painter, int row, const QTextLayout&
     painter.fillRect(rect, selected ? item.textColour : item.background);
     painter.setPen(selected ? item.background : item.textColour);
     painter.save();
-    painter.setClipRect(rect);
+    // Inside a strip of the viewport, the strip clips too.
+    painter.setClipRect(rect, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
     layout.draw(&painter, QPointF(kTextIndent, rect.top() + kRowPadding));
     painter.restore();
 }
@@ -355,6 +420,7 @@ void CMultiLineListBox::SetHeight(int row, int height)
 {
     const int change = height - items_[row].height;
     if (change == 0) return;
+    ForgetPaintedFrom(RowTop(row));
     items_[row].height = height;
     for (std::size_t r = static_cast<std::size_t>(row); r < bottoms_.size(); ++r)
         bottoms_[r] += change;
@@ -403,6 +469,7 @@ void CMultiLineListBox::Relayout()
     const int anchor = FirstRowBelow(verticalScrollBar()->value());
     layoutWidth_ = WrapWidth();
     layouts_.clear();
+    ForgetPainted();
     int sum = 0;
     for (std::size_t row = 0; row < items_.size(); ++row) {
         items_[row].height = EstimateHeight(items_[row].text);

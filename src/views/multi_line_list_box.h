@@ -2,6 +2,7 @@
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QPixmap>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -24,7 +25,7 @@ int LayoutWrapped(QTextLayout& layout, int width, int lineHeight);
 // their tops are kept as running sums found by binary search. A fast receiver adds rows much
 // faster than anyone reads them: an added row's height is only estimated from cached character
 // widths, and a row is laid out (shaped) when it is first painted, which corrects the estimate;
-// the layouts of the rows on screen are kept for the next paint.
+// the layouts of the rows on screen are kept for the next paint, and so are their pixels.
 class CMultiLineListBox : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -101,6 +102,12 @@ private:
     void Relayout();
     void UpdateScrollRange();
     void PaintItem(QPainter& painter, int row, const QTextLayout& layout) const;
+    void PaintStrip(QPainter& painter, int top, int bottom, int first, int end);
+    // Rows from document height y down no longer look as they were painted.
+    void ForgetPaintedFrom(int y);
+    void ForgetPainted();
+    // Sizes the buffer to the viewport; false where moved pixels are not known to match.
+    bool BufferReady();
     bool IsValidRow(int row) const { return row >= 0 && row < GetCount(); }
 
     std::vector<Item> items_;
@@ -116,4 +123,11 @@ private:
     bool measuring_ = false;
     std::int64_t layoutCount_ = 0;
     int lastPaintedCount_ = 0;
+    // Document heights from paintedTop_ to paintedEnd_ show what they did at the last paint.
+    int paintedTop_ = 0;
+    int paintedEnd_ = 0;
+    // The viewport as last painted, while rows stay on screen from one paint to the next: a
+    // list that follows new rows then only moves the rows still shown and paints the new ones.
+    QPixmap painted_;
+    bool buffered_ = false;
 };

@@ -120,7 +120,7 @@ void CSkyMapWnd::PaintSatellite(QPainter& painter, const PolarGrid& grid, Conste
     const bool inUse = IsSatelliteInUse(state_, satellite);
     painter.fillRect(box, inUse ? SkyLabelColour(row, satellite) : kIdleLabelColour);
     painter.setPen(inUse ? Qt::white : Qt::black);
-    painter.drawText(box, Qt::AlignCenter, text);
+    texts_.Draw(painter, box, Qt::AlignCenter, text);
 }
 
 void CSkyMapWnd::PaintCounts(QPainter& painter) const
@@ -139,7 +139,7 @@ void CSkyMapWnd::PaintCountBox(QPainter& painter, const QRect& box, const QStrin
     painter.drawRoundedRect(box.adjusted(0, 0, -1, -1), kCountBoxCornerRadius,
                             kCountBoxCornerRadius);
     painter.setFont(ViewFont(kFontMalgunGothic, kCaptionFontHeight));
-    painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop, caption);
+    texts_.Draw(painter, box, Qt::AlignHCenter | Qt::AlignTop, caption);
     painter.setFont(ViewFont(kFontMalgunGothic, kCountFontHeight));
-    painter.drawText(box, Qt::AlignHCenter | Qt::AlignBottom, NumberText(count));
+    texts_.Draw(painter, box, Qt::AlignHCenter | Qt::AlignBottom, NumberText(count));
 }

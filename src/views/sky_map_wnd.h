@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "decode/gnss_receiver_state.h"
+#include "views/text_cache.h"
 
 class CDisplayToggles;
 class QPainter;
@@ -48,4 +49,6 @@ private:
     // The background and grid change only with the size; label sizes never.
     QPixmap grid_;
     mutable QHash<QString, QSize> labelSizes_;
+    // Satellite labels and counts repeat from paint to paint.
+    mutable CTextCache texts_;
 };

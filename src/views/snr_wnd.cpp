@@ -89,12 +89,14 @@ int CSnrWnd::ShownSatelliteCount() const
 void CSnrWnd::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
     const int count = ShownSatelliteCount();
     if (count == 0) {
+        painter.fillRect(rect(), Qt::white);
         PaintNoSignal(painter);
         return;
     }
+    // The label strip below the chart is filled by the frame.
+    painter.fillRect(0, 0, width(), std::max(0, SnrChartBottom(height())), Qt::white);
     PaintFrame(painter, count);
     popupRect_ = QRect();
     painter.setFont(BarFont());
@@ -130,7 +132,7 @@ void CSnrWnd::PaintNoSignal(QPainter& painter) const
 {
     painter.setFont(ViewFont(kFontMalgunGothic, kNoSignalFontHeight));
     painter.setPen(kLabelTextColour);
-    painter.drawText(rect(), Qt::AlignCenter, tr("No Signal"));
+    texts_.Draw(painter, rect(), Qt::AlignCenter, tr("No Signal"));
 }
 
 void CSnrWnd::PaintFrame(QPainter& painter, int count) const
@@ -170,8 +172,8 @@ void CSnrWnd::PaintBar(QPainter& painter, const Slot& slot) const
     // Strong signals reach the top: keep their value inside the window.
     const int textBottom = std::max(slot.top, painter.fontMetrics().height());
     painter.setPen(Qt::black);
-    painter.drawText(QRect(slot.left, 0, slot.right - slot.left, textBottom),
-                     Qt::AlignHCenter | Qt::AlignBottom, NumberText(slot.bar.value));
+    texts_.Draw(painter, QRect(slot.left, 0, slot.right - slot.left, textBottom),
+                Qt::AlignHCenter | Qt::AlignBottom, NumberText(slot.bar.value));
 }
 
 void CSnrWnd::PaintWeakerMark(QPainter& painter, const Slot& slot) const
@@ -185,8 +187,9 @@ void CSnrWnd::PaintWeakerMark(QPainter& painter, const Slot& slot) const
     }
     // Below the mark the bar is solid unless it is an outlined L2 bar.
     painter.setPen(slot.bar.l2Bar ? Qt::black : Qt::white);
-    painter.drawText(QRect(slot.left, slot.weakerTop, slot.right - slot.left, kSnrWeakerTextHeight),
-                     Qt::AlignCenter, NumberText(slot.bar.weakerValue));
+    texts_.Draw(painter,
+                QRect(slot.left, slot.weakerTop, slot.right - slot.left, kSnrWeakerTextHeight),
+                Qt::AlignCenter, NumberText(slot.bar.weakerValue));
 }
 
 void CSnrWnd::PaintLabelCell(QPainter& painter, const Slot& slot) const
@@ -198,10 +201,10 @@ void CSnrWnd::PaintLabelCell(QPainter& painter, const Slot& slot) const
     const int half = (height() - bottom) / 2;
     const int width = slot.right - slot.left;
     painter.setPen(inUse ? Qt::white : Qt::black);
-    painter.drawText(QRect(slot.left, bottom, width, half), Qt::AlignCenter,
-                     ConstellationLetter(slot.row));
-    painter.drawText(QRect(slot.left, bottom + half, width, height() - bottom - half),
-                     Qt::AlignCenter, NumberText(slot.satellite->prn));
+    texts_.Draw(painter, QRect(slot.left, bottom, width, half), Qt::AlignCenter,
+                ConstellationLetter(slot.row));
+    texts_.Draw(painter, QRect(slot.left, bottom + half, width, height() - bottom - half),
+                Qt::AlignCenter, NumberText(slot.satellite->prn));
 }
 
 void CSnrWnd::TakePopup(QPainter& painter, const Slot& slot)
@@ -231,6 +234,6 @@ void CSnrWnd::PaintPopup(QPainter& painter) const
     const int half = popupRect_.height() / 2;
     QRect upper = popupRect_;
     upper.setHeight(half);
-    painter.drawText(upper, Qt::AlignCenter, popupLabel_);
-    painter.drawText(upper.translated(0, half), Qt::AlignCenter, popupValue_);
+    texts_.Draw(painter, upper, Qt::AlignCenter, popupLabel_);
+    texts_.Draw(painter, upper.translated(0, half), Qt::AlignCenter, popupValue_);
 }

@@ -9,6 +9,7 @@
 #include "decode/gnss_receiver_state.h"
 #include "views/display_toggles.h"
 #include "views/satellite_display.h"
+#include "views/text_cache.h"
 
 class QPainter;
 
@@ -72,4 +73,6 @@ private:
     QString popupLabel_;
     QString popupValue_;
     QRect popupRect_;
+    // Bar values and labels repeat from paint to paint.
+    mutable CTextCache texts_;
 };
