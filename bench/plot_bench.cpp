@@ -1,7 +1,7 @@
-// The position plot (headless): one paint of an 800x600 plot holding 0, a day (864,000) or a
-// week (6,048,000) of 10 Hz positions, at every scale level and centre mode, with live points
-// only or with as many replay points beside them, a new epoch arriving before every paint as
-// on screen; repaints with nothing new but a pan; and the memory a week takes. Two receivers:
+// The position plot (headless): the paint of a new epoch on an 800x600 plot holding 0, a day
+// (864,000) or a week (6,048,000) of 10 Hz positions, at every scale level and centre mode,
+// with live points only or with as many replay points beside them; a drag (a one-pixel pan,
+// nothing new); the rebuild (a zoom, nothing new); and the memory a week takes. Two receivers:
 // a static one (RTK, float, DGPS and GPS spells with their typical scatter) and a car driving
 // all the time (with dead-reckoning spells too).
 
@@ -92,12 +92,16 @@ struct Setup {
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<CSettingsStore> store;
     std::unique_ptr<CPlotsView> view;
+    std::size_t count = 0;
     std::size_t next = 0;
     bool replay = false;
 
+    // Point i of the track; past its end, the epochs after the first count come round again.
     void Add()
     {
-        const std::size_t i = next++;
+        const std::size_t size = track->lon.size();
+        const std::size_t i = next < size ? next : count + (next - count) % (size - count);
+        ++next;
         view->AddPosition(track->lon[i], track->lat[i], 0, track->fixClass[i], true);
         if (replay) view->AddReplayPoint(static_cast<int>(i));
     }
@@ -113,6 +117,7 @@ Setup& Prepare(bool driving, bool replay, std::size_t count, int mode)
     malloc_trim(0);
     s.key = key;
     s.replay = replay;
+    s.count = count;
     s.track = MakeTrack(driving, count, replay);
     s.dir = std::make_unique<QTemporaryDir>();
     s.store = std::make_unique<CSettingsStore>(s.dir->filePath(QStringLiteral("bench.conf")));
@@ -158,29 +163,32 @@ void BM_PlotPaint(benchmark::State& state)
     SetScale(*s.view, static_cast<int>(state.range(4)));
     state.SetLabel(std::string(driving ? "driving" : "static") + (replay ? "/replay" : "/live"));
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
+    // The first paint at a scale is a repaint (BM_PlotRepaint), not the paint of a new epoch.
+    s.view->render(&image);
     for (auto _ : state) {
         state.PauseTiming();
-        if (count > 0 && s.next < s.track->lon.size()) s.Add();
+        if (count > 0) s.Add();
         state.ResumeTiming();
         s.view->render(&image);
         benchmark::DoNotOptimize(image.constBits());
     }
 }
 
-// The same plots repainted with nothing new but a one-pixel pan back and forth, as while the
-// operator drags: every paint looks for all its marks again (the fixed-centre modes).
-// Arguments: driving, points, centre mode, scale index.
-void BM_PlotRepaint(benchmark::State& state)
+// A drag: the same plots repainted with nothing new but a one-pixel pan back and forth.
+// Arguments: driving, replay, points, centre mode, scale index.
+void BM_PlotDrag(benchmark::State& state)
 {
     const bool driving = state.range(0) != 0;
-    const auto count = static_cast<std::size_t>(state.range(1));
-    Setup& s = Prepare(driving, false, count, static_cast<int>(state.range(2)));
-    SetScale(*s.view, static_cast<int>(state.range(3)));
-    state.SetLabel(driving ? "driving/live" : "static/live");
+    const bool replay = state.range(1) != 0;
+    const auto count = static_cast<std::size_t>(state.range(2));
+    Setup& s = Prepare(driving, replay, count, static_cast<int>(state.range(3)));
+    SetScale(*s.view, static_cast<int>(state.range(4)));
+    state.SetLabel(std::string(driving ? "driving" : "static") + (replay ? "/replay" : "/live"));
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
     const QPoint grip(100, 100);
     Drag(*s.view, QEvent::MouseButtonPress, grip);
     int step = 0;
+    s.view->render(&image);
     for (auto _ : state) {
         state.PauseTiming();
         Drag(*s.view, QEvent::MouseMove, grip + QPoint(++step % 2, 0));
@@ -190,6 +198,28 @@ void BM_PlotRepaint(benchmark::State& state)
     }
     Drag(*s.view, QEvent::MouseButtonRelease, grip);
     s.view->ResetPan();
+}
+
+// The rebuild, after which every mark is looked for in the trees again: zooming in and out
+// between the scale level and the next, nothing new. Arguments as BM_PlotPaint.
+void BM_PlotRebuild(benchmark::State& state)
+{
+    const bool driving = state.range(0) != 0;
+    const bool replay = state.range(1) != 0;
+    const auto count = static_cast<std::size_t>(state.range(2));
+    Setup& s = Prepare(driving, replay, count, static_cast<int>(state.range(3)));
+    const int scale = static_cast<int>(state.range(4));
+    const int other = scale + 1 < kPlotScaleCount ? scale + 1 : scale - 1;
+    state.SetLabel(std::string(driving ? "driving" : "static") + (replay ? "/replay" : "/live"));
+    QImage image(kWidth, kHeight, QImage::Format_RGB32);
+    int step = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        SetScale(*s.view, ++step % 2 == 0 ? scale : other);
+        state.ResumeTiming();
+        s.view->render(&image);
+        benchmark::DoNotOptimize(image.constBits());
+    }
 }
 
 long RssBytes()
@@ -223,7 +253,8 @@ void BM_WeekMemory(benchmark::State& state)
     state.counters["rss_bytes_per_point"] = perPoint;
 }
 
-void PaintArguments(benchmark::internal::Benchmark* b)
+// Both benchmarks take the same cases.
+void Arguments(benchmark::internal::Benchmark* b)
 {
     for (int driving : {0, 1}) {
         for (int replay : {0, 1}) {
@@ -239,24 +270,11 @@ void PaintArguments(benchmark::internal::Benchmark* b)
     b->ArgNames({"driving", "replay", "points", "mode", "scale"});
 }
 
-void RepaintArguments(benchmark::internal::Benchmark* b)
-{
-    for (int driving : {0, 1}) {
-        for (int points : {0, 864000, 6048000}) {
-            for (int mode : {1, 3}) {
-                for (int scale = 0; scale < kPlotScaleCount; ++scale) {
-                    b->Args({driving, points, mode, scale});
-                }
-            }
-        }
-    }
-    b->ArgNames({"driving", "points", "mode", "scale"});
-}
-
 }  // namespace
 
-BENCHMARK(BM_PlotPaint)->Apply(PaintArguments)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PlotRepaint)->Apply(RepaintArguments)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlotPaint)->Apply(Arguments)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlotDrag)->Apply(Arguments)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlotRebuild)->Apply(Arguments)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WeekMemory)->DenseRange(0, 1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)

@@ -39,13 +39,14 @@ int PlotPixelRule::Row(double northing) const
 
 bool PlotPixelRule::VisibleColumn(int column) const
 {
-    return column != kBeyondLow && column != kBeyondHigh && column + shiftX >= 0 &&
-           column + shiftX < width;
+    return column != kBeyondLow && column != kBeyondHigh && column + shiftX >= Left() &&
+           column + shiftX < Right();
 }
 
 bool PlotPixelRule::VisibleRow(int row) const
 {
-    return row != kBeyondLow && row != kBeyondHigh && row + shiftY >= 0 && row + shiftY < height;
+    return row != kBeyondLow && row != kBeyondHigh && row + shiftY >= Top() &&
+           row + shiftY < Bottom();
 }
 
 bool PlotPixelRule::ToPixel(double easting, double northing, int& x, int& y) const
@@ -74,16 +75,22 @@ void CPlotMarkGrid::Offer(int x, int y, int combo, std::uint32_t key)
     std::uint32_t& slot = cellOf_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
                                   static_cast<std::size_t>(x)];
     if (slot == 0) {
-        cells_.push_back(Cell{x, y, {}});
+        cells_.push_back(Cell{x, y, {}, {}});
         slot = static_cast<std::uint32_t>(cells_.size());
     }
-    std::uint32_t& kept = cells_[slot - 1].keys[static_cast<std::size_t>(combo)];
-    kept = std::max(kept, key);
+    Cell& cell = cells_[slot - 1];
+    const auto kind = static_cast<std::size_t>(combo / kSlots);
+    if (key > cell.keys[kind]) {
+        cell.keys[kind] = key;
+        cell.slotOf[kind] = static_cast<std::uint8_t>(combo % kSlots);
+    }
 }
 
 bool CPlotMarkGrid::Holds(const PlotPixelRule& rule, int x0, int x1, int y0, int y1, int kind,
                           const std::array<std::uint32_t, kSlots>& newest) const
 {
+    const std::uint32_t key = *std::max_element(newest.begin(), newest.end());
+    if (key == 0) return true;
     for (int row = y0; row <= y1; ++row) {
         if (!rule.VisibleRow(row)) continue;
         for (int column = x0; column <= x1; ++column) {
@@ -91,12 +98,8 @@ bool CPlotMarkGrid::Holds(const PlotPixelRule& rule, int x0, int x1, int y0, int
             const std::uint32_t slot = cellOf_[static_cast<std::size_t>(row + rule.shiftY) *
                                                    static_cast<std::size_t>(width_) +
                                                static_cast<std::size_t>(column + rule.shiftX)];
-            for (int s = 0; s < kSlots; ++s) {
-                const std::uint32_t key = newest[static_cast<std::size_t>(s)];
-                if (key == 0) continue;
-                if (slot == 0) return false;
-                if (cells_[slot - 1].keys[static_cast<std::size_t>(kind * kSlots + s)] < key)
-                    return false;
+            if (slot == 0 || cells_[slot - 1].keys[static_cast<std::size_t>(kind)] < key) {
+                return false;
             }
         }
     }
@@ -110,10 +113,9 @@ void CPlotMarkGrid::Finish(std::vector<PlotMark>& out)
         const Cell& cell = cells_[c];
         cellOf_[static_cast<std::size_t>(cell.y) * static_cast<std::size_t>(width_) +
                 static_cast<std::size_t>(cell.x)] = 0;
-        for (std::size_t combo = 0; combo < cell.keys.size(); ++combo) {
-            if (cell.keys[combo] != 0) {
-                entries_.push_back(Entry{cell.keys[combo], static_cast<std::uint32_t>(c),
-                                         static_cast<std::uint32_t>(combo)});
+        for (std::uint32_t kind = 0; kind < cell.keys.size(); ++kind) {
+            if (cell.keys[kind] != 0) {
+                entries_.push_back(Entry{cell.keys[kind], static_cast<std::uint32_t>(c), kind});
             }
         }
     }
@@ -137,8 +139,8 @@ void CPlotMarkGrid::Finish(std::vector<PlotMark>& out)
     out.reserve(entries_.size());
     for (const Entry& e : entries_) {
         const Cell& cell = cells_[e.cell];
-        out.push_back(PlotMark{cell.x, cell.y, static_cast<std::uint8_t>(e.combo / kSlots),
-                               static_cast<std::uint8_t>(e.combo % kSlots)});
+        out.push_back(
+            PlotMark{cell.x, cell.y, static_cast<std::uint8_t>(e.kind), cell.slotOf[e.kind]});
     }
     cells_.clear();
 }

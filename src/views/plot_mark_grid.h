@@ -19,6 +19,11 @@ struct PlotPixelRule {
     double centreNorthing = 0.0;
     int shiftX = 0;  // pan, in whole pixels, added after rounding
     int shiftY = 0;
+    // Only the pixels x0 <= x < x1, y0 <= y < y1 of the view count (a strip to redraw).
+    int clipX0 = 0;
+    int clipY0 = 0;
+    int clipX1 = INT_MAX;
+    int clipY1 = INT_MAX;
 
     // Column or row before the pan; beyond the drawable range, one of these stand-ins.
     static constexpr int kBeyondLow = INT_MIN / 4;
@@ -27,9 +32,14 @@ struct PlotPixelRule {
     int Row(double northing) const;
     // The pixel in the view, false outside it.
     bool ToPixel(double easting, double northing, int& x, int& y) const;
-    // Column or row (before the pan) that lands inside the view.
+    // Column or row (before the pan) that lands inside the view and its clip.
     bool VisibleColumn(int column) const;
     bool VisibleRow(int row) const;
+    // The view and its clip, in view pixels: left <= x < right, top <= y < bottom.
+    int Left() const { return clipX0 > 0 ? clipX0 : 0; }
+    int Right() const { return clipX1 < width ? clipX1 : width; }
+    int Top() const { return clipY0 > 0 ? clipY0 : 0; }
+    int Bottom() const { return clipY1 < height ? clipY1 : height; }
     bool operator==(const PlotPixelRule&) const = default;
 };
 
@@ -42,20 +52,20 @@ struct PlotMark {
     bool operator==(const PlotMark&) const = default;
 };
 
-// The newest point per pixel, kind and class slot during one paint. Keys order the drawing:
-// live point i has key 2i+1, replay point i 2i+2 (0 is "none"), so replay point i is drawn
-// right after live point i and a larger key lies on top.
+// The newest point per pixel and kind during one paint. Keys order the drawing: live point i
+// has key 2i+1, replay point i 2i+2 (0 is "none"), so replay point i is drawn right after live
+// point i and a larger key lies on top. Marks of one kind at one pixel cover the same pixels
+// whatever their slot, so only the newest of them can show.
 class CPlotMarkGrid {
 public:
     static constexpr int kSlots = 5;
-    static constexpr int kCombos = 2 * kSlots;
 
     void Begin(int width, int height);
-    // x, y inside the view.
+    // x, y inside the view; combo is kind * kSlots + slot.
     void Offer(int x, int y, int combo, std::uint32_t key);
     // True when every pixel of the span (before the pan) that lies in the view already holds,
-    // for each slot of the kind, a key at least as large as newest: nothing in the span can
-    // change the picture.
+    // for the kind, a key at least as large as the newest of newest (per slot): nothing in the
+    // span can change the picture.
     bool Holds(const PlotPixelRule& rule, int x0, int x1, int y0, int y1, int kind,
                const std::array<std::uint32_t, kSlots>& newest) const;
     // The marks, oldest first; empties the grid.
@@ -65,12 +75,13 @@ private:
     struct Cell {
         int x = 0;
         int y = 0;
-        std::array<std::uint32_t, kCombos> keys{};
+        std::array<std::uint32_t, 2> keys{};  // per kind
+        std::array<std::uint8_t, 2> slotOf{};
     };
     struct Entry {
         std::uint32_t key;
         std::uint32_t cell;
-        std::uint32_t combo;
+        std::uint32_t kind;
     };
 
     int width_ = 0;

@@ -8,9 +8,10 @@
 #include "views/plot_point_tree.h"
 
 // The points of the position plot and the marks they leave. A mark is the newest point of
-// its pixel, kind and class slot; marks are drawn oldest first, live point i then replay
-// point i, and replay point i only once there are more than i live points. The marks come
-// from the point trees, at a cost that follows the number of marks, not of points.
+// its pixel and kind (older ones there, of any slot, lie wholly under it); marks are drawn
+// oldest first, live point i then replay point i, and replay point i only once there are more
+// than i live points. The marks come from the point trees, at a cost that follows the number
+// of marks, not of points.
 class CPlotMarks {
 public:
     static constexpr std::uint8_t kLive = 0;

@@ -1,6 +1,7 @@
 #include "views/plot_point_tree.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -70,9 +71,10 @@ std::uint32_t CPlotPointTree::NewBlock()
 
 bool CPlotPointTree::Add(const Point& point)
 {
-    if (point.index > kMaxIndex) return false;
-    const double e = point.easting;
-    const double n = point.northing;
+    if (point.index > kMaxIndex || !std::isfinite(point.easting) || !std::isfinite(point.northing))
+        return false;
+    const double e = OnGrid(point.easting);
+    const double n = OnGrid(point.northing);
     const std::uint32_t tag = point.index << 3 | point.slot;
     if (nodes_.Size() == 0) {
         NewNode();
@@ -147,18 +149,37 @@ void CPlotPointTree::Grow(double e, double n)
     }
 }
 
+double CPlotPointTree::OnGrid(double metres)
+{
+    // Beyond the largest root the cells no longer halve anyway; the bound keeps steps in range.
+    const double bounded = std::clamp(metres, -kMaxRootSize, kMaxRootSize);
+    return std::nearbyint(bounded * kStepsPerMetre) / kStepsPerMetre;
+}
+
+bool CPlotPointTree::Block::Fits(double east, double north) const
+{
+    const auto de = static_cast<std::int64_t>(east * kStepsPerMetre) - originE;
+    const auto dn = static_cast<std::int64_t>(north * kStepsPerMetre) - originN;
+    return de >= -kMaxOffset && de <= kMaxOffset && dn >= -kMaxOffset && dn <= kMaxOffset;
+}
+
 void CPlotPointTree::Append(std::uint32_t node, double e, double n, std::uint32_t tag)
 {
     Node& leaf = nodes_[node];
-    if (leaf.block == kNone || blocks_[leaf.block].sum.count == kBlockPoints) {
+    if (leaf.block == kNone || blocks_[leaf.block].sum.count == kBlockPoints ||
+        !blocks_[leaf.block].Fits(e, n)) {
         const std::uint32_t b = NewBlock();
         blocks_[b].next = leaf.block;
+        blocks_[b].originE = static_cast<std::int64_t>(e * kStepsPerMetre);
+        blocks_[b].originN = static_cast<std::int64_t>(n * kStepsPerMetre);
         leaf.block = b;
     }
     Block& block = blocks_[leaf.block];
     block.sum.Include(e, n, tag & 7, Key(tag));
-    block.e[block.sum.count] = e;
-    block.n[block.sum.count] = n;
+    block.e[block.sum.count] =
+        static_cast<std::int32_t>(static_cast<std::int64_t>(e * kStepsPerMetre) - block.originE);
+    block.n[block.sum.count] =
+        static_cast<std::int32_t>(static_cast<std::int64_t>(n * kStepsPerMetre) - block.originN);
     block.tag[block.sum.count] = tag;
     ++block.sum.count;
     ++leaf.sum.count;
@@ -186,8 +207,8 @@ void CPlotPointTree::Split(std::uint32_t node, const Cell& cell)
     for (auto b = order.rbegin(); b != order.rend(); ++b) {
         const Block& block = blocks_[*b];
         for (std::uint32_t k = 0; k < block.sum.count; ++k) {
-            const double e = block.e[k];
-            const double n = block.n[k];
+            const double e = block.E(k);
+            const double n = block.N(k);
             const std::uint32_t quadrant =
                 (e >= cell.x + half ? 1U : 0U) | (n >= cell.y + half ? 2U : 0U);
             nodes_[first + quadrant].sum.Include(e, n, block.tag[k] & 7, Key(block.tag[k]));
@@ -234,7 +255,7 @@ bool Visible(const PlotPixelRule& rule, const Span& s)
     const long long x1 = s.x1 + static_cast<long long>(rule.shiftX);
     const long long y0 = s.y0 + static_cast<long long>(rule.shiftY);
     const long long y1 = s.y1 + static_cast<long long>(rule.shiftY);
-    return x1 >= 0 && x0 < rule.width && y1 >= 0 && y0 < rule.height &&
+    return x1 >= rule.Left() && x0 < rule.Right() && y1 >= rule.Top() && y0 < rule.Bottom() &&
            s.x1 != PlotPixelRule::kBeyondLow && s.x0 != PlotPixelRule::kBeyondHigh &&
            s.y1 != PlotPixelRule::kBeyondLow && s.y0 != PlotPixelRule::kBeyondHigh;
 }
@@ -271,7 +292,7 @@ void CPlotPointTree::ScanAll(const PlotPixelRule& rule, const Block& block,
     for (std::uint32_t k = 0; k < block.sum.count; ++k) {
         int x = 0;
         int y = 0;
-        if (!rule.ToPixel(block.e[k], block.n[k], x, y)) continue;
+        if (!rule.ToPixel(block.E(k), block.N(k), x, y)) continue;
         const auto slot = static_cast<int>(block.tag[k] & 7);
         grid.Offer(x, y, kind_ * CPlotMarkGrid::kSlots + slot, Key(block.tag[k]));
     }
@@ -289,13 +310,13 @@ void CPlotPointTree::ScanNewestFirst(const PlotPixelRule& rule, const Block& blo
     Summary run{kInf, -kInf, kInf, -kInf, kNoKeys, 0};
     at[0] = run;
     for (std::uint32_t k = 0; k < block.sum.count; ++k) {
-        run.Include(block.e[k], block.n[k], block.tag[k] & 7, Key(block.tag[k]));
+        run.Include(block.E(k), block.N(k), block.tag[k] & 7, Key(block.tag[k]));
         if ((k + 1) % kCheckEvery == 0) at[(k + 1) / kCheckEvery] = run;
     }
     for (std::uint32_t k = block.sum.count; k-- > 0;) {
         int x = 0;
         int y = 0;
-        if (rule.ToPixel(block.e[k], block.n[k], x, y)) {
+        if (rule.ToPixel(block.E(k), block.N(k), x, y)) {
             const auto slot = static_cast<int>(block.tag[k] & 7);
             grid.Offer(x, y, kind_ * CPlotMarkGrid::kSlots + slot, Key(block.tag[k]));
         }
@@ -411,7 +432,7 @@ std::vector<CPlotPointTree::Point> CPlotPointTree::Points() const
             const Block& b = blocks_[block];
             for (std::uint32_t k = 0; k < b.sum.count; ++k) {
                 points.push_back(
-                    Point{b.e[k], b.n[k], b.tag[k] >> 3, static_cast<std::uint8_t>(b.tag[k] & 7)});
+                    Point{b.E(k), b.N(k), b.tag[k] >> 3, static_cast<std::uint8_t>(b.tag[k] & 7)});
             }
         }
     }

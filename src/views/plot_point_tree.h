@@ -59,14 +59,33 @@ private:
         std::uint32_t children;  // first of four, 0 for a leaf
         std::uint32_t block;     // leaf: the newest block, kNone for none
     };
+    // Positions are kept on a grid of 2^-20 m (about a micrometre, far below the finest
+    // pixel), as whole steps from the block's first point: 12 bytes a point instead of 20.
+    static constexpr double kStepsPerMetre = 1048576.0;
+    // A block's points in steps of its origin that fit 32 bits (2 km either way).
+    static constexpr std::int64_t kMaxOffset = 0x7FFFFFFF;
     // A leaf's points in arrival order; its blocks run from the newest back.
     struct Block {
         Summary sum;
         std::uint32_t next;
-        std::array<double, kBlockPoints> e;
-        std::array<double, kBlockPoints> n;
+        std::int64_t originE;  // in steps
+        std::int64_t originN;
+        std::array<std::int32_t, kBlockPoints> e;  // steps from the origin
+        std::array<std::int32_t, kBlockPoints> n;
         std::array<std::uint32_t, kBlockPoints> tag;  // index << 3 | slot
+
+        double E(std::uint32_t k) const
+        {
+            return static_cast<double>(originE + e[k]) / kStepsPerMetre;
+        }
+        double N(std::uint32_t k) const
+        {
+            return static_cast<double>(originN + n[k]) / kStepsPerMetre;
+        }
+        bool Fits(double east, double north) const;
     };
+    // On the grid: what the tree keeps and gives back for a position.
+    static double OnGrid(double metres);
     struct Cell {
         double x;
         double y;

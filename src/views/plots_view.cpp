@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "geo/coord_system_table.h"
 #include "settings/settings_store.h"
@@ -81,6 +82,24 @@ void DrawCircle(QPainter& painter, std::uint32_t colorRef, const QPointF& c, dou
     painter.setPen(QPen(ColorFromColorRef(colorRef), 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawEllipse(c, r, r);
+}
+
+// What a pan by whole pixels changes in the marks layer: the strips that come into view, and
+// along both edges crossed, the bands that marks coming in or going out reach.
+std::vector<QRect> PanStrips(int dx, int dy, int reach, int w, int h)
+{
+    std::vector<QRect> strips;
+    if (dx != 0) {
+        const int in = std::abs(dx) + reach;
+        strips.push_back(dx > 0 ? QRect(0, 0, in, h) : QRect(w - in, 0, in, h));
+        strips.push_back(dx > 0 ? QRect(w - reach, 0, reach, h) : QRect(0, 0, reach, h));
+    }
+    if (dy != 0) {
+        const int in = std::abs(dy) + reach;
+        strips.push_back(dy > 0 ? QRect(0, 0, w, in) : QRect(0, h - in, w, in));
+        strips.push_back(dy > 0 ? QRect(0, h - reach, w, reach) : QRect(0, 0, w, reach));
+    }
+    return strips;
 }
 
 enum class Glyph { kPlus, kMinus, kCross, kTarget };
@@ -465,7 +484,8 @@ void CPlotsView::DrawLegend(QPainter& painter, int h) const
 // Points sharing a pixel, shape and colour paint the very same pixels, so only the newest of
 // them needs drawing: the drawing work is bounded by the window area whatever the number of
 // points, and so is the search for those marks in the point trees. While the pixel rule stays
-// the same (a fixed centre, no zoom or pan), a paint only adds the marks of new points.
+// the same (a fixed centre, no zoom or pan), a paint only adds the marks of new points; a pan
+// moves the kept layer and redraws only the strips it changes.
 void CPlotsView::DrawPoints(QPainter& painter, const Geometry& g)
 {
     if (LiveCount() == 0) {
@@ -478,17 +498,21 @@ void CPlotsView::DrawPoints(QPainter& painter, const Geometry& g)
     for (std::size_t i = 0; i < style.live.size(); ++i) {
         style.live[i] = ColorFromColorRef(kLiveColours[i]);
     }
-    // A second paint by the same rule makes a third likely: worth keeping a layer.
-    const bool sameRule = lastRule_ == rule;
-    lastRule_ = rule;
+    // The reference leaves the kept layer alone, so that it checks the paint after it too.
     if (walkEveryPoint_) {
-        layerRule_.reset();
         markPainter_.Draw(painter, marks_.CollectByWalk(rule), style,
                           CPlotMarkPainter::Way::kEachMark);
         return;
     }
+    // A second paint by the same rule makes a third likely: worth keeping a layer.
+    const bool sameRule = lastRule_ == rule;
+    lastRule_ = rule;
     if (layerRule_ == rule && layerGeneration_ == marks_.Generation() &&
         marks_.CollectAdded(rule, added_) && markPainter_.DrawAdded(painter, added_, style)) {
+        return;
+    }
+    if (ScrollLayer(painter, rule, style)) {
+        layerRule_ = rule;
         return;
     }
     layerRule_.reset();
@@ -497,6 +521,42 @@ void CPlotsView::DrawPoints(QPainter& painter, const Geometry& g)
         layerRule_ = rule;
         layerGeneration_ = marks_.Generation();
     }
+}
+
+// The rule differs from the layer's only by a pan: the marks of the points that came since,
+// by the layer's rule, then the layer moved. Pixels near an edge where marks came in or went
+// out of the view are drawn again from the marks that reach them.
+bool CPlotsView::ScrollLayer(QPainter& painter, const PlotPixelRule& rule,
+                             const CPlotMarkPainter::Style& style)
+{
+    if (!layerRule_ || layerGeneration_ != marks_.Generation()) return false;
+    PlotPixelRule unshifted = *layerRule_;
+    unshifted.shiftX = rule.shiftX;
+    unshifted.shiftY = rule.shiftY;
+    if (!(unshifted == rule) || !markPainter_.Keeps(painter, style)) return false;
+    const int dx = rule.shiftX - layerRule_->shiftX;
+    const int dy = rule.shiftY - layerRule_->shiftY;
+    const int reach = markPainter_.Reach(style.pointSize);
+    const std::vector<QRect> strips = PanStrips(dx, dy, reach, rule.width, rule.height);
+    long long area = 0;
+    for (const QRect& strip : strips) {
+        area += static_cast<long long>(strip.width()) * strip.height();
+    }
+    // Beyond this, drawing everything again is as quick.
+    if (2 * area > static_cast<long long>(rule.width) * rule.height) return false;
+    if (!marks_.CollectAdded(*layerRule_, added_)) return false;
+    markPainter_.AddToLayer(added_);
+    markPainter_.ScrollLayer(QPoint(dx, dy));
+    for (const QRect& strip : strips) {
+        PlotPixelRule clipped = rule;
+        clipped.clipX0 = strip.left() - reach;
+        clipped.clipY0 = strip.top() - reach;
+        clipped.clipX1 = strip.right() + 1 + reach;
+        clipped.clipY1 = strip.bottom() + 1 + reach;
+        markPainter_.RedrawLayer(strip, marks_.Collect(clipped));
+    }
+    markPainter_.ShowLayer(painter);
+    return true;
 }
 
 void CPlotsView::DrawErrorCircles(QPainter& painter, const Geometry& g) const

@@ -154,6 +154,8 @@ private:
     void DrawTextLines(QPainter& painter, int h) const;
     void DrawLegend(QPainter& painter, int h) const;
     void DrawPoints(QPainter& painter, const Geometry& g);
+    bool ScrollLayer(QPainter& painter, const PlotPixelRule& rule,
+                     const CPlotMarkPainter::Style& style);
     void DrawErrorCircles(QPainter& painter, const Geometry& g) const;
     void DrawStatisticsLines(QPainter& painter, int h) const;
 
