@@ -2,20 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "decode/byte_reader.h"
 
 namespace {
 
 TEST(GpsTime, WeekAndTimeOfWeekToCalendar)
 {
-    struct Case {
-        std::uint32_t week;
-        std::uint64_t msOfWeek;
-        const char* date;
-        const char* time;
-        int year;
-    };
-    const Case cases[] = {
+    // week, ms of week, date, time, year
+    const std::tuple<std::uint32_t, std::uint64_t, const char*, const char*, int> cases[] = {
         {0, 0, "060180", "000000", 1980},
         {2048, 0, "070419", "000000", 2019},         // the second week-number rollover
         {2346, 86399999, "221224", "235959", 2024},  // last second of a Sunday
@@ -23,11 +19,10 @@ TEST(GpsTime, WeekAndTimeOfWeekToCalendar)
         {2303, 4 * 86400000 + 3723000, "290224", "010203", 2024},  // leap day
         {1355, 604799000, "311205", "235959", 2005},               // a year's end
     };
-    for (const Case& c : cases) {
-        const CalendarTime t = GpsToCalendar(c.week, c.msOfWeek);
-        EXPECT_EQ(DateText(t), c.date) << c.week << " " << c.msOfWeek;
-        EXPECT_EQ(TimeText(t), c.time) << c.week << " " << c.msOfWeek;
-        EXPECT_EQ(t.year, c.year);
+    for (const auto& [week, ms, date, time, year] : cases) {
+        const CalendarTime t = GpsToCalendar(week, ms);
+        EXPECT_EQ(std::tuple(DateText(t), TimeText(t), t.year), std::tuple(date, time, year))
+            << week << " " << ms;
     }
 }
 

@@ -11,6 +11,8 @@
 #include <tuple>
 #include <vector>
 
+#include "support/captures.h"
+#include "support/epoch_keys.h"
 #include "support/recording_owner.h"
 #include "support/test_data.h"
 
@@ -45,16 +47,16 @@ ByteVec Cat(std::initializer_list<ByteVec> parts)
 }
 ByteVec Record(std::uint8_t type, const Fields& f)
 {
-    return Cat({{type, static_cast<std::uint8_t>(f.b.size())}, f.b});
+    return Cat({{type, std::uint8_t(f.b.size())}, f.b});
 }
 ByteVec Time(std::uint32_t ms, std::uint8_t flags2 = 0, std::uint16_t week = kWeek)
 {
     return Record(1, Fields() << ms << week << std::uint8_t(9) << std::uint8_t(0) << flags2
                               << std::uint8_t(0));
 }
-ByteVec Llh(double latDeg, double lonDeg, double height)
+ByteVec Llh(double lat, double lon, double h)
 {
-    return Record(2, Fields() << latDeg * kDegToRad << lonDeg * kDegToRad << height);
+    return Record(2, Fields() << lat * kDegToRad << lon * kDegToRad << h);
 }
 ByteVec CurrentTime(std::uint32_t ms)
 {
@@ -120,12 +122,6 @@ ByteVec StreamEpoch(std::uint32_t k)
     return Cat({kNoise, Transmission(records, static_cast<std::uint8_t>(k), k % 2 ? 20 : 248)});
 }
 
-auto Key(const GnssReceiverState& s)
-{
-    return std::tuple(s.timeOfDayMs, s.latitudeDeg, s.longitudeDeg, s.ellipsoidHeight, s.fixQuality,
-                      s.fixMode, s.contentFlags, s.inViewTotal, s.timeText, s.dateText);
-}
-
 TEST(GsofRecords, EveryHandlerFillsTheState)
 {
     Owner owner;
@@ -150,12 +146,11 @@ TEST(GsofRecords, EveryHandlerFillsTheState)
     EXPECT_EQ(tuple(s.satellitesUsed, s.fixQuality, s.fixMode), tuple(9, 4, 3));
     EXPECT_NEAR(s.latitudeDeg, 37.25, 1e-9);
     EXPECT_NEAR(s.longitudeDeg, -122.5, 1e-9);
-    EXPECT_EQ(s.ellipsoidHeight, 31.5);
     EXPECT_FLOAT_EQ(s.speedKmh, 36.0f);
     EXPECT_NEAR(s.headingDeg, 90.0, 1e-4);
-    EXPECT_EQ(tuple(s.pdop, s.hdop, s.vdop), tuple(1.5f, 0.75f, 1.25f));
-    EXPECT_EQ(tuple(s.sigmaLon, s.sigmaLat, s.sigmaAlt), tuple(3.0f, 4.0f, 6.0f));
     EXPECT_FLOAT_EQ(s.horizontalAccuracy, 5.0f);
+    EXPECT_EQ(tuple(s.ellipsoidHeight, s.pdop, s.hdop, s.vdop, s.sigmaLon, s.sigmaLat, s.sigmaAlt),
+              tuple(31.5, 1.5f, 0.75f, 1.25f, 3.0f, 4.0f, 6.0f));
     EXPECT_NEAR(s.baseLatitudeDeg, 10.0, 1e-9);
     EXPECT_NEAR(s.baseLongitudeDeg, 20.0, 1e-9);
     EXPECT_EQ(s.baseHeight, 99.0);
@@ -169,9 +164,8 @@ TEST(GsofRecords, EveryHandlerFillsTheState)
     EXPECT_EQ(tuple(s.satellitesInView[0][0].elevationDeg, s.satellitesInView[0][0].constellation),
               tuple(-3, 0));
     EXPECT_EQ(tuple(s.usedTotal, s.usedPrn[1][0], s.usedPrn[0][0]), tuple(2, 3, 9));
-    EXPECT_EQ(s.contentFlags, 0x3F771000u);
-    EXPECT_EQ(owner.protocolsSeen, 1u << 2);
-    EXPECT_EQ(owner.parser.ErrorCount(), 0u);
+    EXPECT_EQ(tuple(s.contentFlags, owner.protocolsSeen, owner.parser.ErrorCount()),
+              tuple(0x3F771000u, 1u << 2, 0u));
     // The hex text: one line per record, the joined buffer's bytes.
     const std::string hex = owner.parser.GetHexText();
     EXPECT_EQ(std::count(hex.begin(), hex.end(), '\r'), 8);
@@ -242,21 +236,18 @@ TEST(GsofFraming, TwoPagesInTwoBuffersDecodeOnce)
     ASSERT_EQ(pages.size(), 2u);
     std::size_t start = 0, length = 0;
     EXPECT_EQ(p.FindMessage(pages[0], start, length, true, false), 0x02100000u);
-    EXPECT_EQ(length, pages[0].size());
-    EXPECT_FALSE(p.IsAtDataEnd(nullptr));
+    EXPECT_EQ(std::tuple(length, p.IsAtDataEnd(nullptr)), std::tuple(pages[0].size(), false));
     EXPECT_EQ(p.ParseMessage(pages[0], false), 0);
     ByteVec second = Cat({kNoise, pages[1]});
     EXPECT_NE(p.FindMessage(second, start, length, true, false), 0u);
-    EXPECT_EQ(start, kNoise.size());
-    EXPECT_TRUE(p.IsAtDataEnd(nullptr));
+    EXPECT_EQ(std::tuple(start, p.IsAtDataEnd(nullptr)), std::tuple(kNoise.size(), true));
     EXPECT_EQ(p.ParseMessage({}, false), 12 + 26 + 15);
     EXPECT_EQ(p.ParseMessage({}, false), 0);
     EXPECT_EQ(p.State()->inViewTotal, 1);
     // A partial tail is reported as such and framed once the rest arrives.
     const ByteVec one = Transmission({Time(2000), Llh(1.0, 2.0, 3.0)});
     EXPECT_EQ(p.FindMessage({one.data(), 5}, start, length, true, false), 0u);
-    EXPECT_TRUE(p.IsPartial());
-    EXPECT_EQ(length, 5u);
+    EXPECT_EQ(std::tuple(p.IsPartial(), length), std::tuple(true, 5u));
 }
 
 TEST(GsofFraming, BadPagesOtherPacketsAndOverflowAreSkipped)
@@ -289,6 +280,27 @@ TEST(GsofFraming, BadPagesOtherPacketsAndOverflowAreSkipped)
     EXPECT_FALSE(owner.parser.VerifyChecksum(bad));
 }
 
+TEST(GsofFraming, TransmissionWithAMiddlePageMissingIsDropped)
+{
+    const auto page = [](std::uint8_t number, std::uint8_t index, const ByteVec& records) {
+        return Packet(0x40, Cat({{number, index, 2}, records}));
+    };
+    // Pages 0 and 2 of transmission 6 hold whole records: joined they would read as an epoch.
+    const ByteVec stream = Cat({page(6, 0, Time(1000)), page(6, 2, Llh(1.0, 2.0, 3.0)),
+                                page(7, 0, Time(2000)), page(7, 1, Llh(4.0, 5.0, 6.0)),
+                                page(7, 2, AllSatellites({{4, 0, 0x4C, 0, 0, 0, 0}}))});
+    Owner owner;
+    owner.Feed(stream);
+    owner.Flush();
+    ASSERT_EQ(owner.epochs.size(), 1u);
+    EXPECT_NEAR(owner.epochs[0].latitudeDeg, 4.0, 1e-9);
+    EXPECT_EQ(std::tuple(owner.epochs[0].timeOfDayMs, owner.epochs[0].inViewTotal,
+                         owner.parser.ErrorCount()),
+              std::tuple(2000u, 1, 0u));
+    owner.parser.BuildTimeIndex(stream, 0, false);
+    EXPECT_EQ(owner.parser.GetIndexedMessageCount(), 1);
+}
+
 TEST(GsofFraming, EveryBlockSizeGivesTheSameEpochs)
 {
     ByteVec stream;
@@ -302,7 +314,7 @@ TEST(GsofFraming, EveryBlockSizeGivesTheSameEpochs)
         split.FeedInBlocks(stream, block);
         ASSERT_EQ(split.epochs.size(), whole.epochs.size()) << block;
         for (std::size_t i = 0; i < whole.epochs.size(); ++i)
-            ASSERT_EQ(Key(split.epochs[i]), Key(whole.epochs[i])) << block;
+            ASSERT_EQ(EpochKey(split.epochs[i]), EpochKey(whole.epochs[i])) << block;
         EXPECT_EQ(split.parser.ErrorCount(), 0u);
     }
 }
@@ -321,7 +333,7 @@ TEST(GsofTimeIndex, IndexesTransmissionsAndDecodesAtTime)
     Owner owner;
     CGSOFParser& p = owner.parser;
     p.BuildTimeIndex(log, 1000, false);
-    EXPECT_EQ(p.GetIndexedMessageCount(), 11);
+    ASSERT_EQ(p.GetIndexedMessageCount(), 11);
     EXPECT_EQ(p.TimeIndexes().SmallestInterval(0), 100u);
     const auto& index = p.TimeIndexes().Get(0);
     EXPECT_EQ(index.begin()->second.filePosition, 1000u + starts[0]);
@@ -334,10 +346,9 @@ TEST(GsofTimeIndex, IndexesTransmissionsAndDecodesAtTime)
     std::size_t length = 0;
     EXPECT_EQ(p.DecodeAtTime(3600000 + 650, position, log, 1000, offset, length), 3600800u);
     EXPECT_NEAR(position.latitudeDeg, 37.5 + 8e-6, 1e-9);
-    EXPECT_EQ(position.ellipsoidHeight, 48.0);
-    EXPECT_EQ(std::tuple(position.hasFixQuality, position.fixQuality), std::tuple(true, 4));
-    EXPECT_EQ(offset, 1000u + starts[7]);
-    EXPECT_EQ(length, starts[8] - starts[7] - kNoise.size());
+    EXPECT_EQ(std::tuple(position.ellipsoidHeight, position.hasFixQuality, position.fixQuality,
+                         offset, length),
+              std::tuple(48.0, true, 4, 1000u + starts[7], starts[8] - starts[7] - kNoise.size()));
     EXPECT_TRUE(owner.epochs.empty());
     EXPECT_EQ(p.DecodeAtTime(3600000 + 1200, position, log, 1000, offset, length), kNoTime);
 
@@ -368,17 +379,16 @@ std::vector<std::size_t> TrimcommPacketEnds(const ByteVec& bytes)
 TEST(GsofRealData, TrimcommPacketsOfOtherTypesAreSkipped)
 {
     SKIP_WITHOUT_DATA();
-    const auto files = testdata::FilesIn("gsof");
-    ASSERT_EQ(files.size(), 1u);
-    const ByteVec bytes = testdata::ReadBytes(files[0]);
+    const ByteVec bytes = captures::Read("gsof/rtklib_trimble_rt17_trimcomm_not_gsof.rt17");
     const auto ends = TrimcommPacketEnds(bytes);
     EXPECT_EQ(ends.size(), 248u + 19u);
     for (std::size_t block = 1; block <= 64; ++block) {
         Owner owner;
         owner.FeedInBlocks(bytes, block);
-        EXPECT_EQ(owner.parser.ErrorCount(), 0u) << block;
-        EXPECT_TRUE(owner.epochs.empty()) << block;
-        EXPECT_TRUE(owner.parser.GetHexText().empty());
+        EXPECT_EQ(
+            std::tuple(owner.parser.ErrorCount(), owner.epochs.size(), owner.parser.GetHexText()),
+            std::tuple(0u, 0u, ""))
+            << block;
     }
     // A transmission behind every packet decodes only when framing stepped over each packet
     // exactly.
@@ -389,8 +399,8 @@ TEST(GsofRealData, TrimcommPacketsOfOtherTypesAreSkipped)
                      Transmission({Time(1000 * i), Llh(1.0, 2.0, 3.0)})});
     Owner owner;
     owner.FeedInBlocks(mixed, 4096);
-    EXPECT_EQ(owner.epochs.size(), ends.size());
-    EXPECT_EQ(owner.parser.ErrorCount(), 0u);
+    EXPECT_EQ(std::tuple(owner.epochs.size(), owner.parser.ErrorCount()),
+              std::tuple(ends.size(), 0u));
     owner.parser.BuildTimeIndex(mixed, 0, false);
     EXPECT_EQ(owner.parser.GetIndexedMessageCount(), static_cast<std::int32_t>(ends.size()));
 }

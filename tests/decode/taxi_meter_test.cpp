@@ -72,41 +72,29 @@ TEST(TaxiMeter, FaresAlongTheRoad)
 
 TEST(TaxiMeter, SlowTimeAndSettings)
 {
-    struct Case {
-        const char* what;
-        TaxiMeterSettingTexts texts;
-        double speedKmh, basicUsed, extra, moving;
-        std::int32_t fare;
-    };
     // 300 m north in 10 s; below the threshold only the time at minimum speed counts.
-    const Case cases[] = {
-        {"defaults", {}, 20, 300, 0, 300, 0},
-        {"below 10 km/h", {.displaySpeedLimitIndex = 2}, 9, 10 * kMinSpeedMps, 0, 0, 0},
-        {"index past the list", {.displaySpeedLimitIndex = 9}, 20, 300, 0, 300, 0},
-        {"small basic",
-         {.basicDistance = " 100.5", .unitFee = "250", .unitDistance = "99.9"},
-         20,
-         100.5,
-         199.5,
-         300,
-         500},
-        {"unit distance 0", {.basicDistance = "100", .unitDistance = "0"}, 20, 100, 200, 300, 0},
-        {"minimum speed 36", {.minSpeed = "36", .displaySpeedLimitIndex = 1}, 4, 100, 0, 0, 0},
+    // {settings, speed, basic distance used, extra distance, moving distance, fare}
+    // clang-format off
+    const std::tuple<TaxiMeterSettingTexts, double, double, double, double, std::int32_t> cases[] = {
+        {{}, 20, 300, 0, 300, 0},
+        {{.displaySpeedLimitIndex = 2}, 9, 10 * kMinSpeedMps, 0, 0, 0},  // below 10 km/h
+        {{.displaySpeedLimitIndex = 9}, 20, 300, 0, 300, 0},             // index past the list
+        {{.basicDistance = " 100.5", .unitFee = "250", .unitDistance = "99.9"}, 20, 100.5, 199.5, 300, 500},
+        {{.basicDistance = "100", .unitDistance = "0"}, 20, 100, 200, 300, 0},
+        {{.minSpeed = "36", .displaySpeedLimitIndex = 1}, 4, 100, 0, 0, 0},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    // clang-format on
+    for (const auto& [texts, speed, basicUsed, extra, moving, fare] : cases) {
         CTaxiMeter meter;
-        meter.LoadSettings(ReadTaxiMeterSettings(c.texts));
-        Drive(meter, {{"120000", 0, c.speedKmh}, {"120010", 300, c.speedKmh}});
-        EXPECT_NEAR(meter.BasicDistanceUsed(), c.basicUsed, 1e-6);
-        EXPECT_NEAR(meter.ExtraDistance(), c.extra, 1e-6);
-        EXPECT_NEAR(meter.TotalMovingDistance(), c.moving, 1e-6);
-        EXPECT_EQ(meter.ExtraFare(), c.fare);
+        meter.LoadSettings(ReadTaxiMeterSettings(texts));
+        Drive(meter, {{"120000", 0, speed}, {"120010", 300, speed}});
+        SCOPED_TRACE(std::to_string(speed) + " " + std::to_string(fare));
+        EXPECT_NEAR(meter.BasicDistanceUsed(), basicUsed, 1e-6);
+        EXPECT_NEAR(meter.ExtraDistance(), extra, 1e-6);
+        EXPECT_NEAR(meter.TotalMovingDistance(), moving, 1e-6);
+        EXPECT_EQ(meter.ExtraFare(), fare);
     }
-}
-
-TEST(TaxiMeter, CreepingMeasuresFromTheLastMovingFix)
-{
+    // Creeping: measured from the last moving fix.
     CTaxiMeter meter;
     meter.LoadSettings({.displaySpeedLimitIndex = 1});
     Drive(meter, {{"120000", 0, 20}, {"120001", 50, 20}, {"120002", 60, 3}, {"120003", 160, 20}});
@@ -115,35 +103,30 @@ TEST(TaxiMeter, CreepingMeasuresFromTheLastMovingFix)
     EXPECT_NEAR(meter.BasicDistanceUsed(), 50 + kMinSpeedMps + 100, 1e-6);
 }
 
-TEST(TaxiMeter, SettingTextsAndReload)
+TEST(TaxiMeter, SettingTextsReloadAndDiagnostics)
 {
     const TaxiMeterSettings defaults{0, 2000.0, 3800, 15.32, 100, 132, 0, 0};
     EXPECT_EQ(ReadTaxiMeterSettings({}), defaults);
     TaxiMeterSettings odd = defaults;
     odd.basicFee = 4800;
-    TaxiMeterSettingTexts texts{.basicDistance = "2km", .minSpeed = "inf", .unitFee = "1e12"};
-    texts.basicFee = "4800.0";
-    texts.unitDistance = "";
-    EXPECT_EQ(ReadTaxiMeterSettings(texts), odd);
-
-    CTaxiMeter meter;
-    Drive(meter, {{"120000", 0}, {"120001", 2500}});
-    EXPECT_EQ(meter.ExtraFare(), 300);
-    meter.LoadSettings({});
-    EXPECT_EQ(meter.ExtraFare(), 0);
-    EXPECT_EQ(meter.TotalMovingDistance(), 0.0);
-    EXPECT_EQ(meter.BasicDistanceUsed(), 0.0);
-}
-
-TEST(TaxiMeter, DiagnosticLines)
-{
+    // clang-format off
+    EXPECT_EQ(ReadTaxiMeterSettings({.basicDistance = "2km", .basicFee = "4800.0", .minSpeed = "inf", .unitFee = "1e12", .unitDistance = ""}), odd);
+    // clang-format on
     CTaxiMeter meter;
     std::vector<std::string> lines;
     meter.SetDiagnosticSink([&](std::string_view l) { lines.emplace_back(l); });
-    Drive(meter, {{"120000", 0, 0}, {"120100", 0, 0}});
-    const std::vector<std::string> expected = {"TAXI[120000] ", "TAXI[120100] ",
-                                               "255.333333, [0.000000 / 0]\r\n"};
-    EXPECT_EQ(lines, expected);
+    Drive(meter, {{"120000", 0}, {"120001", 2500}});
+    EXPECT_EQ(meter.ExtraFare(), 300);
+    EXPECT_EQ(lines.front(), "TAXI[120000] ");
+    meter.LoadSettings({});
+    EXPECT_EQ(std::tuple(meter.ExtraFare(), meter.TotalMovingDistance(), meter.BasicDistanceUsed()),
+              std::tuple(0, 0.0, 0.0));
+    CTaxiMeter standing;
+    lines.clear();
+    standing.SetDiagnosticSink([&](std::string_view l) { lines.emplace_back(l); });
+    Drive(standing, {{"120000", 0, 0}, {"120100", 0, 0}});
+    EXPECT_EQ(lines, (std::vector<std::string>{"TAXI[120000] ", "TAXI[120100] ",
+                                               "255.333333, [0.000000 / 0]\r\n"}));
 }
 
 TEST(TaxiMeter, RunsOnTheNmeaDecoder)

@@ -56,8 +56,9 @@ TEST(CoordConverter, MatchesProjOnEveryGridRow)
     for (const auto& [row, lon, lat, east, north] : kProjPoints) {
         double e = 0, n = 0, lo = 0, la = 0;
         ASSERT_TRUE(CoordConverter(kGeographicRow, row).Convert(lon, lat, e, n).Ok());
-        EXPECT_NEAR(e, east, 1e-3) << row;
-        EXPECT_NEAR(n, north, 1e-3) << row;
+        // 0.2 mm: PROJ prints 0.1 mm; a Bessel axis 5 mm off moves points by 0.5 mm.
+        EXPECT_NEAR(e, east, 2e-4) << row;
+        EXPECT_NEAR(n, north, 2e-4) << row;
         ASSERT_TRUE(CoordConverter(row, kGeographicRow).Convert(east, north, lo, la).Ok());
         EXPECT_NEAR(lo, lon, 1e-8) << row;
         EXPECT_NEAR(la, lat, 1e-8) << row;
@@ -82,26 +83,6 @@ TEST(CoordConverter, ExamplesAndGridToGrid)
         ASSERT_TRUE(CoordConverter(from, to).Convert(x, y, e, n).Ok());
         EXPECT_NEAR(e, east, 1e-3) << from << "->" << to;
         EXPECT_NEAR(n, north, 1e-3) << from << "->" << to;
-    }
-}
-
-TEST(CoordConverter, RoundTripWithinThreeDegrees)
-{
-    for (int row = 0; row < kCoordSystemCount; ++row) {
-        if (row == kGeographicRow) continue;
-        const double lon0 = kCoordSystems[row].centralMeridian * 180.0 / kCoordPi;
-        CoordConverter c;
-        for (double dLon : {-3.0, -1.7, 0.0, 0.4, 2.2, 3.0}) {
-            for (double lat : {33.0, 35.5, 38.0, 43.0}) {
-                double e = 0, n = 0, lon = 0, la = 0;
-                ASSERT_TRUE(c.SelectDestination(row) && c.SelectSource(kGeographicRow));
-                ASSERT_TRUE(c.Convert(lon0 + dLon, lat, e, n).Ok());
-                ASSERT_TRUE(c.SelectSource(row) && c.SelectDestination(kGeographicRow));
-                ASSERT_TRUE(c.Convert(e, n, lon, la).Ok());
-                EXPECT_NEAR(lon, lon0 + dLon, 1e-8) << row;
-                EXPECT_NEAR(la, lat, 1e-8) << row;
-            }
-        }
     }
 }
 

@@ -14,19 +14,16 @@ struct Point {
     const char* name;
     double lat, lon, n;
 };
+// clang-format off
 constexpr Point kPoints[] = {
-    {"Seoul", 37.5665, 126.9780, 22.8975},
-    {"Busan", 35.1796, 129.0756, 29.2787},
-    {"Jeju", 33.4996, 126.5312, 25.5639},
-    {"Dokdo", 37.2426, 131.8666, 28.7704},
-    {"node r300 c250", 38.08592, 127.09, 23.0384},
-    {"east edge", 37.0, 131.998, 29.1278},
-    {"south edge", 32.0, 127.0, 26.3136},
-    {"south-east corner", 32.0, 131.998, 25.8176},
-    {"north-west corner", 42.99392, 123.0, 7.6511},
-    {"north-east corner", 42.99392, 131.998, 26.2580},
+    {"Seoul", 37.5665, 126.9780, 22.8975}, {"Busan", 35.1796, 129.0756, 29.2787},
+    {"Jeju", 33.4996, 126.5312, 25.5639}, {"Dokdo", 37.2426, 131.8666, 28.7704},
+    {"node r300 c250", 38.08592, 127.09, 23.0384}, {"east edge", 37.0, 131.998, 29.1278},
+    {"south edge", 32.0, 127.0, 26.3136}, {"south-east corner", 32.0, 131.998, 25.8176},
+    {"north-west corner", 42.99392, 123.0, 7.6511}, {"north-east corner", 42.99392, 131.998, 26.2580},
     {"south-west corner", 32.0, 123.0, 15.1729},
 };
+// clang-format on
 
 TEST(GeoidGrid, MatchesProjWithinOneCentimetre)
 {

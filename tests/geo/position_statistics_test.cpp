@@ -2,15 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <tuple>
 #include <vector>
 
 #include "geo/plot_statistics.h"
-#include "support/recording_owner.h"
-#include "support/test_data.h"
 
 namespace {
 
@@ -28,17 +25,6 @@ CReplayStatistics Scan(const std::vector<Epoch>& epochs)
     for (const auto& [lat, lon, alt] : epochs) stats.AddEpoch(lat, lon, alt, t += 1000, 1);
     stats.Average();
     return stats;
-}
-
-// Arc over the chord between unit vectors, unlike the library's haversine.
-double ChordArc(double lat1, double lon1, double lat2, double lon2)
-{
-    auto v = [](double lat, double lon) {
-        return std::array{std::cos(lat * kRad) * std::cos(lon * kRad),
-                          std::cos(lat * kRad) * std::sin(lon * kRad), std::sin(lat * kRad)};
-    };
-    const auto a = v(lat1, lon1), b = v(lat2, lon2);
-    return 2 * kRadius * std::asin(std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]) / 2);
 }
 
 TEST(ReplayStatistics, RmsAndCepAgainstEachReference)
@@ -108,44 +94,6 @@ TEST(ReplayStatistics, TimesKeepIncreasingAcrossMidnights)
     }
     EXPECT_EQ(std::tuple(stats.EpochCount(), stats.Positions().back().fixQuality),
               std::tuple(7, 4u));
-}
-
-TEST(ReplayStatistics, RealCaptureMatchesAnIndependentSum)
-{
-    SKIP_WITHOUT_DATA();
-    RecordingOwner owner;
-    owner.FeedInBlocks(
-        testdata::ReadBytes(*testdata::DataDir() / "nmea/gpsd_ublox-zed-f9p_nmea41_4gnss.log"),
-        10240);
-    const auto& epochs = owner.epochs;
-    ASSERT_EQ(epochs.size(), 29u);
-    CReplayStatistics stats;
-    double lat0 = 0, lon0 = 0, alt0 = 0;
-    for (const GnssReceiverState& e : epochs) {
-        EXPECT_TRUE(stats.AddEpoch(e.latitudeDeg, e.longitudeDeg, static_cast<float>(e.mslAltitude),
-                                   static_cast<std::int64_t>(e.timeOfDayMs),
-                                   static_cast<std::uint32_t>(e.fixQuality)));
-        lat0 += e.latitudeDeg / 29, lon0 += e.longitudeDeg / 29, alt0 += e.mslAltitude / 29;
-    }
-    stats.Average();
-    // Independent sums about the mean, the surveyed position of the capture's header and the
-    // previous epoch.
-    const double siteLat = -45.877591500, siteLon = 170.500124833;
-    double toMean = 0, toSite = 0, toPrevious = 0, vertical = 0;
-    for (std::size_t i = 0; i < epochs.size(); ++i) {
-        const double lat = epochs[i].latitudeDeg, lon = epochs[i].longitudeDeg;
-        toMean += std::pow(ChordArc(lat, lon, lat0, lon0), 2);
-        toSite += std::pow(ChordArc(lat, lon, siteLat, siteLon), 2);
-        vertical += std::pow(epochs[i].mslAltitude - alt0, 2);
-        const auto& p = epochs[i > 0 ? i - 1 : 0];
-        toPrevious += std::pow(ChordArc(lat, lon, p.latitudeDeg, p.longitudeDeg), 2);
-    }
-    const auto mean = stats.Compute(0, 0, 0), previous = stats.Compute(2, 0, 0);
-    EXPECT_NEAR(mean->horizontalRms, std::sqrt(toMean / 29), 1e-6);
-    EXPECT_NEAR(mean->verticalRms, std::sqrt(vertical / 29), 1e-4);
-    EXPECT_NEAR(stats.Compute(3, siteLat, siteLon)->horizontalRms, std::sqrt(toSite / 29), 1e-6);
-    EXPECT_NEAR(previous->horizontalRms, std::sqrt(toPrevious / 28), 1e-6);
-    EXPECT_GT(previous->horizontalRms, 0.0);
 }
 
 TEST(ReceiverEstimate, DrmsAndCepFromSigmas)

@@ -26,6 +26,7 @@
 #include "app/main_frame.h"
 #include "settings/settings_store.h"
 #include "setup/setup_comm_dlg.h"
+#include "support/frame_support.h"
 #include "tool/simulate_command.h"
 #include "views/graphs/graph_ctrls.h"
 #include "views/graphs/graph_model.h"
@@ -58,19 +59,15 @@ void CollectWidgetTexts(QWidget* w, QStringList& out)
     if (auto* box = qobject_cast<QGroupBox*>(w)) out << box->title();
     if (auto* edit = qobject_cast<QLineEdit*>(w)) out << edit->placeholderText();
     if (auto* menu = qobject_cast<QMenu*>(w)) out << menu->title();
-    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+    if (auto* combo = qobject_cast<QComboBox*>(w))
         for (int i = 0; i < combo->count(); ++i) out << combo->itemText(i);
-    }
-    if (auto* tabs = qobject_cast<QTabBar*>(w)) {
+    if (auto* tabs = qobject_cast<QTabBar*>(w))
         for (int i = 0; i < tabs->count(); ++i) out << tabs->tabText(i);
-    }
-    if (auto* list = qobject_cast<QListWidget*>(w)) {
+    if (auto* list = qobject_cast<QListWidget*>(w))
         for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
-    }
     if (auto* table = qobject_cast<QTableWidget*>(w)) {
-        for (int c = 0; c < table->columnCount(); ++c) {
+        for (int c = 0; c < table->columnCount(); ++c)
             if (auto* item = table->horizontalHeaderItem(c)) out << item->text();
-        }
     }
     for (QAction* action : w->actions()) out << action->text() << action->toolTip();
 }
@@ -110,7 +107,7 @@ QStringList ShownTexts()
                              command::kHeadingGauge, command::kSpeedGraph, command::kDistanceGraph,
                              command::kNorthSouthGraph, command::kEastWestGraph,
                              command::kElevationGraph, command::kHeadingSumGraph}) {
-            frame.Action(id)->trigger();
+            Command(frame, id).trigger();
         }
         CSetupCommDlg receiverLink(store, CSetupCommDlg::Target::kReceiverLink, &frame);
         CSetupCommDlg ntripOutput(store, CSetupCommDlg::Target::kNtripOutput, &frame);
@@ -197,9 +194,8 @@ TEST(LaunchLanguage, CommandLineFirstThenStoredChoice)
 int DistinctColours(const QImage& image)
 {
     QSet<QRgb> colours;
-    for (int y = 0; y < image.height() && colours.size() < 3; y += 3) {
+    for (int y = 0; y < image.height() && colours.size() < 3; y += 3)
         for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
-    }
     return static_cast<int>(colours.size());
 }
 
@@ -214,7 +210,7 @@ TEST(Looks, ViewsReadTheSameInLightAndDark)
     CMainFrame frame(store);
     frame.resize(1400, 900);
     frame.show();
-    frame.Action(command::kSpeedGraph)->trigger();
+    Command(frame, command::kSpeedGraph).trigger();
     std::ostringstream log, err;
     const std::string_view args[] = {"--seconds", "30", "--rate", "1"};
     ASSERT_EQ(RunSimulate(args, log, err), 0) << err.str();

@@ -1,35 +1,23 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QDBusMessage>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTemporaryDir>
 
 #include "app/command_ids.h"
 #include "app/external_commands.h"
-#include "app/main_frame.h"
 #include "app/main_layout.h"
 #include "app/map_controller.h"
 #include "app/network_monitor.h"
 #include "app/replay_controller.h"
-#include "settings/settings_store.h"
-#include "support/qt_support.h"
-#include "support/test_data.h"
+#include "support/frame_support.h"
 #include "views/plots_view.h"
 #include "views/replay_dlg.h"
 
 namespace {
 
-class MapFrameTest : public ::testing::Test {
-protected:
-    void SetUp() override { qputenv("SKARNET2_NO_MESSAGE_BOXES", "1"); }
-
-    QTemporaryDir dir_;
-    CSettingsStore store_{dir_.filePath(QStringLiteral("s.conf"))};
-};
+using MapFrameTest = FrameTest;
 
 // Web map, plot, or both in the large pane; only the first two are kept for the next start.
 // The frame is never shown here, so the page itself never starts.
@@ -42,14 +30,12 @@ TEST_F(MapFrameTest, ViewModesPlaceTheMapAndThePlot)
     const auto large = [&] { return ComputeMainLayout(frame.ViewArea()->rect()).large; };
     EXPECT_EQ(frame.ViewMode(), 1);
     EXPECT_TRUE(map->isHidden());
-    EXPECT_TRUE(frame.Action(command::kPlotMap)->isChecked());
+    EXPECT_TRUE(Command(frame, command::kPlotMap).isChecked());
 
-    QStringList messages;
-    QObject::connect(&frame, &CMainFrame::messageShown,
-                     [&](const QString& text) { messages << text; });
+    Collect(frame);
     frame.OnNextMainView();
     frame.OnNextMainView();
-    frame.Action(command::kMapAndPlot)->trigger();  // back to arrangement 0 first
+    Command(frame, command::kMapAndPlot).trigger();  // back to arrangement 0 first
     EXPECT_EQ(frame.MainViewIndex(), 0);
     EXPECT_EQ(frame.ViewMode(), 2);
     const QRect pane = large();
@@ -59,20 +45,20 @@ TEST_F(MapFrameTest, ViewModesPlaceTheMapAndThePlot)
     EXPECT_FALSE(map->isHidden() || frame.PlotView()->isHidden());
     frame.OnNextMainView();
     EXPECT_EQ(frame.MainViewIndex(), 0);
-    EXPECT_EQ(messages.join("").toStdString(),
+    EXPECT_EQ(messages_.join("").toStdString(),
               "지도와 PLOT를 동시에 표시될 때는 MainView를 변경할 수 없습니다.");
     EXPECT_EQ(store_.Get(settings::kViewMapPlot), 1);  // both is not kept
 
-    frame.Action(command::kWebMap)->trigger();
+    Command(frame, command::kWebMap).trigger();
     EXPECT_EQ(map->geometry(), large());
     EXPECT_TRUE(frame.PlotView()->isHidden());
     EXPECT_EQ(store_.Get(settings::kViewMapPlot), 0);
-    EXPECT_TRUE(frame.Action(command::kWebMap)->isChecked());
-    EXPECT_FALSE(frame.Action(command::kMapAndPlot)->isChecked());
+    EXPECT_TRUE(Command(frame, command::kWebMap).isChecked());
+    EXPECT_FALSE(Command(frame, command::kMapAndPlot).isChecked());
     frame.OnNextMainView();  // the map moves with its cell
     EXPECT_EQ(map->geometry(), ComputeMainLayout(frame.ViewArea()->rect()).rightTop);
 
-    frame.Action(command::kPlotMap)->trigger();
+    Command(frame, command::kPlotMap).trigger();
     EXPECT_TRUE(map->isHidden());
     EXPECT_EQ(store_.Get(settings::kViewMapPlot), 1);
     EXPECT_EQ(frame.Map().Page(), nullptr);
@@ -94,7 +80,7 @@ TEST_F(MapFrameTest, ViewModesPlaceTheMapAndThePlot)
             frame.OnNextMainView();
         }
     }
-    frame.Action(command::kMapAndPlot)->trigger();
+    Command(frame, command::kMapAndPlot).trigger();
     EXPECT_EQ(frame.Replay().Window()->geometry().width(), large().width());
 }
 
@@ -102,15 +88,13 @@ TEST_F(MapFrameTest, ViewModesPlaceTheMapAndThePlot)
 TEST_F(MapFrameTest, PositionsWaitForThePageAndClearingForgetsThem)
 {
     SKIP_WITHOUT_DATA();
-    const auto bytes = testdata::ReadBytes(*testdata::DataDir() / "nmea" /
-                                           "gpsd_ublox-neo-m9n_nmea41_gst_zda.log");
+    const auto bytes = Capture("nmea/gpsd_ublox-neo-m9n_nmea41_gst_zda.log");
     CMainFrame frame(store_);
     std::size_t positions = 0;
     QObject::connect(&frame, &CMainFrame::epochShown, [&](qint64, double lat, double lon) {
         if (lat != 0.0 && lon != 0.0) ++positions;
     });
-    frame.FeedSerialBytes(bytes);
-    WaitFor([] { return false; }, 2 * CMainFrame::kIdleFlushMs);
+    FeedAll(frame, bytes, bytes.size());
     ASSERT_GT(positions, 10u);
     EXPECT_EQ(frame.Map().Waiting(), positions);
     EXPECT_EQ(frame.PlotView()->LiveCount(), positions);
@@ -131,15 +115,13 @@ TEST_F(MapFrameTest, PositionsWaitForThePageAndClearingForgetsThem)
 TEST_F(MapFrameTest, ShownPageGetsTheTrack)
 {
     SKIP_WITHOUT_DATA();
-    const auto bytes = testdata::ReadBytes(*testdata::DataDir() / "nmea" /
-                                           "gpsd_ublox-neo-m9n_nmea41_gst_zda.log");
+    const auto bytes = Capture("nmea/gpsd_ublox-neo-m9n_nmea41_gst_zda.log");
     const auto half = std::span<const std::uint8_t>(bytes).first(bytes.size() / 2);
     CMainFrame frame(store_);
     frame.FeedSerialBytes(half);  // before the page exists
     frame.show();
     ASSERT_NE(frame.Map().Page(), nullptr);
-    frame.FeedSerialBytes(std::span<const std::uint8_t>(bytes).subspan(half.size()));
-    WaitFor([] { return false; }, 2 * CMainFrame::kIdleFlushMs);
+    FeedAll(frame, std::span<const std::uint8_t>(bytes).subspan(half.size()), bytes.size());
     ASSERT_TRUE(WaitFor([&] { return frame.Map().Page()->Ready(); }, 20000));
     ASSERT_TRUE(WaitFor([&] { return frame.Map().Waiting() == 0; }));
     const auto pagePoints = [&] {
@@ -250,10 +232,7 @@ TEST(ExternalCommandsProgram, GdbusCallsReachTheRunningProgram)
         GTEST_SKIP() << "dbus-run-session or gdbus (dbus-daemon, libglib2.0-bin) is missing";
     }
     QTemporaryDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), home.path());
+    QProcessEnvironment env = ProgramEnvironment(home.path());
     env.insert(QStringLiteral("SKARNET2_PROGRAM"), QStringLiteral(SKARNET2_PROGRAM));
     const QString script = QStringLiteral(
         "\"$SKARNET2_PROGRAM\" --no-splash --quit-after 8 --report &\n"

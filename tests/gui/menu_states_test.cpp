@@ -15,7 +15,7 @@
 #include "app/record_controller.h"
 #include "app/replay_controller.h"
 #include "settings/settings_store.h"
-#include "support/qt_support.h"
+#include "support/frame_support.h"
 #include "tool/simulate_command.h"
 
 namespace {
@@ -51,9 +51,9 @@ TEST(MenuStates, EveryCommandFollowsItsRuleInEveryState)
     store.Write(settings::kNtripEnable, 1);
     store.Write(settings::kNtripHostAddr, QStringLiteral("127.0.0.1"));
     store.Write(settings::kNtripHostPort, caster.serverPort());
-    store.Write(settings::kNtripMountPoint, QStringLiteral("M"));
-    store.Write(settings::kNtripIdentity, QStringLiteral("u"));
-    store.Write(settings::kNtripPassword, QStringLiteral("p"));
+    for (const auto* key :
+         {&settings::kNtripMountPoint, &settings::kNtripIdentity, &settings::kNtripPassword})
+        store.Write(*key, QStringLiteral("x"));
     const QString previous = QDir::currentPath();
     QDir::setCurrent(dir.path());  // "rtcm.txt" and recordings go here
 
@@ -79,41 +79,21 @@ TEST(MenuStates, EveryCommandFollowsItsRuleInEveryState)
          [&](CMainFrame& f) { return f.Recording().Start(dir.filePath(QStringLiteral("r.txt"))); },
          [](CMainFrame& f) { f.Recording().Stop(); }},
         {{"replaying", 1, 0, 0, 0, 0, 1, 0, 0, 0},
-         [&](CMainFrame& f) {
-             bool ready = false;
-             QObject::connect(&f.Replay(), &CReplayController::replayReady,
-                              [&](bool ok) { ready = ok; });
-             return f.Replay().Start(QString::fromStdString(log)) &&
-                    WaitFor([&] { return ready; }, 10000);
-         },
+         [&](CMainFrame& f) { return ScanReplay(f, QString::fromStdString(log)).value_or(false); },
          [](CMainFrame& f) { f.Replay().Stop(); }},
         {{"ntrip", 1, 0, 1, 0, 1, 0, 0, 1, 1},
          [](CMainFrame& f) { return f.Ntrip().Start(); },
          [](CMainFrame& f) { f.Ntrip().Stop(); }},
     };
     CMainFrame frame(store);
-    const int always[] = {command::kExit,
-                          command::kCoordConverter,
-                          command::kRtcmMonitor,
-                          command::kHeadingGauge,
-                          command::kSpeedGraph,
-                          command::kDistanceGraph,
-                          command::kNorthSouthGraph,
-                          command::kEastWestGraph,
-                          command::kElevationGraph,
-                          command::kHeadingSumGraph,
-                          command::kNextMainView,
-                          command::kAbout,
-                          command::kClear,
-                          command::kWebMap,
-                          command::kPlotMap,
-                          command::kMapAndPlot,
-                          command::kLookSystem,
-                          command::kLookFusionLight,
-                          command::kLookFusionDark,
-                          command::kLanguageKorean,
-                          command::kLanguageEnglish,
-                          command::kGps};
+    // clang-format off
+    const int always[] = {command::kExit, command::kCoordConverter, command::kRtcmMonitor, command::kHeadingGauge,
+        command::kSpeedGraph, command::kDistanceGraph, command::kNorthSouthGraph, command::kEastWestGraph,
+        command::kElevationGraph, command::kHeadingSumGraph, command::kNextMainView, command::kAbout,
+        command::kClear, command::kWebMap, command::kPlotMap, command::kMapAndPlot, command::kLookSystem,
+        command::kLookFusionLight, command::kLookFusionDark, command::kLanguageKorean,
+        command::kLanguageEnglish, command::kGps};
+    // clang-format on
     for (const auto& s : states) {
         ASSERT_TRUE(s.enter(frame)) << s.expected.state;
         const Expected& e = s.expected;
@@ -124,25 +104,30 @@ TEST(MenuStates, EveryCommandFollowsItsRuleInEveryState)
             {command::kNtripStart, e.ntripStart},   {command::kNtripStop, e.ntripStop},
             {command::kSettings, e.settings}};
         for (const auto& [id, enabled] : rules)
-            EXPECT_EQ(frame.Action(id)->isEnabled(), enabled) << e.state << " command " << id;
+            EXPECT_EQ(Command(frame, id).isEnabled(), enabled) << e.state << " command " << id;
         for (const int id : always)
-            EXPECT_TRUE(frame.Action(id)->isEnabled()) << e.state << " command " << id;
+            EXPECT_TRUE(Command(frame, id).isEnabled()) << e.state << " command " << id;
         if (s.leave) s.leave(frame);
     }
-    // One look at a time, kept for the next start.
-    frame.Action(command::kLookFusionDark)->trigger();
-    EXPECT_TRUE(frame.Action(command::kLookFusionDark)->isChecked());
-    EXPECT_FALSE(frame.Action(command::kLookSystem)->isChecked());
-    EXPECT_EQ(store.Get(settings::kViewLook), 2);
-    frame.Action(command::kLookSystem)->trigger();
-    EXPECT_EQ(store.Get(settings::kViewLook), 0);
-    // The language likewise, for the next start.
-    frame.Action(command::kLanguageEnglish)->trigger();
-    EXPECT_TRUE(frame.Action(command::kLanguageEnglish)->isChecked());
-    EXPECT_FALSE(frame.Action(command::kLanguageKorean)->isChecked());
-    EXPECT_EQ(store.Get(settings::kViewLanguage), QStringLiteral("en"));
-    frame.Action(command::kLanguageKorean)->trigger();
-    EXPECT_EQ(store.Get(settings::kViewLanguage), QStringLiteral("ko"));
+    // One look and one language at a time, kept for the next start.
+    const struct {
+        int command;
+        int other;  // unchecked by it
+        std::function<bool()> stored;
+    } choices[] = {
+        // clang-format off
+        {command::kLookFusionDark, command::kLookSystem, [&] { return store.Get(settings::kViewLook) == 2; }},
+        {command::kLookSystem, command::kLookFusionDark, [&] { return store.Get(settings::kViewLook) == 0; }},
+        {command::kLanguageEnglish, command::kLanguageKorean, [&] { return store.Get(settings::kViewLanguage) == QLatin1String("en"); }},
+        {command::kLanguageKorean, command::kLanguageEnglish, [&] { return store.Get(settings::kViewLanguage) == QLatin1String("ko"); }},
+        // clang-format on
+    };
+    for (const auto& c : choices) {
+        Command(frame, c.command).trigger();
+        EXPECT_TRUE(Command(frame, c.command).isChecked() && !Command(frame, c.other).isChecked())
+            << c.command;
+        EXPECT_TRUE(c.stored()) << c.command;
+    }
     QDir::setCurrent(previous);
 }
 

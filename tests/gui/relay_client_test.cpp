@@ -2,33 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <QAction>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 #include <sstream>
 #include <thread>
 
-#include "app/command_ids.h"
 #include "app/link_controller.h"
-#include "app/main_frame.h"
-#include "app/ntrip_client.h"
 #include "app/record_controller.h"
-#include "net/relay_protocol.h"
-#include "settings/settings_store.h"
-#include "support/qt_support.h"
-#include "support/test_data.h"
+#include "support/frame_support.h"
 #include "tool/serve_command.h"
-#include "views/nmea_data_wnd.h"
 
 namespace {
 
 constexpr auto kPeriod = std::chrono::milliseconds(150);
 
-// "[body XX]" with the body's checksum.
+// "[body XX]" with XX the XOR of the body's bytes in upper-case hex.
 QByteArray DeviceFrame(const QByteArray& body)
 {
     char sum = 0;
@@ -37,11 +25,10 @@ QByteArray DeviceFrame(const QByteArray& body)
            QByteArray::number(static_cast<uchar>(sum), 16).toUpper().rightJustified(2, '0') + "]";
 }
 
-class RelayClientTest : public ::testing::Test {
+class RelayClientTest : public FrameTest {
 protected:
     void SetUp() override
     {
-        qputenv("SKARNET2_NO_MESSAGE_BOXES", "1");
         ASSERT_TRUE(relay_.listen(QHostAddress::LocalHost));
         ASSERT_TRUE(channel_.listen(QHostAddress::LocalHost));
         store_.Write(settings::kCommTxMode, 0);
@@ -56,29 +43,21 @@ protected:
         auto frame = std::make_unique<CMainFrame>(store_);
         frame->Relay().SetAlivePeriod(kPeriod);
         frame->Relay().SetDeviceChannelPort(channel_.serverPort());
-        QObject::connect(frame.get(), &CMainFrame::messageShown,
-                         [this](const QString& text) { messages_ << text; });
+        Collect(*frame);
         return frame;
     }
 
-    // Connects the frame and takes the introduction it sends; nullptr when none came.
-    QTcpSocket* Accept(CMainFrame& frame, const QByteArray& introduction)
+    // Connects the frame and checks the introduction it sends; nullptr when none came.
+    QTcpSocket* Accept(CMainFrame& frame, const char* tail = "")
     {
+        const QByteArray introduction =
+            "CONNECT_TO VIEWER:" + frame.Relay().ViewerId().toLatin1() + tail;
         if (!frame.Links().ConnectFromSettings()) return nullptr;
-        if (!WaitFor([&] { return relay_.hasPendingConnections(); })) return nullptr;
-        QTcpSocket* viewer = relay_.nextPendingConnection();
         QByteArray got;
-        WaitFor([&] {
-            got += viewer->readAll();
-            return got.size() >= introduction.size();
-        });
+        QTcpSocket* viewer = AcceptPeer(
+            relay_, got, [&](const QByteArray& g) { return g.size() >= introduction.size(); });
         EXPECT_EQ(got.toStdString(), introduction.toStdString());
         return viewer;
-    }
-
-    static QByteArray Introduction(CMainFrame& frame, const char* tail = "")
-    {
-        return "CONNECT_TO VIEWER:" + frame.Relay().ViewerId().toLatin1() + tail;
     }
 
     static QString Outcome(const CMainFrame& frame)
@@ -88,11 +67,8 @@ protected:
         return QString();
     }
 
-    QTemporaryDir dir_;
-    CSettingsStore store_{dir_.filePath(QStringLiteral("s.conf"))};
     QTcpServer relay_;
     QTcpServer channel_;
-    QStringList messages_;
 };
 
 // What the viewer says of itself, and what the profile keeps afterwards.
@@ -123,7 +99,7 @@ TEST_F(RelayClientTest, IntroductionAndProfileForEachLogin)
         store_.Write(settings::kCommSaveId, c.saveId);
         store_.Write(settings::kCommAutoLogin, c.autoLogin);
         auto frame = Frame();
-        QTcpSocket* viewer = Accept(*frame, Introduction(*frame, c.tail));
+        QTcpSocket* viewer = Accept(*frame, c.tail);
         ASSERT_NE(viewer, nullptr) << c.tail;
         EXPECT_EQ(Outcome(*frame).toStdString(), "handshake");
         EXPECT_EQ(store_.Get(settings::kCommRelayedNmea).toStdString(), c.relayedAfter) << c.tail;
@@ -140,35 +116,34 @@ TEST_F(RelayClientTest, LoginRepliesFillTheDeviceCombo)
     for (const bool single : {true, false}) {
         auto frame = Frame();
         EXPECT_TRUE(frame->Relay().DeviceCombo()->isEnabled());
-        QTcpSocket* viewer = Accept(*frame, Introduction(*frame));
+        QTcpSocket* viewer = Accept(*frame);
         ASSERT_NE(viewer, nullptr);
         viewer->write(single ? "LOGINED kim DEV1;\r\n" : "LOGINED kim DEV1;DEV2\r\n");
         QComboBox* combo = frame->Relay().DeviceCombo();
         ASSERT_TRUE(WaitFor([&] { return combo->count() > 1; }));
         EXPECT_EQ(combo->currentIndex(), 1);
         EXPECT_EQ(combo->itemText(0), QString());
-        const QByteArray dev1 = QByteArray::fromStdString(
-            relay::DeviceRequest(frame->Relay().ViewerId().toStdString(), "DEV1"));
-        const QByteArray dev2 = QByteArray::fromStdString(
-            relay::DeviceRequest(frame->Relay().ViewerId().toStdString(), "DEV2"));
         if (!single) {
-            WaitFor([] { return false; }, 100);
+            Pause(100);
             EXPECT_FALSE(channel_.hasPendingConnections());
             frame->Relay().SelectDevice(0);  // the empty item asks for nothing
-            WaitFor([] { return false; }, 100);
+            Pause(100);
             EXPECT_FALSE(channel_.hasPendingConnections());
             frame->Relay().SelectDevice(2);
         }
         ASSERT_TRUE(WaitFor([&] { return channel_.hasPendingConnections(); }));
         QTcpSocket* device = channel_.nextPendingConnection();
         QByteArray request;
-        WaitFor([&] {
-            request += device->readAll();
-            return request.endsWith(']');
-        });
-        EXPECT_EQ(request, single ? dev1 : dev2);
-        // A VS002 frame names a device the combo lacks; a bad checksum names nothing.
-        device->write(DeviceFrame("x|VS002|s|OK|DEV7,1|") + "[x|VS002|s|OK|DEV8,1|00]");
+        WaitFor([&] { return (request += device->readAll()).endsWith(']'); });
+        EXPECT_EQ(request, DeviceFrame(frame->Relay().ViewerId().toLatin1() + ",|VS003|" +
+                                       (single ? "DEV1" : "DEV2") + "|"));
+        // A VS002 frame, in two reads behind noise, names a device the combo lacks; a bad
+        // checksum names nothing.
+        const QByteArray dev7 = "noise" + DeviceFrame("x|VS002|s|OK|DEV7,1|");
+        device->write(dev7.left(12));
+        device->flush();
+        Pause(50);
+        device->write(dev7.mid(12) + "[x|VS002|s|OK|DEV8,1|00]");
         EXPECT_TRUE(WaitFor([&] { return frame->Relay().Devices().contains("DEV7"); }))
             << frame->Relay().Devices().join(';').toStdString();
         EXPECT_FALSE(frame->Relay().Devices().contains("DEV8"));
@@ -182,42 +157,32 @@ TEST_F(RelayClientTest, LoginRepliesFillTheDeviceCombo)
 TEST_F(RelayClientTest, RelayedStreamIsShownAndRecordedAsOverTcp)
 {
     SKIP_WITHOUT_DATA();
-    const auto bytes = testdata::ReadBytes(*testdata::DataDir() / "nmea" /
-                                           "gpsd_ublox-neo-m9n_nmea41_gst_zda.log");
-    const QByteArray capture(reinterpret_cast<const char*>(bytes.data()),
-                             static_cast<qsizetype>(bytes.size()));
-    std::vector<std::tuple<qint64, double, double>> shown[2];
+    const auto bytes = Capture("nmea/gpsd_ublox-neo-m9n_nmea41_gst_zda.log");
+    std::vector<Shown> shown[2];
     for (const bool relay : {false, true}) {
+        SCOPED_TRACE(relay ? "relay" : "tcp");
         QTcpServer tcp;
         ASSERT_TRUE(tcp.listen(QHostAddress::LocalHost));
         store_.Write(settings::kCommRelayServerMode, relay ? 1 : 0);
         store_.Write(settings::kCommHostAddr, QStringLiteral("127.0.0.1"));
         store_.Write(settings::kCommHostPort, QString::number(tcp.serverPort()));
         auto frame = Frame();
-        QObject::connect(
-            frame.get(), &CMainFrame::epochShown,
-            [&](qint64 t, double lat, double lon) { shown[relay].emplace_back(t, lat, lon); });
+        RecordShown(*frame, shown[relay]);
         const QString log = dir_.filePath(relay ? "relay.log" : "tcp.log");
         ASSERT_TRUE(frame->Recording().Start(log));
         QTcpSocket* peer = nullptr;
+        QByteArray none;
         if (relay) {
-            peer = Accept(*frame, Introduction(*frame, " DEVICE:127.0.0.1"));
-            ASSERT_NE(peer, nullptr);
-            peer->write("CONNECTED\r\n" + capture);
-        } else {
-            ASSERT_TRUE(frame->Links().ConnectFromSettings());
-            ASSERT_TRUE(WaitFor([&] { return tcp.hasPendingConnections(); }));
-            peer = tcp.nextPendingConnection();
-            peer->write(capture);
+            peer = Accept(*frame, " DEVICE:127.0.0.1");
+        } else if (frame->Links().ConnectFromSettings()) {
+            peer = AcceptPeer(tcp, none, [](const QByteArray&) { return true; });
         }
-        const std::string lastTime = capture.mid(capture.lastIndexOf("GGA,") + 4, 6).toStdString();
-        ASSERT_TRUE(WaitFor(
-            [&] { return frame->StatusPanel()->State().timeText.rfind(lastTime, 0) == 0; }));
-        WaitFor([] { return false; }, 2 * CMainFrame::kIdleFlushMs);  // the last epoch
+        ASSERT_NE(peer, nullptr);
+        peer->write((relay ? QByteArray("CONNECTED\r\n") : QByteArray()) + AsBytes(bytes));
+        ASSERT_TRUE(ShowsLastGga(*frame, bytes));
+        Pause(2 * CMainFrame::kIdleFlushMs);  // the last epoch
         frame->Recording().Stop();
-        QFile file(log);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.readAll(), capture) << (relay ? "relay" : "tcp");
+        EXPECT_EQ(testdata::ReadBytes(log.toStdString()), bytes);
         frame->Links().OnClosePort();
     }
     EXPECT_GT(shown[0].size(), 50u);
@@ -242,9 +207,8 @@ TEST_F(RelayClientTest, KeepAliveTimeoutAndRefusals)
         {nullptr, true, "handshake", ""},
     };
     for (const auto& c : cases) {
-        messages_.clear();
         auto frame = Frame();
-        QTcpSocket* viewer = Accept(*frame, Introduction(*frame));
+        QTcpSocket* viewer = Accept(*frame);
         ASSERT_NE(viewer, nullptr);
         if (c.reply != nullptr) viewer->write(c.reply);
         if (c.vanish) viewer->abort();
@@ -272,52 +236,13 @@ TEST_F(RelayClientTest, KeepAliveTimeoutAndRefusals)
     }
 }
 
-// The NTRIP client's corrections travel back on the relay link byte-exact.
-TEST_F(RelayClientTest, CorrectionsGoBackOnTheRelayLink)
-{
-    std::string corrections(3000, '\0');
-    for (std::size_t i = 0; i < corrections.size(); ++i) corrections[i] = static_cast<char>(i * 13);
-    QTcpServer caster;
-    ASSERT_TRUE(caster.listen(QHostAddress::LocalHost));
-    store_.Write(settings::kNtripEnable, 1);
-    store_.Write(settings::kNtripHostAddr, QStringLiteral("127.0.0.1"));
-    store_.Write(settings::kNtripHostPort, caster.serverPort());
-    store_.Write(settings::kNtripMountPoint, QStringLiteral("SKN01"));
-    store_.Write(settings::kNtripIdentity, QStringLiteral("rover"));
-    store_.Write(settings::kNtripPassword, QStringLiteral("pw"));
-    store_.Write(settings::kNtripSamePort, 1);
-    const QString previous = QDir::currentPath();
-    QDir::setCurrent(dir_.path());  // the client writes "rtcm.txt" here
-    auto frame = Frame();
-    frame->Relay().SetAlivePeriod(std::chrono::milliseconds(60000));
-    QTcpSocket* viewer = Accept(*frame, Introduction(*frame));
-    ASSERT_NE(viewer, nullptr);
-    viewer->write("CONNECTED\r\n");
-    ASSERT_TRUE(WaitFor([&] { return Outcome(*frame) == QLatin1String("streaming"); }));
-    ASSERT_TRUE(frame->Ntrip().Start());
-    ASSERT_TRUE(WaitFor([&] { return caster.hasPendingConnections(); }));
-    QTcpSocket* rover = caster.nextPendingConnection();
-    rover->write(QByteArray("ICY 200 OK\r\n") +
-                 QByteArray(corrections.data(), static_cast<qsizetype>(corrections.size())));
-    QByteArray got;
-    WaitFor([&] {
-        got += viewer->readAll();
-        return got.size() >= static_cast<qsizetype>(corrections.size());
-    });
-    EXPECT_EQ(got.toStdString(), corrections);
-    EXPECT_TRUE(frame->ReportLines().contains(QStringLiteral("relay corrections: 3000 bytes")));
-    frame->Ntrip().Stop();
-    frame->Links().OnClosePort();
-    QDir::setCurrent(previous);
-}
-
 // The window against skarnet2-tool's relay stand-in: login, the one device asked for over
 // the device channel, the stream shown, corrections counted by the server byte-exact.
 TEST_F(RelayClientTest, WindowAgainstTheServeRelayStandIn)
 {
     SKIP_WITHOUT_DATA();
     const std::string log =
-        (*testdata::DataDir() / "nmea" / "gpsd_ublox-neo-m9n_nmea41_gst_zda.log").string();
+        (*testdata::DataDir() / "nmea/gpsd_ublox-neo-m9n_nmea41_gst_zda.log").string();
     const quint16 relayPort = FreePort();
     const quint16 channelPort = FreePort();
     const std::string received = dir_.filePath(QStringLiteral("corrections.bin")).toStdString();
@@ -347,12 +272,12 @@ TEST_F(RelayClientTest, WindowAgainstTheServeRelayStandIn)
     QByteArray corrections(777, '\0');
     for (int i = 0; i < corrections.size(); ++i) corrections[i] = static_cast<char>(i * 31);
     frame->Links().Write(corrections.left(400));
-    WaitFor([] { return false; }, static_cast<int>(2 * kPeriod.count()));  // ALIVE in between
+    Pause(static_cast<int>(2 * kPeriod.count()));  // ALIVE in between
     frame->Links().Write(corrections.mid(400));
-    WaitFor([] { return false; }, 300);
+    Pause(300);
     EXPECT_EQ(Outcome(*frame).toStdString(), "streaming");
     frame->Links().OnClosePort();
-    WaitFor([] { return false; }, 300);
+    Pause(300);
     RequestServeStop();
     serve.join();
     QFile file(QString::fromStdString(received));

@@ -2,38 +2,26 @@
 
 #include <QAction>
 #include <QSettings>
-#include <QTcpServer>
-#include <QTemporaryDir>
 
 #include "app/command_ids.h"
 #include "app/converter_controller.h"
 #include "app/link_controller.h"
-#include "app/main_frame.h"
 #include "app/map_controller.h"
 #include "app/setup_controller.h"
 #include "geo/coord_system_table.h"
-#include "settings/settings_store.h"
 #include "setup/calculator_dlg.h"
 #include "setup/setup_coord_dlg.h"
 #include "setup/setup_dlg.h"
 #include "setup/setup_ntrip_dlg.h"
 #include "setup/setup_replay_dlg.h"
-#include "support/qt_support.h"
+#include "support/frame_support.h"
 #include "views/plots_view.h"
 
 namespace {
 
-class SetupFrameTest : public ::testing::Test {
+class SetupFrameTest : public FrameTest {
 protected:
-    void SetUp() override
-    {
-        qputenv("SKARNET2_NO_MESSAGE_BOXES", "1");
-        store_.Write(settings::kViewMapPlot, 1);
-    }
-    QString Path() const { return dir_.filePath(QStringLiteral("s.conf")); }
-
-    QTemporaryDir dir_;
-    CSettingsStore store_{Path()};
+    void SetUp() override { store_.Write(settings::kViewMapPlot, 1); }
 };
 
 // 382 shows and hides the window with its five tabs in order, the stored tab in front; a
@@ -42,7 +30,7 @@ TEST_F(SetupFrameTest, CommandTogglesTheWindowWithItsTabs)
 {
     store_.Write(settings::kSetupTab, 4);
     CMainFrame frame(store_);
-    QAction* command = frame.Action(command::kSettings);
+    QAction* command = &Command(frame, command::kSettings);
     EXPECT_TRUE(command->isEnabled());
     command->trigger();
     CSetupDlg* window = frame.Setup().Window();
@@ -81,9 +69,9 @@ TEST_F(SetupFrameTest, ApplyWritesTheFrontPageAndTheWindowFollows)
     replay->SetSyncProtocol(1);
     coord->SetPixelSize(7);
     window->SelectTab(2);
-    const QStringList before = QSettings(Path(), QSettings::IniFormat).allKeys();
+    const QStringList before = QSettings(store_.FilePath(), QSettings::IniFormat).allKeys();
     window->Apply();
-    QStringList written = QSettings(Path(), QSettings::IniFormat).allKeys();
+    QStringList written = QSettings(store_.FilePath(), QSettings::IniFormat).allKeys();
     for (const QString& key : before) written.removeAll(key);
     for (const QString& key : written) EXPECT_TRUE(key.startsWith("NTRIP/")) << key.toStdString();
     EXPECT_EQ(store_.Get(settings::kReplaySyncProtocol), 0);
@@ -103,7 +91,7 @@ TEST_F(SetupFrameTest, ApplyWritesTheFrontPageAndTheWindowFollows)
 TEST_F(SetupFrameTest, ConverterMovesThePointToTheMapAndThePlot)
 {
     CMainFrame frame(store_);
-    frame.Action(command::kCoordConverter)->trigger();
+    Command(frame, command::kCoordConverter).trigger();
     CCalculatorDlg* converter = frame.Converter().Window();
     ASSERT_NE(converter, nullptr);
     EXPECT_TRUE(converter->isVisible());

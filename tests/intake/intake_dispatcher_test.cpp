@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "decode/parser.h"
+#include "intake/protocol_starts.h"
 #include "intake/state_merge.h"
+#include "support/captures.h"
 #include "support/recording_owner.h"
 #include "support/test_data.h"
 
@@ -33,7 +35,7 @@ public:
         return snapshot.latitudeDeg != 0.0 && snapshot.longitudeDeg != 0.0;
     }
     void OnRawLine(std::string_view line, bool) override { rawLines.emplace_back(line); }
-    void OnErrorLine(std::string_view) override { ++errorLines; }
+    void OnErrorLine(std::string_view) override {}
     void OnMessageDecoded(std::span<const std::uint8_t>, const CParser& parser) override
     {
         ++decoded[static_cast<ProtocolId>(parser.GetProtocolId())];
@@ -43,7 +45,6 @@ public:
     std::vector<Epoch> epochs;
     std::vector<std::uint64_t> ends;
     std::vector<std::string> rawLines;
-    int errorLines = 0;
     std::map<ProtocolId, int> decoded;
 };
 
@@ -63,16 +64,17 @@ void Feed(CIntakeDispatcher& intake, std::span<const std::uint8_t> bytes, unsign
     intake.IdleFlush();
 }
 
-// Lines whose XOR checksum is right, read independently of the decoder.
-std::vector<std::string> ValidSentences(const std::vector<std::uint8_t>& bytes)
+// Sentences whose XOR checksum is right, read independently of the decoder, and their GGA times.
+std::vector<std::string> ValidSentences(const std::vector<std::uint8_t>& bytes,
+                                        std::set<std::string>* ggaTimes = nullptr)
 {
     std::vector<std::string> sentences;
     const std::string text(bytes.begin(), bytes.end());
     std::size_t pos = 0;
     while ((pos = text.find('$', pos)) != std::string::npos) {
         const std::size_t star = text.find('*', pos);
-        const std::size_t next = text.find('$', pos + 1);
-        if (star == std::string::npos || star + 2 >= text.size() || star > next) {
+        if (star == std::string::npos || star + 2 >= text.size() ||
+            star > text.find('$', pos + 1)) {
             ++pos;
             continue;
         }
@@ -81,219 +83,232 @@ std::vector<std::string> ValidSentences(const std::vector<std::uint8_t>& bytes)
         char hex[3];
         std::snprintf(hex, sizeof hex, "%02X", sum);
         if (text.compare(star + 1, 2, hex) == 0) {
-            sentences.push_back(text.substr(pos, star + 3 - pos));
+            const std::string s = text.substr(pos, star + 3 - pos);
+            sentences.push_back(s);
+            const std::string time = s.substr(7, s.find(',', 7) - 7);
+            if (ggaTimes && s.compare(3, 4, "GGA,") == 0 && !time.empty()) ggaTimes->insert(time);
         }
         pos = star;
     }
     return sentences;
 }
 
-std::set<std::string> GgaTimes(const std::vector<std::string>& sentences)
-{
-    std::set<std::string> times;
-    for (const std::string& s : sentences) {
-        if (s.size() > 7 && s.compare(3, 4, "GGA,") == 0) {
-            const std::string time = s.substr(7, s.find(',', 7) - 7);
-            if (!time.empty()) times.insert(time);
-        }
-    }
-    return times;
-}
-
 // UBX frames with a good Fletcher checksum, and the distinct times of NAV-POSLLH / NAV-PVT.
-int ValidUbxFrames(const std::vector<std::uint8_t>& b, std::set<std::uint32_t>* navTimes = nullptr)
+int ValidUbxFrames(const std::vector<std::uint8_t>& b, std::set<std::uint32_t>& navTimes)
 {
     int frames = 0;
     for (std::size_t i = 0; i + 8 <= b.size(); ++i) {
         if (b[i] != 0xB5 || b[i + 1] != 0x62) continue;
         const std::size_t length = b[i + 4] | (b[i + 5] << 8);
         if (i + 8 + length > b.size()) break;
-        std::uint8_t a = 0, c = 0;
-        for (std::size_t k = i + 2; k < i + 6 + length; ++k)
-            c = static_cast<std::uint8_t>(c + (a = static_cast<std::uint8_t>(a + b[k])));
-        if (a == b[i + 6 + length] && c == b[i + 7 + length]) {
-            ++frames;
-            if (navTimes && b[i + 2] == 0x01 && (b[i + 3] == 0x02 || b[i + 3] == 0x07)) {
-                navTimes->insert(b[i + 6] | b[i + 7] << 8 | b[i + 8] << 16 |
-                                 std::uint32_t{b[i + 9]} << 24);
-            }
-            i += 7 + length;
-        }
+        const auto [a, c] = testdata::UbxChecksum(std::span(b).subspan(i + 2, length + 4));
+        if (a != b[i + 6 + length] || c != b[i + 7 + length]) continue;
+        ++frames;
+        if (b[i + 2] == 0x01 && (b[i + 3] == 0x02 || b[i + 3] == 0x07))
+            navTimes.insert(b[i + 6] | b[i + 7] << 8 | b[i + 8] << 16 |
+                            std::uint32_t{b[i + 9]} << 24);
+        i += 7 + length;
     }
     return frames;
-}
-
-TEST(IntakeDispatcherTest, EveryNmeaEpochShownOnceWhateverTheReadSizes)
-{
-    SKIP_WITHOUT_DATA();
-    for (const char* name :
-         {"gpsd_ublox-neo-m9n_nmea41_gst_zda.log", "gpsd_trimble_rtkfix_10hz.log",
-          "gpsd_ublox-zed-f9p_nmea41_4gnss.log"}) {
-        const auto bytes = testdata::ReadBytes(*testdata::DataDir() / "nmea" / name);
-        const std::set<std::string> ggaTimes = GgaTimes(ValidSentences(bytes));
-        std::vector<Epoch> reference;
-        std::vector<std::uint64_t> referenceEnds;
-        for (const auto& [seed, piece] :
-             {std::pair{1u, std::size_t{1024}}, std::pair{2u, std::size_t{1}},
-              std::pair{3u, std::size_t{7}}, std::pair{4u, std::size_t{300}}}) {
-            RecordingListener listener;
-            CIntakeDispatcher intake(listener);
-            listener.intake = &intake;
-            Feed(intake, bytes, seed, piece);
-            if (reference.empty()) {
-                reference = listener.epochs;
-                referenceEnds = listener.ends;
-                EXPECT_EQ(reference.size(), ggaTimes.size()) << name;
-                for (std::size_t i = 1; i < reference.size(); ++i) {
-                    EXPECT_GT(reference[i].time, reference[i - 1].time) << name << " epoch " << i;
-                }
-                // Each epoch ends where the sentence bringing the next one starts; the last
-                // (shown by the idle flush) behind the last sentence.
-                for (std::size_t i = 0; i + 1 < referenceEnds.size(); ++i) {
-                    ASSERT_LT(referenceEnds[i], bytes.size()) << name;
-                    EXPECT_EQ(bytes[referenceEnds[i]], '$') << name << " epoch " << i;
-                }
-                EXPECT_GE(referenceEnds.back() + 2, bytes.size() - 2) << name;
-            } else {
-                EXPECT_EQ(listener.epochs, reference) << name << " pieces up to " << piece;
-                // The last end may take the line feed or not, as the pieces fall.
-                ASSERT_EQ(listener.ends.size(), referenceEnds.size()) << name;
-                EXPECT_TRUE(std::equal(referenceEnds.begin(), referenceEnds.end() - 1,
-                                       listener.ends.begin()))
-                    << name << " pieces up to " << piece;
-            }
-        }
-    }
-}
-
-TEST(IntakeDispatcherTest, SplitSentenceDecodedOnceWhenComplete)
-{
-    const std::string& gga = kGga;
-    RecordingListener listener;
-    CIntakeDispatcher intake(listener);
-    intake.Arrive(Bytes(gga.substr(0, 30)));
-    EXPECT_TRUE(listener.decoded.empty());
-    EXPECT_EQ(intake.CarriedLength(), 30u);
-    intake.Arrive(Bytes(gga.substr(30)));
-    EXPECT_EQ(listener.decoded[ProtocolId::Nmea], 1);
-    ASSERT_EQ(listener.rawLines.size(), 1u);
-    intake.IdleFlush();
-    ASSERT_EQ(listener.epochs.size(), 1u);
-    EXPECT_NEAR(listener.epochs[0].latitude, 48.1173, 1e-9);
-    intake.IdleFlush();  // nothing new: not shown again
-    EXPECT_EQ(listener.epochs.size(), 1u);
-}
-
-TEST(IntakeDispatcherTest, MixedNmeaAndUbxReachBothDecodersUnderAuto)
-{
-    constexpr std::size_t kOneByteCaptureLimit = 100000;
-    SKIP_WITHOUT_DATA();
-    for (const char* name :
-         {"pyubx2_ublox-m8_nmea_ubx_39s.log", "gpsd_ublox-zed-f9p_nmea_ubx_rawx_655s.log"}) {
-        const auto bytes = testdata::ReadBytes(*testdata::DataDir() / "mixed" / name);
-        const auto sentences = ValidSentences(bytes);
-        std::set<std::uint32_t> navTimes;
-        const int frames = ValidUbxFrames(bytes, &navTimes);
-        ASSERT_GT(frames, 0) << name;
-        // Pieces of one byte (the short capture only): every start straddles two arrivals.
-        for (const std::size_t piece : {std::size_t{1024}, std::size_t{97}, std::size_t{1}}) {
-            if (piece == 1 && bytes.size() > kOneByteCaptureLimit) continue;
-            RecordingListener listener;
-            CIntakeDispatcher intake(listener);
-            Feed(intake, bytes, 7, piece);
-            EXPECT_EQ(listener.decoded[ProtocolId::Nmea], static_cast<int>(sentences.size()))
-                << name << " pieces up to " << piece;
-            EXPECT_EQ(listener.decoded[ProtocolId::Ubx], frames) << name << " " << piece;
-            EXPECT_EQ(intake.ProtocolsSeen() & 0x3u, 0x3u) << name;
-            EXPECT_LE(listener.decoded[ProtocolId::Gsof], 1) << name;
-            // Without GGA the receiver's navigation epochs are the epochs.
-            if (GgaTimes(sentences).empty()) {
-                EXPECT_EQ(listener.epochs.size(), navTimes.size());
-            }
-        }
-        // NON NMEA leaves the sentences alone.
-        RecordingListener listener;
-        CIntakeDispatcher intake(listener);
-        intake.SetSyncProtocol(CIntakeDispatcher::kSyncNonNmea);
-        Feed(intake, bytes, 7, 1024);
-        EXPECT_EQ(listener.decoded[ProtocolId::Nmea], 0) << name;
-        EXPECT_EQ(listener.decoded[ProtocolId::Ubx], frames) << name;
-        EXPECT_EQ(intake.Decoder(ProtocolId::Nmea), nullptr);
-        EXPECT_EQ(listener.epochs.size(), navTimes.size()) << name;
-    }
-}
-
-TEST(IntakeDispatcherTest, SbfBlocksAreNotTakenForSentences)
-{
-    SKIP_WITHOUT_DATA();
-    const auto bytes =
-        testdata::ReadBytes(*testdata::DataDir() / "mixed" / "pysbf2_nmea_sbf_rtcm3.log");
-    RecordingListener listener;
-    CIntakeDispatcher intake(listener);
-    Feed(intake, bytes, 5, 512);
-    EXPECT_EQ(listener.decoded[ProtocolId::Nmea], static_cast<int>(ValidSentences(bytes).size()));
-    EXPECT_GT(listener.decoded[ProtocolId::Sbf], 0);
-    EXPECT_EQ(intake.ProtocolsSeen() & 0x9u, 0x9u);
-}
-
-TEST(IntakeDispatcherTest, UnclaimedBytesWaitThenAreDropped)
-{
-    RecordingListener listener;
-    CIntakeDispatcher intake(listener);
-    const std::string noise(200, 'x');
-    intake.Arrive(Bytes(noise));
-    EXPECT_EQ(intake.CarriedLength(), 200u);
-    intake.Arrive(Bytes(noise));  // 400 unclaimed bytes: more than may wait
-    EXPECT_EQ(intake.CarriedLength(), 0u);
-    // Bytes that were waiting still count when a sentence completes them.
-    const std::string& gga = kGga;
-    intake.Arrive(Bytes(noise.substr(0, 100) + gga.substr(0, 20)));
-    intake.Arrive(Bytes(gga.substr(20)));
-    EXPECT_EQ(listener.decoded[ProtocolId::Nmea], 1);
 }
 
 // A UBX frame of any payload length with a good checksum (MON-VER, which is only counted).
 std::string UbxFrame(std::size_t payloadLength)
 {
-    std::string frame = {'\xB5',
-                         'b',
-                         '\x0A',
-                         '\x04',
-                         static_cast<char>(payloadLength & 0xFF),
-                         static_cast<char>(payloadLength >> 8)};
-    for (std::size_t i = 0; i < payloadLength; ++i) frame += static_cast<char>('A' + i % 26);
-    std::uint8_t a = 0, b = 0;
-    for (std::size_t i = 2; i < frame.size(); ++i) {
-        a = static_cast<std::uint8_t>(a + static_cast<std::uint8_t>(frame[i]));
-        b = static_cast<std::uint8_t>(b + a);
+    std::vector<std::uint8_t> payload(payloadLength);
+    for (std::size_t i = 0; i < payloadLength; ++i) payload[i] = std::uint8_t('A' + i % 26);
+    const auto frame = testdata::UbxFrame(0x0A04, payload);
+    return {frame.begin(), frame.end()};
+}
+
+// One dispatcher with its listener.
+struct Rig {
+    RecordingListener listener;
+    CIntakeDispatcher intake{listener};
+    void ArriveIn(std::string_view bytes, std::size_t piece)
+    {
+        for (std::size_t at = 0; at < bytes.size(); at += piece)
+            intake.Arrive(Bytes(bytes.substr(at, piece)));
     }
-    return frame + static_cast<char>(a) + static_cast<char>(b);
+};
+
+TEST(IntakeDispatcherTest, EveryNmeaEpochShownOnceWhateverTheReadSizes)
+{
+    SKIP_WITHOUT_DATA();
+    for (const char* name :
+         {"nmea/gpsd_ublox-neo-m9n_nmea41_gst_zda.log", "nmea/gpsd_trimble_rtkfix_10hz.log",
+          "nmea/gpsd_ublox-zed-f9p_nmea41_4gnss.log"}) {
+        SCOPED_TRACE(name);
+        const auto bytes = captures::Read(name);
+        std::set<std::string> ggaTimes;
+        ValidSentences(bytes, &ggaTimes);
+        const auto run = [&](unsigned seed, std::size_t piece) {
+            Rig r;
+            r.listener.intake = &r.intake;
+            Feed(r.intake, bytes, seed, piece);
+            return std::pair(r.listener.epochs, r.listener.ends);
+        };
+        const auto [reference, referenceEnds] = run(1, 1024);
+        EXPECT_EQ(reference.size(), ggaTimes.size());
+        for (std::size_t i = 1; i < reference.size(); ++i)
+            EXPECT_GT(reference[i].time, reference[i - 1].time) << "epoch " << i;
+        // Each epoch ends where the sentence bringing the next one starts; the last (shown by
+        // the idle flush) behind the last sentence.
+        for (std::size_t i = 0; i + 1 < referenceEnds.size(); ++i) {
+            ASSERT_LT(referenceEnds[i], bytes.size());
+            EXPECT_EQ(bytes[referenceEnds[i]], '$') << "epoch " << i;
+        }
+        EXPECT_GE(referenceEnds.back() + 2, bytes.size() - 2);
+        for (const auto& [seed, piece] : {std::pair{2u, 1}, {3u, 7}, {4u, 300}}) {
+            const auto [epochs, ends] = run(seed, piece);
+            EXPECT_EQ(epochs, reference) << "pieces up to " << piece;
+            // The last end may take the line feed or not, as the pieces fall.
+            ASSERT_EQ(ends.size(), referenceEnds.size());
+            EXPECT_TRUE(std::equal(referenceEnds.begin(), referenceEnds.end() - 1, ends.begin()))
+                << "pieces up to " << piece;
+        }
+    }
+}
+
+// Every mixed capture: each protocol's messages reach its decoder, whatever the pieces.
+TEST(IntakeDispatcherTest, MixedCapturesReachEveryDecoder)
+{
+    SKIP_WITHOUT_DATA();
+    std::size_t mixed = 0;
+    captures::ForEach(~0u, [&](const auto& c, const auto& bytes) {
+        if (std::string_view(c.path).substr(0, 6) != "mixed/") return;
+        std::set<std::string> ggaTimes;
+        const auto sentences = ValidSentences(bytes, &ggaTimes);
+        std::set<std::uint32_t> navTimes;
+        const int frames = ValidUbxFrames(bytes, navTimes);
+        for (const std::size_t piece : {std::size_t{1024}, std::size_t{97}, std::size_t{1}}) {
+            if (piece == 1 && bytes.size() > 100000) continue;
+            Rig r;
+            auto& [listener, intake] = r;
+            Feed(intake, bytes, 7, piece);
+            EXPECT_EQ(listener.decoded[ProtocolId::Nmea], static_cast<int>(sentences.size()))
+                << piece;
+            EXPECT_EQ(listener.decoded[ProtocolId::Ubx], frames) << piece;
+            EXPECT_EQ(listener.decoded[ProtocolId::Sbf] > 0, (c.protocols & captures::kSbf) != 0);
+            EXPECT_LE(listener.decoded[ProtocolId::Gsof], 1);
+            // Without GGA the receiver's navigation epochs are the epochs.
+            if (c.nmeaEpochs <= 0 && frames > 0) {
+                EXPECT_EQ(listener.epochs.size(), navTimes.size());
+            }
+        }
+        // NON NMEA leaves the sentences alone.
+        Rig r;
+        auto& [listener, intake] = r;
+        intake.SetSyncProtocol(CIntakeDispatcher::kSyncNonNmea);
+        Feed(intake, bytes, 7, 1024);
+        EXPECT_EQ(listener.decoded[ProtocolId::Nmea], 0);
+        EXPECT_EQ(listener.decoded[ProtocolId::Ubx], frames);
+        EXPECT_EQ(intake.Decoder(ProtocolId::Nmea), nullptr);
+        if (frames > 0) {
+            EXPECT_EQ(listener.epochs.size(), navTimes.size());
+        }
+        ++mixed;
+    });
+    EXPECT_EQ(mixed, 9u);
+}
+
+TEST(IntakeDispatcherTest, PositionSourceFollowsTheSyncSetting)
+{
+    SKIP_WITHOUT_DATA();
+    const auto bytes = captures::Read("mixed/pygnssutils_ublox-f9p-base_nmea_ubx_rtcm3_157s.log");
+    for (const std::int32_t sync :
+         {CIntakeDispatcher::kSyncAuto, CIntakeDispatcher::kSyncNonNmea}) {
+        Rig r;
+        auto& [listener, intake] = r;
+        intake.SetSyncProtocol(sync);
+        Feed(intake, bytes, 11, 1024);
+        const CParser* ubx = intake.Decoder(ProtocolId::Ubx);
+        ASSERT_NE(ubx, nullptr);
+        // Under auto NMEA leads and UBX only adds what NMEA lacks.
+        const CParser* source = sync == CIntakeDispatcher::kSyncAuto
+                                    ? intake.Decoder(ProtocolId::Nmea)
+                                    : static_cast<const CParser*>(ubx);
+        ASSERT_NE(source, nullptr);
+        EXPECT_TRUE(source->IsPositionSource());
+        EXPECT_EQ(ubx->IsPositionSource(), source == ubx);
+        EXPECT_EQ(intake.Snapshot().owner, source);
+        EXPECT_EQ(listener.epochs.size(), 158u);
+    }
+}
+
+TEST(IntakeDispatcherTest, SplitSentenceFilterAndDisconnect)
+{
+    Rig r;
+    auto& [listener, intake] = r;
+    RawLogFilter filter;
+    filter.gga = false;
+    intake.SetRawLogFilter(filter);
+    intake.Arrive(Bytes(kGga.substr(0, 30)));
+    EXPECT_TRUE(listener.decoded.empty());
+    EXPECT_EQ(intake.CarriedLength(), 30u);
+    intake.Arrive(Bytes(kGga.substr(30) + Sentence("GPGSV,1,1,01,01,40,083,46")));
+    EXPECT_EQ(listener.decoded[ProtocolId::Nmea], 2);
+    ASSERT_EQ(listener.rawLines.size(), 1u) << "the filter hides GGA";
+    EXPECT_EQ(listener.rawLines[0].rfind("$GPGSV", 0), 0u);
+    intake.IdleFlush();
+    ASSERT_EQ(listener.epochs.size(), 1u);
+    EXPECT_NEAR(listener.epochs[0].latitude, 48 + 7.038 / 60, 1e-9);
+    intake.IdleFlush();  // nothing new: not shown again
+    EXPECT_EQ(listener.epochs.size(), 1u);
+    EXPECT_EQ(intake.ProtocolsSeen(), 0x1u);
+    intake.Disconnect();
+    EXPECT_EQ(intake.ProtocolsSeen(), 0u);
+    EXPECT_EQ(intake.Decoder(ProtocolId::Nmea), nullptr);
+    EXPECT_EQ(intake.CarriedLength(), 0u);
+    EXPECT_EQ(intake.Snapshot().headingDeg, -1.0f);
+    intake.Arrive(Bytes(kGga));
+    EXPECT_EQ(listener.decoded[ProtocolId::Nmea], 3);
+}
+
+TEST(IntakeDispatcherTest, HowMuchUnconsumedTailIsCarried)
+{
+    // Unclaimed bytes wait up to kMaxUnclaimed, then are dropped.
+    for (const std::size_t n :
+         {CIntakeDispatcher::kMaxUnclaimed, CIntakeDispatcher::kMaxUnclaimed + 1}) {
+        Rig r;
+        r.intake.Arrive(Bytes(std::string(n, 'x')));
+        EXPECT_EQ(r.intake.CarriedLength(), n <= CIntakeDispatcher::kMaxUnclaimed ? n : 0u);
+        // Bytes that were waiting still count when a sentence completes them.
+        r.intake.Arrive(Bytes(std::string(100, 'x') + kGga.substr(0, 20)));
+        r.intake.Arrive(Bytes(kGga.substr(20)));
+        EXPECT_EQ(r.listener.decoded[ProtocolId::Nmea], 1) << n;
+    }
+    // A message still arriving is carried up to kMaxCarriedTail bytes: one of exactly that
+    // length decodes, one a byte longer cannot be buffered.
+    constexpr std::size_t kMax = CIntakeDispatcher::kMaxCarriedTail;
+    for (const std::size_t frame : {kMax, kMax + 1})
+        for (const std::size_t noise : {0, 1, 1500})
+            for (const std::size_t piece : {1024, 700}) {
+                Rig r;
+                r.intake.Arrive(Bytes(kGga));
+                const std::string bytes = std::string(noise, 'x') + UbxFrame(frame - 8);
+                for (std::size_t at = 0; at < bytes.size(); at += piece) {
+                    r.intake.Arrive(Bytes(std::string_view(bytes).substr(at, piece)));
+                    EXPECT_LE(r.intake.CarriedLength(), kMax);
+                }
+                EXPECT_EQ(r.listener.decoded[ProtocolId::Ubx], frame <= kMax ? 1 : 0)
+                    << frame << " bytes behind " << noise << ", pieces of " << piece;
+            }
 }
 
 TEST(IntakeDispatcherTest, MessageBehindNoiseDecodedOnceWhateverThePieces)
 {
-    struct Case {
-        const char* name;
-        std::string message;
-        ProtocolId protocol;
-    };
-    const Case cases[] = {{"sentence", kGga, ProtocolId::Nmea},
-                          {"small frame", UbxFrame(92), ProtocolId::Ubx},
-                          {"6000-byte frame", UbxFrame(6000), ProtocolId::Ubx}};
-    for (const Case& c : cases) {
-        for (const std::size_t noise : {0, 255, 256, 300, 1000}) {
+    const std::pair<std::string, ProtocolId> cases[] = {{kGga, ProtocolId::Nmea},
+                                                        {UbxFrame(92), ProtocolId::Ubx},
+                                                        {UbxFrame(6000), ProtocolId::Ubx}};
+    for (const auto& [message, protocol] : cases)
+        for (const std::size_t noise : {0, 255, 256, 300, 1000})
             for (const std::size_t piece : {1, 3, 1024}) {
-                RecordingListener listener;
-                CIntakeDispatcher intake(listener);
-                const std::string bytes = std::string(noise, 'x') + c.message;
-                for (std::size_t at = 0; at < bytes.size(); at += piece) {
-                    intake.Arrive(Bytes(std::string_view(bytes).substr(at, piece)));
-                }
-                EXPECT_EQ(listener.decoded[c.protocol], 1)
-                    << c.name << " behind " << noise << " noise bytes, pieces of " << piece;
+                Rig r;
+                r.ArriveIn(std::string(noise, 'x') + message, piece);
+                EXPECT_EQ(r.listener.decoded[protocol], 1)
+                    << message.size() << " bytes behind " << noise << ", pieces of " << piece;
             }
-        }
-    }
 }
 
 TEST(StateMergeTest, AuxiliaryGroupsFillWhatTheSourceLacks)
@@ -301,98 +316,58 @@ TEST(StateMergeTest, AuxiliaryGroupsFillWhatTheSourceLacks)
     GnssReceiverState aux;
     aux.contentFlags = ContentFlag::Height | ContentFlag::Speed | ContentFlag::Position |
                        ContentFlag::SatellitesInView | ContentFlag::Heading;
-    aux.ellipsoidHeight = 99.0;
-    aux.speedKmh = 42.0f;
-    aux.latitudeDeg = 1.0;
-    aux.headingDeg = 270.0f;
-    aux.inViewTotal = 12;
-    struct Case {
-        const char* name;
-        bool auxIsUbx;
-        std::uint32_t sourceFlags;
-        double height;
-        float speed;
-        double latitude;
-        int inView;
-    };
-    const Case cases[] = {
-        // Heights and speed never come from UBX; position and satellites do.
-        {"ubx auxiliary", true, 0, 5.0, 3.0f, 1.0, 12},
-        {"nmea auxiliary", false, 0, 99.0, 42.0f, 1.0, 12},
-        // What the source delivered this epoch stays the source's.
-        {"source has position", false, ContentFlag::Position, 99.0, 42.0f, 7.0, 12},
-    };
-    for (const Case& c : cases) {
+    std::tie(aux.ellipsoidHeight, aux.speedKmh, aux.latitudeDeg, aux.headingDeg, aux.inViewTotal) =
+        std::tuple(99.0, 42.0f, 1.0, 270.0f, 12);
+    // Heights and speed never come from UBX; position and satellites do. What the source
+    // delivered this epoch stays the source's.
+    const std::tuple<bool, std::uint32_t, double, float, double> cases[] = {
+        {true, 0, 5.0, 3.0f, 1.0},
+        {false, 0, 99.0, 42.0f, 1.0},
+        {false, ContentFlag::Position, 99.0, 42.0f, 7.0}};
+    for (const auto& [auxIsUbx, sourceFlags, height, speed, latitude] : cases) {
         GnssReceiverState snapshot;
-        snapshot.ellipsoidHeight = 5.0;
-        snapshot.speedKmh = 3.0f;
-        snapshot.latitudeDeg = 7.0;
-        snapshot.contentFlags = c.sourceFlags;
-        MergeFieldGroups(aux, c.auxIsUbx, c.sourceFlags, snapshot);
-        EXPECT_EQ(snapshot.ellipsoidHeight, c.height) << c.name;
-        EXPECT_EQ(snapshot.speedKmh, c.speed) << c.name;
-        EXPECT_EQ(snapshot.latitudeDeg, c.latitude) << c.name;
-        EXPECT_EQ(snapshot.inViewTotal, c.inView) << c.name;
-        EXPECT_EQ(snapshot.headingDeg, 270.0f) << c.name;
-        EXPECT_EQ((snapshot.contentFlags & ContentFlag::Height) != 0, !c.auxIsUbx) << c.name;
+        std::tie(snapshot.ellipsoidHeight, snapshot.speedKmh, snapshot.latitudeDeg,
+                 snapshot.contentFlags) = std::tuple(5.0, 3.0f, 7.0, sourceFlags);
+        MergeFieldGroups(aux, auxIsUbx, sourceFlags, snapshot);
+        EXPECT_EQ(std::tuple(snapshot.ellipsoidHeight, snapshot.speedKmh, snapshot.latitudeDeg,
+                             snapshot.inViewTotal, snapshot.headingDeg,
+                             snapshot.Has(ContentFlag::Height)),
+                  std::tuple(height, speed, latitude, 12, 270.0f, !auxIsUbx))
+            << auxIsUbx << sourceFlags;
     }
 }
 
-TEST(IntakeDispatcherTest, PositionSourceFollowsTheSyncSetting)
+TEST(ProtocolStartsTest, FindsEachSignature)
 {
-    SKIP_WITHOUT_DATA();
-    const auto bytes = testdata::ReadBytes(*testdata::DataDir() / "mixed" /
-                                           "pygnssutils_ublox-f9p-base_nmea_ubx_rtcm3_157s.log");
-    for (const std::int32_t sync :
-         {CIntakeDispatcher::kSyncAuto, CIntakeDispatcher::kSyncNonNmea}) {
-        RecordingListener listener;
-        CIntakeDispatcher intake(listener);
-        intake.SetSyncProtocol(sync);
-        Feed(intake, bytes, 11, 1024);
-        const CParser* ubx = intake.Decoder(ProtocolId::Ubx);
-        ASSERT_NE(ubx, nullptr);
-        if (sync == CIntakeDispatcher::kSyncAuto) {
-            // NMEA leads; UBX only adds what NMEA lacks.
-            ASSERT_NE(intake.Decoder(ProtocolId::Nmea), nullptr);
-            EXPECT_TRUE(intake.Decoder(ProtocolId::Nmea)->IsPositionSource());
-            EXPECT_FALSE(ubx->IsPositionSource());
-            EXPECT_EQ(intake.Snapshot().owner, intake.Decoder(ProtocolId::Nmea));
-        } else {
-            EXPECT_TRUE(ubx->IsPositionSource());
-            EXPECT_EQ(intake.Snapshot().owner, ubx);
-        }
-        EXPECT_GT(listener.epochs.size(), 100u);
-    }
-}
-
-TEST(IntakeDispatcherTest, DisconnectForgetsTheProtocols)
-{
-    const std::string& gga = kGga;
-    RecordingListener listener;
-    CIntakeDispatcher intake(listener);
-    intake.Arrive(Bytes(gga));
-    EXPECT_EQ(intake.ProtocolsSeen(), 0x1u);
-    intake.Disconnect();
-    EXPECT_EQ(intake.ProtocolsSeen(), 0u);
-    EXPECT_EQ(intake.Decoder(ProtocolId::Nmea), nullptr);
-    EXPECT_EQ(intake.CarriedLength(), 0u);
-    EXPECT_EQ(intake.Snapshot().headingDeg, -1.0f);
-    intake.Arrive(Bytes(gga));
-    EXPECT_EQ(listener.decoded[ProtocolId::Nmea], 2);
-}
-
-TEST(IntakeDispatcherTest, RawLogFilterHidesSentenceKinds)
-{
-    const std::string text = kGga + Sentence("GPGSV,1,1,01,01,40,083,46");
-    RecordingListener listener;
-    CIntakeDispatcher intake(listener);
-    RawLogFilter filter;
-    filter.gga = false;
-    intake.SetRawLogFilter(filter);
-    intake.Arrive(Bytes(text));
-    EXPECT_EQ(listener.decoded[ProtocolId::Nmea], 2);
-    ASSERT_EQ(listener.rawLines.size(), 1u);
-    EXPECT_EQ(listener.rawLines[0].rfind("$GPGSV", 0), 0u);
+    using Finder = std::optional<std::size_t> (*)(std::span<const std::uint8_t>);
+    const std::string gga = "$GPGGA,1*4A\r\n";
+    const std::string far = "$GPGGA," + std::string(110, 'x') + "*4A\r\n";  // '$' 120 before CR
+    const std::string tooFar = "$GPGGA," + std::string(111, 'x') + "*4A\r\n";
+    const std::tuple<const char*, Finder, std::string, std::optional<std::size_t>> cases[] = {
+        {"ubx", FindUbxStart, "ab\xB5\x62\x01", 2},
+        {"ubx reversed", FindUbxStart, "\x62\xB5", std::nullopt},
+        {"ubx cut", FindUbxStart, "\xB5", std::nullopt},
+        {"gsof", FindGsofStart, std::string("z\x02\x28", 3), 1},
+        {"gsof status bit clear", FindGsofStart, std::string("\x02\x07\x02", 3), std::nullopt},
+        {"sbf", FindSbfStart, "$GP$@", 3},
+        {"sbf none", FindSbfStart, "$G@", std::nullopt},
+        {"nmea", FindNmeaStart, "junk" + gga, 4},
+        {"nmea last dollar before line end", FindNmeaStart, "$GP$GPGGA,1*4A\r\n", 3},
+        {"nmea talker P", FindNmeaStart, "$PTNL,AVR*00\r\n", 0},
+        {"sbf dollar is no sentence", FindNmeaStart, "$@abc*4A\r\n", std::nullopt},
+        {"no star", FindNmeaStart, "$GPGGA,1,44\r\n", std::nullopt},
+        {"lf only stream", FindNmeaStart, "$GPGGA,1*4A\n", 0},
+        {"lf ignored when crs exist", FindNmeaStart, "$GPGGA,1*4A\n\r", std::nullopt},
+        {"120 bytes before line end", FindNmeaStart, far, 0},
+        {"121 bytes before line end", FindNmeaStart, tooFar, std::nullopt},
+        {"second line after bad one", FindNmeaStart, "$XX*00\r\n" + gga, 8},
+    };
+    for (const auto& [name, find, bytes, start] : cases)
+        EXPECT_EQ(find(Bytes(bytes)), start) << name;
+    const std::string text = "ab\r\ncd\nef";
+    for (const auto& [at, starts] :
+         {std::pair{0, true}, {1, false}, {4, true}, {7, true}, {99, false}})
+        EXPECT_EQ(StartsLine(Bytes(text), at), starts) << at;
 }
 
 }  // namespace

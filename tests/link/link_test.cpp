@@ -20,24 +20,10 @@
 #include "link/serial_mfc.h"
 #include "link/socket_client.h"
 #include "settings/settings_store.h"
+#include "support/qt_support.h"
 #include "support/test_data.h"
 
 namespace {
-
-// Spins the event loop until done() or the timeout; a 5 ms tick wakes it to look again.
-template <class Done>
-bool WaitFor(Done done, int timeoutMs = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    QTimer tick;
-    tick.start(5);
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
 
 void RunEventLoopFor(int ms)
 {
@@ -46,50 +32,25 @@ void RunEventLoopFor(int ms)
     loop.exec();
 }
 
-// A raw pseudo-terminal pair: the port under test opens the slave, the test is the receiver.
-struct PtyPair {
-    PtyPair()
-    {
-        char name[256] = {};
-        if (openpty(&master, &slave, name, nullptr, nullptr) != 0) return;
-        path = QString::fromLocal8Bit(name);
-        for (int fd : {master, slave}) {
-            termios raw{};
-            tcgetattr(fd, &raw);
-            cfmakeraw(&raw);
-            tcsetattr(fd, TCSANOW, &raw);
-        }
-        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-    }
-    ~PtyPair() { Pull(); }
-    void Pull()
-    {
-        for (int* fd : {&slave, &master}) {
-            if (*fd >= 0) close(*fd);
-            *fd = -1;
-        }
-    }
-    QByteArray ReadMaster(qsizetype expected)
-    {
-        QByteArray got;
-        WaitFor([&] {
-            char chunk[4096];
-            const ssize_t n = read(master, chunk, sizeof chunk);
-            if (n > 0) got.append(chunk, n);
-            return got.size() >= expected;
-        });
-        return got;
-    }
-    termios SlaveLine() const  // a pty's line settings are the slave's
-    {
-        termios t{};
-        tcgetattr(master, &t);
-        return t;
-    }
-    int master = -1;
-    int slave = -1;
-    QString path;
-};
+// What the far end of the pty got, once expected bytes have come or the timeout.
+QByteArray ReadMaster(const RawPty& pty, qsizetype expected)
+{
+    QByteArray got;
+    WaitFor([&] {
+        char chunk[4096];
+        const ssize_t n = read(pty.master, chunk, sizeof chunk);
+        if (n > 0) got.append(chunk, n);
+        return got.size() >= expected;
+    });
+    return got;
+}
+
+termios LineOf(const RawPty& pty)  // a pty's line settings are the slave's
+{
+    termios t{};
+    tcgetattr(pty.master, &t);
+    return t;
+}
 
 }  // namespace
 
@@ -106,14 +67,14 @@ TEST(CommSettingsMapping, ListPositionsGiveRecordValues)
         P parity;
         S stop;
         int flow;
-    } const rows[] = {{0, 110, 5, P::Even, S::One, comm_flow::kRtsCts},
-                      {1, 300, 6, P::Odd, S::OneAndHalf, comm_flow::kDtrDsr},
-                      {2, 1200, 7, P::None, S::Two, 0},
-                      {3, 2400, 8, P::Mark, S::One, 0},
-                      {4, 4800, 8, P::Space, S::One, 0},
-                      {12, 921600, 8, P::None, S::One, 0},
-                      {13, 115200, 8, P::None, S::One, 0},
-                      {-1, 115200, 8, P::None, S::One, 0}};
+    };
+    // clang-format off
+    const Row rows[] = {{0, 110, 5, P::Even, S::One, comm_flow::kRtsCts},
+                        {1, 300, 6, P::Odd, S::OneAndHalf, comm_flow::kDtrDsr},
+                        {2, 1200, 7, P::None, S::Two, 0}, {3, 2400, 8, P::Mark, S::One, 0},
+                        {4, 4800, 8, P::Space, S::One, 0}, {12, 921600, 8, P::None, S::One, 0},
+                        {13, 115200, 8, P::None, S::One, 0}, {-1, 115200, 8, P::None, S::One, 0}};
+    // clang-format on
     for (const Row& r : rows) {
         SCOPED_TRACE(r.index);
         EXPECT_EQ(BaudRateFromIndex(r.index), r.baud);
@@ -139,16 +100,14 @@ TEST(CommSettingsMapping, StoredPortNames)
     struct Row {
         const char *stored, *device, *location;
         int number;
-    } const rows[] = {{"COM1", "/dev/ttyS0", "/dev/ttyS0", 1},
-                      {"COM10", "/dev/ttyS9", "/dev/ttyS9", 10},
-                      {"COM255", "/dev/ttyS254", "/dev/ttyS254", 255},
-                      {"com3", "/dev/ttyS2", "/dev/ttyS2", 3},
-                      {"COM0", "COM0", "/dev/COM0", 0},
-                      {"COM256", "COM256", "/dev/COM256", 0},
-                      {"COM+4", "COM+4", "/dev/COM+4", 0},
-                      {"ttyUSB0", "ttyUSB0", "/dev/ttyUSB0", 0},
-                      {"/dev/pts/3", "/dev/pts/3", "/dev/pts/3", 0},
-                      {"", "", "", 0}};
+    };
+    // clang-format off
+    const Row rows[] = {{"COM1", "/dev/ttyS0", "/dev/ttyS0", 1}, {"COM10", "/dev/ttyS9", "/dev/ttyS9", 10},
+                        {"COM255", "/dev/ttyS254", "/dev/ttyS254", 255}, {"com3", "/dev/ttyS2", "/dev/ttyS2", 3},
+                        {"COM0", "COM0", "/dev/COM0", 0}, {"COM256", "COM256", "/dev/COM256", 0},
+                        {"COM+4", "COM+4", "/dev/COM+4", 0}, {"ttyUSB0", "ttyUSB0", "/dev/ttyUSB0", 0},
+                        {"/dev/pts/3", "/dev/pts/3", "/dev/pts/3", 0}, {"", "", "", 0}};
+    // clang-format on
     for (const Row& r : rows) {
         SCOPED_TRACE(r.stored);
         const QString stored = QString::fromLatin1(r.stored);
@@ -197,7 +156,7 @@ TEST(CommPty, CaptureArrivesWholeInOrderInPiecesOfAtMost1024)
     const auto capture =
         testdata::ReadBytes(*testdata::DataDir() / "mixed" / "pyubx2_ublox-m8_nmea_ubx_39s.log");
     ASSERT_GT(capture.size(), 10000u);
-    PtyPair pty;
+    RawPty pty;
     CComm comm;
     QByteArray received;
     qsizetype largest = 0, smallest = CComm::kMaxPiece;
@@ -206,7 +165,7 @@ TEST(CommPty, CaptureArrivesWholeInOrderInPiecesOfAtMost1024)
         largest = std::max(largest, piece.size());
         smallest = std::min(smallest, piece.size());
     });
-    ASSERT_TRUE(comm.Open(MakeCommSettings(pty.path, 9, 3, 2, 0, 2)));
+    ASSERT_TRUE(comm.Open(MakeCommSettings(pty.slaveName, 9, 3, 2, 0, 2)));
     std::size_t sent = 0;
     ASSERT_TRUE(WaitFor([&] {
         const ssize_t n = write(pty.master, capture.data() + sent, capture.size() - sent);
@@ -222,22 +181,22 @@ TEST(CommPty, CaptureArrivesWholeInOrderInPiecesOfAtMost1024)
 
 TEST(CommPty, AppliesTheRecordWritesAndKeepsItForReopen)
 {
-    PtyPair pty;
+    RawPty pty;
     CComm comm;
     // A pty is always 8 bits without parity: like a port refusing 7E1, the open fails.
-    EXPECT_FALSE(comm.Open(MakeCommSettings(pty.path, 9, 2, 0, 0, 2)));
+    EXPECT_FALSE(comm.Open(MakeCommSettings(pty.slaveName, 9, 2, 0, 0, 2)));
     EXPECT_FALSE(comm.IsOpen());
 
-    const CommSettings s = MakeCommSettings(pty.path, 5, 3, 2, 2, 2);  // 9600 8N2
+    const CommSettings s = MakeCommSettings(pty.slaveName, 5, 3, 2, 2, 2);  // 9600 8N2
     ASSERT_TRUE(comm.Open(s));
-    termios t = pty.SlaveLine();
+    termios t = LineOf(pty);
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
     EXPECT_TRUE(t.c_cflag & CSTOPB);
     EXPECT_FALSE(t.c_iflag & (IXON | IXOFF));  // 0x11 and 0x13 must pass untouched
 
     const QByteArray bytes("$GPGGA,1*00\r\n\x11\x13\x00", 16);
     EXPECT_TRUE(comm.Write(bytes));
-    EXPECT_EQ(pty.ReadMaster(bytes.size()), bytes);
+    EXPECT_EQ(ReadMaster(pty, bytes.size()), bytes);
     // Nobody reads the master now: the writes are still taken.
     const QByteArray block(4096, 'r');
     for (int i = 0; i < 64; ++i) EXPECT_TRUE(comm.Write(block.constData(), block.size()));
@@ -251,19 +210,19 @@ TEST(CommPty, AppliesTheRecordWritesAndKeepsItForReopen)
     CSettingsStore store(dir.filePath(QStringLiteral("link.conf")));
     store.Write(settings::kCommBaudRate, 8);
     ASSERT_TRUE(comm.Reopen(store));
-    t = pty.SlaveLine();
+    t = LineOf(pty);
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B57600));
-    EXPECT_EQ(comm.Settings().portName, pty.path);
+    EXPECT_EQ(comm.Settings().portName, pty.slaveName);
 }
 
 TEST(CommPty, PullingThePtyAwayClosesTheLinkOnceWithoutSpinning)
 {
-    PtyPair pty;
+    RawPty pty;
     CComm comm;
     QStringList lost;
     QObject::connect(&comm, &CComm::portLost, [&](const QString& name) { lost << name; });
-    ASSERT_TRUE(comm.Open(MakeCommSettings(pty.path, 9, 3, 2, 0, 2)));
-    pty.Pull();
+    ASSERT_TRUE(comm.Open(MakeCommSettings(pty.slaveName, 9, 3, 2, 0, 2)));
+    pty.Close();
     ASSERT_TRUE(WaitFor([&] { return !lost.isEmpty(); }));
     EXPECT_FALSE(comm.IsOpen());
 
@@ -275,7 +234,7 @@ TEST(CommPty, PullingThePtyAwayClosesTheLinkOnceWithoutSpinning)
     EXPECT_LT(static_cast<double>(after.tv_sec - before.tv_sec) +
                   static_cast<double>(after.tv_nsec - before.tv_nsec) * 1e-9,
               0.1);
-    EXPECT_EQ(lost, QStringList{pty.path});
+    EXPECT_EQ(lost, QStringList{pty.slaveName});
 }
 
 TEST(SerialMFC, SecondPortCodesSetupWriteAndNotices)
@@ -287,21 +246,21 @@ TEST(SerialMFC, SecondPortCodesSetupWriteAndNotices)
     EXPECT_EQ(static_cast<int>(port.Setup(115200, 8, CommParity::None, CommStopBits::One)), 6);
     EXPECT_EQ(port.Open(QStringLiteral("/dev/skarnet2-no-such-port")), SerialError::FileNotFound);
 
-    PtyPair pty;
+    RawPty pty;
     std::vector<std::pair<quint32, qintptr>> notices;
     QObject::connect(&port, &CSerialMFC::eventNotice,
                      [&](quint32 param, qintptr user) { notices.emplace_back(param, user); });
-    ASSERT_EQ(port.Open(pty.path, 77), SerialError::Success);
-    EXPECT_EQ(static_cast<int>(port.Open(pty.path)), 1247);
+    ASSERT_EQ(port.Open(pty.slaveName, 77), SerialError::Success);
+    EXPECT_EQ(static_cast<int>(port.Open(pty.slaveName)), 1247);
     EXPECT_EQ(port.Setup(38400, 9, CommParity::None, CommStopBits::One),
               SerialError::InvalidParameter);
     ASSERT_EQ(port.Setup(38400, 8, CommParity::None, CommStopBits::One), SerialError::Success);
-    termios t = pty.SlaveLine();
+    termios t = LineOf(pty);
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B38400));
 
     const QByteArray rtcm("\xD3\x00\x13\x3E\xD0\x00\x03", 7);
     EXPECT_EQ(port.Write(rtcm.constData(), rtcm.size()), SerialError::Success);
-    EXPECT_EQ(pty.ReadMaster(rtcm.size()), rtcm);
+    EXPECT_EQ(ReadMaster(pty, rtcm.size()), rtcm);
     ASSERT_EQ(write(pty.master, "ack", 3), 3);
     ASSERT_TRUE(WaitFor([&] { return !notices.empty(); }));
     EXPECT_EQ(notices.front(), std::make_pair(serial_event::kReceived, qintptr{77}));
@@ -508,8 +467,8 @@ TEST(PortWatcher, NoticesArrivingTogetherCauseOneListing)
 
 TEST(PortWatcher, SystemListHasNoPseudoTerminal)
 {
-    const PtyPair pty;
-    ASSERT_FALSE(pty.path.isEmpty());
+    const RawPty pty;
+    ASSERT_TRUE(pty.Valid());
     for (const QString& name : CPortWatcher::AvailablePorts()) EXPECT_FALSE(name.startsWith("pt"));
 }
 

@@ -4,12 +4,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "logio/extraction_writer.h"
 #include "logio/log_recorder.h"
+#include "support/captures.h"
 #include "support/recording_owner.h"
 #include "support/test_data.h"
 
@@ -17,8 +17,8 @@ namespace {
 
 std::string ReadText(const std::filesystem::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const auto bytes = testdata::ReadBytes(path);
+    return {bytes.begin(), bytes.end()};
 }
 
 // Every byte value, CR, LF and NUL included.
@@ -73,14 +73,11 @@ TEST(LogRecorder, BlocksComeBackByteIdentical)
     EXPECT_EQ(RoundTrip(mixed), mixed);
     EXPECT_TRUE(RoundTrip({}).empty());  // a silent receiver leaves an empty file
     SKIP_WITHOUT_DATA();
-    for (const char* folder : {"nmea", "ubx", "sbf", "gsof"})
-        for (const auto& capture : testdata::FilesIn(folder)) {
-            const auto bytes = testdata::ReadBytes(capture);
-            EXPECT_EQ(RoundTrip(bytes), bytes) << capture;
-        }
+    captures::ForEach(captures::kUbx | captures::kSbf | captures::kGsof,
+                      [](const auto&, const auto& bytes) { EXPECT_EQ(RoundTrip(bytes), bytes); });
 }
 
-TEST(LogRecorder, WritesOnlyWhileRecordingWithLatestLoggingOff)
+TEST(LogRecorder, WritesOnlyWhileRecordingAndStopsAtAnError)
 {
     const auto path = testdata::UniqueTempPath("gate.txt");
     CLogRecorder recorder;
@@ -92,23 +89,18 @@ TEST(LogRecorder, WritesOnlyWhileRecordingWithLatestLoggingOff)
     EXPECT_EQ(recorder.WriteBlock(Bytes("kept")), RecordStatus::Ok);
     // A second file that cannot be created leaves the running recording alone.
     EXPECT_EQ(recorder.Start("/proc/no-such-dir/log.txt"), RecordStatus::CannotCreate);
-    EXPECT_TRUE(recorder.IsRecording());
-    EXPECT_EQ(recorder.ByteCount(), 4);
+    EXPECT_EQ(std::tuple(recorder.IsRecording(), recorder.ByteCount()), std::tuple(true, 4));
     recorder.Stop();
     EXPECT_EQ(recorder.WriteBlock(Bytes("after")), RecordStatus::Idle);
     EXPECT_EQ(ReadText(path), "kept");
     std::filesystem::remove(path);
-}
-
-TEST(LogRecorder, WriteErrorsAreReportedOnceAndStop)
-{
+    // Write errors are reported once and stop the recording.
     CLogRecorder full;
     ASSERT_EQ(full.Start("/dev/full"), RecordStatus::Ok);
     EXPECT_EQ(full.WriteBlock(Bytes("$GPGGA\r\n")), RecordStatus::WriteFailed);
     EXPECT_EQ(full.WriteBlock(Bytes("$GPGGA\r\n")), RecordStatus::Idle);
     EXPECT_FALSE(full.IsRecording());
 
-    const auto path = testdata::UniqueTempPath("removed.txt");
     CLogRecorder removed;
     ASSERT_EQ(removed.Start(path), RecordStatus::Ok);
     ASSERT_EQ(removed.WriteBlock(Bytes("first")), RecordStatus::Ok);
@@ -129,8 +121,7 @@ TEST(LogRecorder, ShortWriteKeepsTheBytesAlreadyWritten)
         first = recorder.WriteBlock(std::span(bytes).first(60));
         second = recorder.WriteBlock(std::span(bytes).subspan(60));
     }
-    EXPECT_EQ(first, RecordStatus::Ok);
-    EXPECT_EQ(second, RecordStatus::WriteFailed);
+    EXPECT_EQ(std::tuple(first, second), std::tuple(RecordStatus::Ok, RecordStatus::WriteFailed));
     EXPECT_EQ(recorder.WriteBlock(bytes), RecordStatus::Idle);
     // The 40 bytes that still fitted stay behind the first block, and are counted.
     EXPECT_EQ(recorder.ByteCount(), 100);
@@ -190,19 +181,17 @@ TEST(LatestLogging, EachNewSecondStartsTheFileAgain)
 
 TEST(LogNames, NamesAndTimeNumbers)
 {
-    std::tm t{};
-    t.tm_year = 2015 - 1900;
-    t.tm_mon = 2;  // March
-    t.tm_mday = 5;
-    t.tm_hour = 14;
-    t.tm_min = 7;
-    t.tm_sec = 9;
+    std::tm t{};  // 2015-03-05 14:07:09
+    std::tie(t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec) =
+        std::tuple(115, 2, 5, 14, 7, 9);
     EXPECT_EQ(AutoLogName(t), "Log_20150305_140709.txt");
     EXPECT_EQ(AutoExtractionName(t, "GGA"), "Ext_20150305_140709.GGA");
-    const std::pair<const char*, std::int32_t> times[] = {
-        {"123519.00", 123519}, {"000001", 1}, {"", 0}, {"x12", 0}, {"9999999999999", 999999999},
-    };
-    for (const auto& [text, number] : times) EXPECT_EQ(TimeOfDayNumber(text), number) << text;
+    for (const auto& [text, number] : {std::pair{"123519.00", 123519},
+                                       {"000001", 1},
+                                       {"", 0},
+                                       {"x12", 0},
+                                       {"9999999999999", 999999999}})
+        EXPECT_EQ(TimeOfDayNumber(text), number) << text;
 }
 
 namespace {
@@ -210,8 +199,7 @@ namespace {
 const std::string kGga = Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,,,,");
 const std::string kRmc = Sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,,");
 // A UBX frame whose payload happens to read "GGA".
-const std::vector<std::uint8_t> kUbx = {0xB5, 0x62, 0x01, 0x07, 0x04, 0x00,
-                                        'G',  'G',  'A',  0x00, 0x52, 0x9C};
+const std::vector<std::uint8_t> kUbx = testdata::UbxFrame(0x0107, Bytes(std::string("GGA\0", 4)));
 
 std::string Extract(std::string_view type)
 {

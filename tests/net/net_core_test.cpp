@@ -4,10 +4,12 @@
 #include <map>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "decode/gnss_receiver_state.h"
 #include "geo/ecef.h"
+#include "net/chunked_decoder.h"
 #include "net/forward_groups.h"
 #include "net/ntrip_messages.h"
 #include "net/ntrip_reply.h"
@@ -78,34 +80,14 @@ TEST(Rtcm3Framer, RealStreamsGiveTheirMessageCountsInAnyPieces)
         const char* file;
         std::map<int, int> types;
     } cases[] = {
+        // clang-format off
         {"rtcm3/gpsd_igs-stfu7_rtcm32.log",
-         {{1019, 32},
-          {1020, 24},
-          {1087, 24},
-          {1097, 24},
-          {1107, 24},
-          {1077, 23},
-          {63, 13},
-          {1045, 9},
-          {1046, 9},
-          {1007, 3},
-          {1008, 3},
-          {1033, 3},
-          {1044, 1}}},
+         {{1019, 32}, {1020, 24}, {1087, 24}, {1097, 24}, {1107, 24}, {1077, 23}, {63, 13},
+          {1045, 9}, {1046, 9}, {1007, 3}, {1008, 3}, {1033, 3}, {1044, 1}}},
         {"rtcm3/pygnssutils_ntrip_msm7_eph_33s.rtcm3",
-         {{1019, 33},
-          {1020, 33},
-          {1042, 33},
-          {1046, 33},
-          {1077, 33},
-          {1087, 33},
-          {1097, 33},
-          {1127, 32},
-          {1006, 7},
-          {1033, 7},
-          {1230, 7},
-          {4094, 7},
-          {1013, 1}}},
+         {{1019, 33}, {1020, 33}, {1042, 33}, {1046, 33}, {1077, 33}, {1087, 33}, {1097, 33},
+          {1127, 32}, {1006, 7}, {1033, 7}, {1230, 7}, {4094, 7}, {1013, 1}}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         const ByteVector bytes = testdata::ReadBytes(*testdata::DataDir() / c.file);
@@ -114,26 +96,6 @@ TEST(Rtcm3Framer, RealStreamsGiveTheirMessageCountsInAnyPieces)
             EXPECT_EQ(FrameTypes(bytes, plan, framer), c.types) << c.file << " " << plan[0];
             EXPECT_EQ(framer.CrcFailures(), 0u) << c.file;
         }
-    }
-}
-
-TEST(Rtcm3Framer, StationPositionOfMessage1006LiesOnTheEarth)
-{
-    SKIP_WITHOUT_DATA();
-    const ByteVector bytes =
-        testdata::ReadBytes(*testdata::DataDir() / "rtcm3/pygnssutils_ntrip_msm7_eph_33s.rtcm3");
-    CRtcm3Framer framer;
-    std::vector<rtcm3::StationPosition> stations;
-    framer.Feed(bytes, [&](std::span<const std::uint8_t> frame) {
-        if (const auto p = rtcm3::DecodeStationPosition(frame)) stations.push_back(*p);
-    });
-    ASSERT_EQ(stations.size(), 7u);
-    const double radius = std::hypot(stations[0].x, stations[0].y, stations[0].z);
-    EXPECT_NEAR(radius, 6.37e6, 3e4);  // between the poles' and the equator's radius
-    EXPECT_LT(stations[0].antennaHeight, 10.0);
-    for (const auto& s : stations) {
-        EXPECT_EQ(s.stationId, stations[0].stationId);
-        EXPECT_EQ(s.x, stations[0].x);
     }
 }
 
@@ -178,15 +140,23 @@ TEST(RtcmMonitor, CountsRateStationBaselineAndStale)
     EXPECT_EQ(s.frames, 292u);
     EXPECT_NEAR(s.bitsPerSecond, bytes.size() * 8.0 / 10.0, 1e-6);
     EXPECT_FALSE(s.stale);
+    // 1006 of station 25, decoded here independently: ECEF at 0.1 mm, antenna 0.1 m.
     ASSERT_TRUE(s.station.has_value());
     EXPECT_EQ(s.station->stationId, 25);
+    EXPECT_NEAR(s.station->x, 3811965.6701, 1e-6);
+    EXPECT_NEAR(s.station->y, -175800.0708, 1e-6);
+    EXPECT_NEAR(s.station->z, 5093615.5606, 1e-6);
+    EXPECT_NEAR(s.station->antennaHeight, 0.1, 1e-9);
     EXPECT_FALSE(s.baselineM.has_value());
     const Geodetic station = EcefToGeodetic({s.station->x, s.station->y, s.station->z});
     monitor.SetRover(station.latitudeDeg, station.longitudeDeg, station.heightM + 100.0);
     EXPECT_NEAR(*monitor.Take(now).baselineM, 100.0, 1e-3);
     // Five seconds on, half of the pieces fell out of the window; ten seconds on, all.
     EXPECT_LT(monitor.Take(now + 5000).bitsPerSecond, s.bitsPerSecond);
-    s = monitor.Take(now + CRtcmMonitor::kWindowMs);
+    s = monitor.Take(now + 9999);
+    EXPECT_FALSE(s.stale);
+    EXPECT_GT(s.bitsPerSecond, 0.0);
+    s = monitor.Take(now + 10000);
     EXPECT_TRUE(s.stale);
     EXPECT_EQ(s.bitsPerSecond, 0.0);
     EXPECT_TRUE(CRtcmMonitor().Take(0).stale);
@@ -280,17 +250,46 @@ TEST(NtripReply, KindsAndWhatReachesTheBody)
 // operator unreadable text.
 TEST(NtripReply, GarbageIsRefusedWithAShortPrintableText)
 {
-    ByteVector garbage(1 << 20);
+    ByteVector garbage(1 << 20), out;
     std::mt19937 random(5);
     for (auto& b : garbage) b = static_cast<std::uint8_t>(random());
     CNtripReplyReader reader;
-    ByteVector out;
     FeedInPieces(garbage, {2048}, [&](std::span<const std::uint8_t> p) { reader.Feed(p, out); });
     EXPECT_EQ(reader.Kind(), NtripReplyKind::Refused);
     EXPECT_TRUE(out.empty());
     const std::string text = reader.ReplyText();
-    EXPECT_LE(text.size(), CNtripReplyReader::kMaxReplyText + 3);
+    EXPECT_LE(text.size(), 243u);
     for (const char c : text) EXPECT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F));
+}
+
+// Each limit on both sides: a reply header of 8192 bytes, a reply text of 240 characters, a
+// chunk size line of 64 bytes and a chunk of 16 MiB.
+TEST(NtripReply, LimitsHoldOnBothSides)
+{
+    for (const bool over : {false, true}) {
+        SCOPED_TRACE(over);
+        CNtripReplyReader reader;
+        ByteVector out;
+        // 17 bytes of status line, 3 + filler + 2 of a header line, 2 of the empty line.
+        reader.Feed(
+            ToBytes("HTTP/1.0 200 OK\r\nX: " + std::string(8192 - 24 + over, 'x') + "\r\n\r\nD"),
+            out);
+        EXPECT_EQ(reader.Kind(), over ? NtripReplyKind::Refused : NtripReplyKind::Stream);
+        EXPECT_EQ(out.size(), over ? 0u : 1u);
+
+        const std::string refusal = "ERROR\n" + std::string(240 - 6 + over, 'y');
+        CNtripReplyReader refused;
+        refused.Feed(ToBytes(refusal), out);
+        EXPECT_EQ(refused.ReplyText(), refusal.substr(0, 240) + (over ? "..." : ""));
+
+        CChunkedDecoder line, chunk;
+        ByteVector body;
+        line.Feed(ToBytes("3;" + std::string(64 - 3 + over, 'e') + "\r\nabc\r\n"), body);
+        EXPECT_EQ(line.Broken(), over);
+        chunk.Feed(ToBytes(std::string(over ? "1000001" : "1000000") + "\r\nab"), body);
+        EXPECT_EQ(chunk.Broken(), over);
+        EXPECT_EQ(std::string(body.begin(), body.end()), over ? "" : "abcab");
+    }
 }
 
 TEST(SourceTable, RealSaposTableListsItsStreamsInAnyPieces)
@@ -386,6 +385,9 @@ TEST(NtripMessages, GgaReadsBackThroughTheNmeaDecoder)
         EXPECT_NEAR(s.longitudeDeg, c.longitude, 1e-8) << *gga;
         EXPECT_EQ(s.fixQuality, c.sent) << *gga;
         EXPECT_EQ(s.satellitesUsed, 8);
+        EXPECT_NEAR(s.hdop, 0.9, 1e-4);
+        EXPECT_NEAR(s.mslAltitude, 45.4, 1e-4);
+        EXPECT_NEAR(s.geoidSeparation, 23.1, 1e-4);
     }
     EXPECT_FALSE(BuildNtripGga(Rover(0.0, 126.9, 1)).has_value());
     EXPECT_FALSE(BuildNtripGga(Rover(37.5, 126.9, 0)).has_value());
@@ -410,14 +412,10 @@ TEST(ForwardGroups, WholeGroupsOfFourAndNothingLost)
                 written.insert(written.end(), out.begin(), out.end());
             });
             EXPECT_EQ(written.size() + groups.Waiting(), in.size());
+            EXPECT_LT(groups.Waiting(), 4u);
         }
         EXPECT_TRUE(std::equal(written.begin(), written.end(), in.begin()));
     }
-    CForwardGroups groups;
-    std::size_t first = 0;
-    groups.Take(ByteVector(4097), [&](std::span<const std::uint8_t> out) { first += out.size(); });
-    EXPECT_EQ(first, 4096u);
-    EXPECT_EQ(groups.Waiting(), 1u);
 }
 
 TEST(RelayProtocol, ViewerIdFromHardwareAddresses)
@@ -436,20 +434,20 @@ TEST(RelayProtocol, ViewerIdFromHardwareAddresses)
     for (const auto& c : cases) EXPECT_EQ(relay::ViewerId(c.addresses), c.id);
 }
 
+// What a viewer says, and what the server's side reads back (OUTMSG goes only with a login).
 TEST(RelayProtocol, IntroductionAndDeviceRequest)
 {
     const struct {
         const char *login, *device, *nmea, *line;
-    } cases[] = {
+    } said[] = {
         {"kim", "", "GGA", "CONNECT_TO VIEWER:1a2b3c4d LOGIN:kim OUTMSG:GGA"},
         {"", "", "GGA", "CONNECT_TO VIEWER:1a2b3c4d"},
         {"", "DEV01", "GGA", "CONNECT_TO VIEWER:1a2b3c4d DEVICE:DEV01"},
         {"kim", "DEV01", "GGA,RMC",
          "CONNECT_TO VIEWER:1a2b3c4d LOGIN:kim DEVICE:DEV01 OUTMSG:GGA,RMC"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : said) {
         EXPECT_EQ(relay::Introduction("1a2b3c4d", c.login, c.device, c.nmea), c.line);
-        // The server's side reads back what was said (OUTMSG goes only with a login).
         const auto heard = relay::ParseIntroduction(c.line);
         ASSERT_TRUE(heard) << c.line;
         EXPECT_EQ(heard->viewerId, "1a2b3c4d");
@@ -457,35 +455,35 @@ TEST(RelayProtocol, IntroductionAndDeviceRequest)
         EXPECT_EQ(heard->device, c.device);
         EXPECT_EQ(heard->relayedNmea, *c.login ? c.nmea : "");
     }
+    const struct {
+        std::string line;
+        const char *id = nullptr, *login = "", *device = "";  // id nullptr: dropped
+    } heard[] = {
+        {"CONNECT_TO VIEWER:0C09FFFF\r\n", "0C09FFFF"},
+        {"CONNECT_TO VIEWER:0c09ffff DEVICE:D1  LOGIN:lee EXTRA", "0c09ffff", "lee", "D1"},
+        {"CONNECT_TO VIEWER:0c09ffff LOGIN:", "0c09ffff"},
+        {"CONNECT_TO VIEWER:0c09fff"},
+        {"CONNECT_TO VIEWER:0c09ffff0"},
+        {"CONNECT_TO VIEWER:0c09fffg"},
+        {"CONNECT_TO VIEWER: 0c09ffff"},
+        {"CONNECT_TO VIEWER:0c09ffff LOGIN:a\r\nALIVE"},
+        {"CONNECT_TO VIEWER:0c09ffff LOGIN:\xEA\xB9\x80"},
+        {"CONNECT_TO VIEWER:"},
+        {"connect_to viewer:0c09ffff"},
+        {""},
+    };
+    for (const auto& c : heard) {
+        const auto got = relay::ParseIntroduction(c.line);
+        ASSERT_EQ(got.has_value(), c.id != nullptr) << c.line;
+        if (!got) continue;
+        EXPECT_EQ(std::tuple(got->viewerId, got->login, got->device),
+                  std::tuple(c.id, c.login, c.device));
+    }
     EXPECT_EQ(relay::DeviceRequest("1a2b3c4d", "DEV01"), "[1a2b3c4d,|VS003|DEV01|30]");
     // What we ask the server for, the server's own decoder would take.
     std::string device;
     EXPECT_FALSE(
         relay::CDeviceChannelDecoder::Accept(relay::DeviceRequest("1a2b3c4d", "D"), device));
-}
-
-TEST(RelayProtocol, RepliesWhileTheHandshakeIsPending)
-{
-    const struct {
-        std::string block;
-        relay::ReplyKind kind;
-        std::size_t length;
-        std::vector<std::string> devices;
-    } cases[] = {
-        {"ALIVE\r\n$GPGGA,1", relay::ReplyKind::Alive, 7, {}},
-        {"CONNECTED\r\n$GPGGA,1", relay::ReplyKind::Connected, 11, {}},
-        {"CONNECTED", relay::ReplyKind::Connected, 9, {}},
-        {"LOGINED kim DEV01;DEV02;\r\n", relay::ReplyKind::Logined, 26, {"DEV01", "DEV02"}},
-        {"LOGINED kim", relay::ReplyKind::Logined, 11, {}},
-        {"FAILED_BELONG_TO_OTHER\r\n", relay::ReplyKind::BelongsToOther, 24, {}},
-        {"$GPGGA,1", relay::ReplyKind::Refused, 8, {}},
-    };
-    for (const auto& c : cases) {
-        const relay::Reply reply = relay::ReadReply(ToBytes(c.block));
-        EXPECT_EQ(reply.kind, c.kind) << c.block;
-        EXPECT_EQ(reply.length, c.length) << c.block;
-        EXPECT_EQ(reply.devices, c.devices) << c.block;
-    }
 }
 
 // Frames split anywhere; only whole, checked VS002/VS003 frames with a device count.
@@ -525,35 +523,12 @@ TEST(RelayProtocol, DeviceChannelFrames)
                        [&](std::string_view frame) { frames.emplace_back(frame); });
     EXPECT_LE(decoder.Buffered(), relay::CDeviceChannelDecoder::kMaxFrame);
     EXPECT_EQ(frames, std::vector<std::string>{good});
-}
-
-TEST(RelayProtocol, IntroductionsTheServerTakesOrDrops)
-{
-    const struct {
-        std::string line;
-        bool taken;
-        const char *id = "", *login = "", *device = "";
-    } cases[] = {
-        {"CONNECT_TO VIEWER:0C09FFFF\r\n", true, "0C09FFFF"},
-        {"CONNECT_TO VIEWER:0c09ffff DEVICE:D1  LOGIN:lee EXTRA", true, "0c09ffff", "lee", "D1"},
-        {"CONNECT_TO VIEWER:0c09ffff LOGIN:", true, "0c09ffff"},
-        {"CONNECT_TO VIEWER:0c09fff", false},
-        {"CONNECT_TO VIEWER:0c09ffff0", false},
-        {"CONNECT_TO VIEWER:0c09fffg", false},
-        {"CONNECT_TO VIEWER: 0c09ffff", false},
-        {"CONNECT_TO VIEWER:0c09ffff LOGIN:a\r\nALIVE", false},
-        {"CONNECT_TO VIEWER:0c09ffff LOGIN:\xEA\xB9\x80", false},
-        {"CONNECT_TO VIEWER:", false},
-        {"connect_to viewer:0c09ffff", false},
-        {"", false},
-    };
-    for (const auto& c : cases) {
-        const auto heard = relay::ParseIntroduction(c.line);
-        ASSERT_EQ(heard.has_value(), c.taken) << c.line;
-        if (!heard) continue;
-        EXPECT_EQ(heard->viewerId, c.id);
-        EXPECT_EQ(heard->login, c.login);
-        EXPECT_EQ(heard->device, c.device);
+    // A frame of 4096 bytes is whole; one byte more is given up.
+    for (const std::size_t size : {4096u, 4097u}) {
+        frames.clear();
+        decoder.FeedFrames(ToBytes("[" + std::string(size - 2, 'x') + "]"),
+                           [&](std::string_view frame) { frames.emplace_back(frame); });
+        EXPECT_EQ(frames.size(), size == 4096 ? 1u : 0u) << size;
     }
 }
 

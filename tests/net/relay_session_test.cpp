@@ -31,8 +31,10 @@ TEST(RelaySession, RepliesInPieces)
         {{"CONN", "ECTED\r\n$GP"}, Kind::Accepted, 7, CViewerSession::State::Streaming},
         {{"AL", "IVE\r", "\n$GP"}, Kind::Accepted, 1, CViewerSession::State::Streaming},
         {{"LOGINED kim A;B\r\n"}, Kind::Accepted, 17, CViewerSession::State::Streaming},
+        {{"LOGINED kim"}, Kind::Accepted, 11, CViewerSession::State::Streaming},
         {{"CONN"}, Kind::Waiting, 0, CViewerSession::State::Handshake},
-        {{"FAILED_", "BELONG_TO_OTHER\r\n"}, Kind::Refused, 0, CViewerSession::State::Refused},
+        // The longest reply but one byte, still waiting for its end.
+        {{"FAILED_BELONG_TO_OTHE", "R\r\n"}, Kind::Refused, 0, CViewerSession::State::Refused},
         {{"CONX"}, Kind::Refused, 0, CViewerSession::State::Refused},
         {{"$GPGGA,1"}, Kind::Refused, 0, CViewerSession::State::Refused},
     };

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 #include "geo/coord_converter.h"
@@ -25,9 +26,12 @@ protected:
     {
         dialog_.SetMessageSink([this](const QString& m) { messages_ << m; });
     }
+    // A field of the dialog; a lost one fails the test (by exception) instead of crashing.
     QLineEdit* Field(const char* name)
     {
-        return dialog_.findChild<QLineEdit*>(QLatin1String(name));
+        auto* field = dialog_.findChild<QLineEdit*>(QLatin1String(name));
+        if (field == nullptr) throw std::runtime_error(std::string("no field ") + name);
+        return field;
     }
     double Value(const char* name) { return Field(name)->text().toDouble(); }
 
@@ -37,7 +41,9 @@ protected:
 
 TEST_F(CalculatorDlgTest, RowsShowTheirParametersAndEnableTheirFields)
 {
-    EXPECT_EQ(dialog_.findChild<QComboBox*>("destinationList")->count(), kCoordSystemCount);
+    const auto* list = dialog_.findChild<QComboBox*>("destinationList");
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->count(), kCoordSystemCount);
     const struct {
         int row;
         QStringList texts;
@@ -66,24 +72,19 @@ TEST_F(CalculatorDlgTest, ConversionsMatchTheConverter)
     // Degrees to grid, grid to grid (Bessel and GRS80 with the same origin: no datum shift,
     // only the ellipsoid), grid to degrees.
     const struct {
-        int from;
-        int to;
-        double a;
-        double b;
-    } cases[] = {
-        {10, 13, 126.881210, 37.473125},
-        {1, 15, 201234.5, 512345.6},
-        {15, 1, 201234.5, 512345.6},
-        {13, 10, 945285.230, 1941724.502},
-    };
+        int from, to;
+        double a, b;
+    } cases[] = {{10, 13, 126.881210, 37.473125},
+                 {1, 15, 201234.5, 512345.6},
+                 {15, 1, 201234.5, 512345.6},
+                 {13, 10, 945285.230, 1941724.502}};
     for (const auto& c : cases) {
         dialog_.SelectRow(Side::kSource, c.from);
         dialog_.SelectRow(Side::kDestination, c.to);
-        if (c.from == kGeographicRow) {
+        if (c.from == kGeographicRow)
             dialog_.SetDegrees(Side::kSource, c.a, c.b);
-        } else {
+        else
             dialog_.SetGrid(Side::kSource, c.a, c.b);
-        }
         ASSERT_TRUE(dialog_.Convert());
         double out1 = 0, out2 = 0;
         ASSERT_TRUE(CoordConverter(c.from, c.to).Convert(c.a, c.b, out1, out2).Ok());
@@ -125,14 +126,12 @@ TEST_F(CalculatorDlgTest, DmsFieldsRoundTrip)
 TEST_F(CalculatorDlgTest, MoveButtonsCallTheMapCommandsInOrder)
 {
     QStringList calls;
-    dialog_.SetMapCommands(
-        [&] { calls << "clear"; },
-        [&](double lat, double lon) {
-            calls << QStringLiteral("map %1 %2").arg(lat, 0, 'f', 6).arg(lon, 0, 'f', 6);
-        },
-        [&](double lat, double lon) {
-            calls << QStringLiteral("plot %1 %2").arg(lat, 0, 'f', 6).arg(lon, 0, 'f', 6);
-        });
+    const auto to = [&calls](const char* where) {
+        return [&calls, where](double lat, double lon) {
+            calls << QStringLiteral("%1 %2 %3").arg(where).arg(lat, 0, 'f', 6).arg(lon, 0, 'f', 6);
+        };
+    };
+    dialog_.SetMapCommands([&] { calls << "clear"; }, to("map"), to("plot"));
     dialog_.SelectRow(Side::kSource, kGeographicRow);
     dialog_.SetDegrees(Side::kSource, 126.5, 37.25);
     dialog_.MoveSource();

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,45 +15,51 @@
 #include <QSerialPortInfo>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QToolButton>
-#include <algorithm>
-#include <cstdlib>
+#include <functional>
 #include <memory>
+#include <stdexcept>
 
 #include "settings/settings_store.h"
 #include "setup/setup_server_dlg.h"
+
+// Readable failures for lists of texts.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << text.toStdString(); }
 
 namespace {
 
 using Target = CSetupCommDlg::Target;
 using Mode = CSetupCommDlg::LinkMode;
+using namespace settings;
 
-template <typename T>
+// A named control of the dialog; a lost control fails the test (by exception), not the run.
+template <typename T = QWidget>
 T& Child(const QObject& dialog, const char* name)
 {
     T* child = dialog.findChild<T*>(QLatin1String(name));
-    if (child == nullptr) std::abort();  // the dialog's own layout lost a control
+    if (child == nullptr) throw std::runtime_error(std::string("no control ") + name);
     return *child;
+}
+QString Text(const QObject& d, const char* name) { return Child<QLineEdit>(d, name).text(); }
+
+// Every stored setting as "SECTION/KEY=value", sorted.
+QStringList StoredIn(const CSettingsStore& store)
+{
+    const QSettings ini(store.FilePath(), QSettings::IniFormat);
+    QStringList all;
+    for (const QString& key : ini.allKeys()) all << key + '=' + ini.value(key).toString();
+    all.sort();
+    return all;
 }
 
 class SetupCommDlgTest : public ::testing::Test {
 protected:
-    QString Path() const { return dir_.filePath(QStringLiteral("Skarnet2.conf")); }
-
     std::unique_ptr<CSetupCommDlg> Open(Target target = Target::kReceiverLink)
     {
         auto dialog = std::make_unique<CSetupCommDlg>(store_, target);
         dialog->SetWarningSink([this](const QString& text) { warnings_ << text; });
         return dialog;
     }
-
-    QStringList StoredKeys() const
-    {
-        QStringList keys = QSettings(Path(), QSettings::IniFormat).allKeys();
-        keys.sort();
-        return keys;
-    }
-
+    QStringList Stored() const { return StoredIn(store_); }
     // Relay mode with a login, so the host edit shows My ID.
     static void EnterRelayLogin(CSetupCommDlg& dialog, const QString& id)
     {
@@ -63,23 +70,19 @@ protected:
     }
 
     QTemporaryDir dir_;
-    CSettingsStore store_{Path()};
+    CSettingsStore store_{dir_.filePath(QStringLiteral("Skarnet2.conf"))};
     QStringList warnings_;
 };
 
-TEST(MyIdTest, HardwareAddressesAsTheAdaptersGiveThem)
+TEST(SetupCommTexts, HardwareAddressesRelayedSentencesAndLogin)
 {
     using Bytes = std::vector<std::uint8_t>;
     EXPECT_EQ(ParseHardwareAddress(QStringLiteral("02:FC:00:00:00:01")),
               (Bytes{0x02, 0xFC, 0x00, 0x00, 0x00, 0x01}));
-    EXPECT_TRUE(ParseHardwareAddress(QString()).empty());
-    EXPECT_TRUE(ParseHardwareAddress(QStringLiteral("zz:01")).empty());
-    EXPECT_TRUE(ParseHardwareAddress(QStringLiteral("123:01")).empty());
+    for (const char* bad : {"", "zz:01", "123:01"})
+        EXPECT_TRUE(ParseHardwareAddress(QLatin1String(bad)).empty()) << bad;
     EXPECT_TRUE(LocalMyId().contains(QRegularExpression(QStringLiteral("^[0-9a-f]{8}$"))));
-}
 
-TEST(RelayedNmeaTest, ComposesInRelayOrderWithoutEmptyItems)
-{
     // Box order GGA, GSA, GSV, RMC, GST; text order GGA, RMC, GSA, GSV, GST.
     const struct {
         RelayedSentenceSet checked;
@@ -95,57 +98,27 @@ TEST(RelayedNmeaTest, ComposesInRelayOrderWithoutEmptyItems)
         EXPECT_EQ(ComposeRelayedNmea(c.checked), QLatin1String(c.text)) << c.text;
         EXPECT_EQ(ParseRelayedNmea(QLatin1String(c.text)), c.checked) << c.text;
     }
-    EXPECT_EQ(ParseRelayedNmea(QStringLiteral(",RMC,GSA")),
-              (RelayedSentenceSet{false, true, false, true, false}));
     EXPECT_EQ(ParseRelayedNmea(QStringLiteral(" GGA , GST,XYZ")),
               (RelayedSentenceSet{true, false, false, false, true}));
-}
 
-TEST(LoginInfoTest, RoundTripsAnyCharacters)
-{
     const RelayLogin login{QStringLiteral("kim"), QStringLiteral("p&w=d %x"),
                            QStringLiteral("새암호")};
     const RelayLogin back = ParseLoginInfo(ComposeLoginInfo(login));
-    EXPECT_EQ(back.id, login.id);
-    EXPECT_EQ(back.password, login.password);
-    EXPECT_EQ(back.newPassword, login.newPassword);
+    EXPECT_EQ(QStringList({back.id, back.password, back.newPassword}),
+              QStringList({login.id, login.password, login.newPassword}));
     EXPECT_TRUE(ComposeLoginInfo({}).isEmpty());
-    EXPECT_TRUE(ParseLoginInfo(QString()).id.isEmpty());
-}
-
-TEST_F(SetupCommDlgTest, EmptyStoreShowsTheDefaults)
-{
-    const auto dialog = Open();
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("연결 속성"));
-    EXPECT_EQ(dialog->Mode(), Mode::kSerial);
-    EXPECT_TRUE(Child<QRadioButton>(*dialog, "serialRadio").isChecked());
-    EXPECT_EQ(Child<QComboBox>(*dialog, "portList").currentText(), QStringLiteral("COM1"));
-    EXPECT_EQ(Child<QComboBox>(*dialog, "baudList").currentText(), QStringLiteral("115200"));
-    EXPECT_EQ(Child<QComboBox>(*dialog, "dataBitList").currentText(), QStringLiteral("8"));
-    EXPECT_EQ(Child<QComboBox>(*dialog, "parityList").currentText(), QStringLiteral("없음"));
-    EXPECT_EQ(Child<QComboBox>(*dialog, "stopBitList").currentText(), QStringLiteral("1"));
-    EXPECT_EQ(Child<QComboBox>(*dialog, "flowList").currentText(), QStringLiteral("없음"));
-    EXPECT_EQ(Child<QLineEdit>(*dialog, "hostEdit").text(), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(Child<QLineEdit>(*dialog, "portEdit").text(), QStringLiteral("9999"));
-    EXPECT_FALSE(Child<QCheckBox>(*dialog, "relayCheck").isChecked());
-    const QFont font = Child<QLabel>(*dialog, "countdownLabel").font();
-    EXPECT_EQ(font.pixelSize(), 48);
-    EXPECT_EQ(font.family(), QStringLiteral("Arial"));
-    EXPECT_TRUE(StoredKeys().isEmpty());
 }
 
 TEST_F(SetupCommDlgTest, PortListAddsTheStoredPortAndKeepsTypedPaths)
 {
-    store_.Write(settings::kCommPort, QStringLiteral("/dev/pts/3"));
+    store_.Write(kCommPort, QStringLiteral("/dev/pts/3"));
     const auto dialog = Open();
     auto& ports = Child<QComboBox>(*dialog, "portList");
     EXPECT_TRUE(ports.isEditable());
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         EXPECT_GE(ports.findText(info.portName()), 0) << info.portName().toStdString();
-    }
     EXPECT_EQ(ports.currentText(), QStringLiteral("/dev/pts/3"));
     EXPECT_EQ(ports.currentIndex(), ports.findText(QStringLiteral("/dev/pts/3")));
-
     ports.setEditText(QStringLiteral("/dev/pts/7"));
     dialog->OnRefreshPorts();
     EXPECT_EQ(ports.currentText(), QStringLiteral("/dev/pts/7"));
@@ -158,64 +131,66 @@ TEST_F(SetupCommDlgTest, EachModeEnablesItsControls)
     auto& host = Child<QLineEdit>(*dialog, "hostEdit");
     auto& hostLabel = Child<QLabel>(*dialog, "hostLabel");
     auto& login = Child<QLineEdit>(*dialog, "loginIdEdit");
-    auto& gga = Child<QCheckBox>(*dialog, "sentenceGGA");
-    const auto enabled = [&](const char* name) {
-        return Child<QWidget>(*dialog, name).isEnabled();
+    // Names of controls that must be enabled (+) or disabled (-) at each step.
+    const auto check = [&](std::initializer_list<const char*> on,
+                           std::initializer_list<const char*> off) {
+        for (const char* name : on) EXPECT_TRUE(Child(*dialog, name).isEnabled()) << name;
+        for (const char* name : off) EXPECT_FALSE(Child(*dialog, name).isEnabled()) << name;
     };
-
-    EXPECT_TRUE(enabled("portList") && enabled("baudList") && enabled("flowList"));
-    EXPECT_FALSE(enabled("hostEdit") || enabled("portEdit") || enabled("relayCheck"));
-    EXPECT_FALSE(enabled("loginIdEdit") || enabled("autoLoginCheck"));
-
+    check({"portList", "baudList", "flowList"},
+          {"hostEdit", "portEdit", "relayCheck", "loginIdEdit", "autoLoginCheck"});
     dialog->OnNetworkMode();
     EXPECT_EQ(hostLabel.text(), QStringLiteral("Host IP:"));
-    EXPECT_TRUE(enabled("hostEdit") && enabled("portEdit") && enabled("relayCheck"));
-    EXPECT_FALSE(enabled("portList") || enabled("refreshPorts") || enabled("stopBitList"));
-    EXPECT_FALSE(enabled("loginIdEdit") || enabled("passwordEdit") || gga.isEnabled());
-
+    check({"hostEdit", "portEdit", "relayCheck"}, {"portList", "refreshPorts", "stopBitList",
+                                                   "loginIdEdit", "passwordEdit", "sentenceGGA"});
     dialog->OnRelayToggled(true);  // no login ID: the device to view
     EXPECT_EQ(hostLabel.text(), QStringLiteral("Device ID:"));
-    EXPECT_TRUE(host.isEnabled() && enabled("loginIdEdit") && enabled("newPasswordEdit"));
-    EXPECT_FALSE(enabled("portEdit") || gga.isEnabled());
+    check({"hostEdit", "loginIdEdit", "newPasswordEdit"}, {"portEdit", "sentenceGGA"});
 
     login.setText(QStringLiteral("kim"));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(&login, &enter);
     EXPECT_EQ(hostLabel.text(), QStringLiteral("My ID:"));
     EXPECT_EQ(host.text(), dialog->MyId());
-    EXPECT_FALSE(host.isEnabled());
-    EXPECT_TRUE(gga.isEnabled() && Child<QCheckBox>(*dialog, "sentenceGST").isEnabled());
+    check({"sentenceGGA", "sentenceGST"}, {"hostEdit"});
     EXPECT_NE(dialog->result(), QDialog::Accepted);  // Enter there does not press OK
 
     login.clear();
     dialog->OnLoginIdEntered();
     EXPECT_EQ(hostLabel.text(), QStringLiteral("Device ID:"));
     EXPECT_EQ(host.text(), QStringLiteral("127.0.0.1"));
-
     dialog->OnSerialMode();
-    EXPECT_TRUE(enabled("portList"));
-    EXPECT_FALSE(enabled("relayCheck") || enabled("hostEdit") || enabled("loginIdEdit"));
+    check({"portList"}, {"relayCheck", "hostEdit", "loginIdEdit"});
 }
 
-TEST_F(SetupCommDlgTest, NetworkRefusalsWriteNothing)
+// Ports 1 to 65535 pass; a refusal is said once and writes nothing.
+TEST_F(SetupCommDlgTest, NetworkFieldLimits)
 {
+    const char* noHost = "호스트 아이피를 입력해주세요.";
+    const char* noPort = "호스트 포트를 입력해주세요.";
     const struct {
         bool relay;
         const char* loginId;
         const char* host;
         const char* port;
-        const char* message;
+        const char* message;  // empty: accepted
     } cases[] = {
-        {false, "", "", "9999", "호스트 아이피를 입력해주세요."},
-        {false, "", "  ", "9999", "호스트 아이피를 입력해주세요."},
-        {false, "", "10.0.0.1", "", "호스트 포트를 입력해주세요."},
-        {false, "", "10.0.0.1", "0", "호스트 포트를 입력해주세요."},
-        {false, "", "10.0.0.1", "65536", "호스트 포트를 입력해주세요."},
-        {false, "", "10.0.0.1", "abc", "호스트 포트를 입력해주세요."},
+        {false, "", "", "9999", noHost},
+        {false, "", "  ", "9999", noHost},
+        {false, "", "10.0.0.1", "", noPort},
+        {false, "", "10.0.0.1", "0", noPort},
+        {false, "", "10.0.0.1", "1", ""},
+        {false, "", "10.0.0.1", "65535", ""},
+        {false, "", "10.0.0.1", "65536", noPort},
+        {false, "", "10.0.0.1", "-1", noPort},
+        {false, "", "10.0.0.1", "abc", noPort},
         {true, "", "", "9999", "접속할 Device ID를 입력해주세요."},
         {true, "kim", "", "9999", "My ID를 입력해주세요."},
+        {true, "", "DEV1", "0", ""},  // the relay's port comes from its own settings
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.host) + ":" + c.port);
+        QFile::remove(store_.FilePath());
         warnings_.clear();
         const auto dialog = Open();
         dialog->OnNetworkMode();
@@ -225,9 +200,10 @@ TEST_F(SetupCommDlgTest, NetworkRefusalsWriteNothing)
         Child<QLineEdit>(*dialog, "loginIdEdit").setText(QString::fromUtf8(c.loginId));
         EXPECT_EQ(dialog->ValidationMessage(), QString::fromUtf8(c.message));
         dialog->accept();
-        EXPECT_EQ(warnings_, QStringList{QString::fromUtf8(c.message)}) << c.host << c.port;
-        EXPECT_NE(dialog->result(), QDialog::Accepted);
-        EXPECT_TRUE(StoredKeys().isEmpty());
+        const bool accepted = *c.message == '\0';
+        EXPECT_EQ(warnings_, accepted ? QStringList() : QStringList{QString::fromUtf8(c.message)});
+        EXPECT_EQ(dialog->result() == QDialog::Accepted, accepted);
+        EXPECT_EQ(Stored().isEmpty(), !accepted);
     }
 }
 
@@ -243,152 +219,95 @@ TEST_F(SetupCommDlgTest, SerialRefusalsComeInListOrder)
         const auto dialog = Open();
         // Clear this list and every later one: the first of them must be named.
         if (first == 0) Child<QComboBox>(*dialog, "portList").setEditText(QString());
-        for (int i = std::max(first, 1); i < 6; ++i) {
+        for (int i = std::max(first, 1); i < 6; ++i)
             Child<QComboBox>(*dialog, lists[i - 1]).setCurrentIndex(-1);
-        }
         dialog->accept();
         EXPECT_EQ(warnings_, QStringList{QString::fromUtf8(messages[first])});
-        EXPECT_TRUE(StoredKeys().isEmpty());
+        EXPECT_TRUE(Stored().isEmpty());
     }
-    // A stored position outside its list leaves the list without a selection.
-    store_.Write(settings::kCommBaudRate, 20);
-    EXPECT_EQ(Open()->ValidationMessage(), QStringLiteral("보레이트를 선택하지 않았습니다."));
+    // A stored position outside its list leaves the list without a selection; the last
+    // position stays.
+    const struct {
+        int stored;
+        const char* message;
+    } baud[] = {
+        {-1, "보레이트를 선택하지 않았습니다."}, {12, ""}, {13, "보레이트를 선택하지 않았습니다."}};
+    for (const auto& b : baud) {
+        store_.Write(kCommBaudRate, b.stored);
+        EXPECT_EQ(Open()->ValidationMessage(), QString::fromUtf8(b.message)) << b.stored;
+    }
 }
 
-TEST_F(SetupCommDlgTest, SerialOkWritesListPositionsAndReopens)
+// OK writes exactly its settings, and the dialog opened again shows them: OK there changes
+// nothing.
+TEST_F(SetupCommDlgTest, OkWritesItsSettingsAndReopensAsLeft)
 {
-    {
-        const auto dialog = Open();
-        Child<QComboBox>(*dialog, "portList").setEditText(QStringLiteral("/dev/pts/3"));
-        Child<QComboBox>(*dialog, "baudList").setCurrentIndex(5);  // 9600
-        Child<QComboBox>(*dialog, "dataBitList").setCurrentIndex(2);
-        Child<QComboBox>(*dialog, "parityList").setCurrentIndex(0);
-        Child<QComboBox>(*dialog, "stopBitList").setCurrentIndex(2);
-        Child<QComboBox>(*dialog, "flowList").setCurrentIndex(1);
-        dialog->accept();
-        EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    using Fill = std::function<void(CSetupCommDlg&)>;
+    const auto set = [](CSetupCommDlg& d, const char* name, const char* text) {
+        Child<QLineEdit>(d, name).setText(QLatin1String(text));
+    };
+    const QString myId = LocalMyId();
+    const struct {
+        const char* name;
+        Target target;
+        Fill fill;
+        QStringList stored;
+    } cases[] = {
+        // clang-format off
+        {"serial", Target::kReceiverLink, [](CSetupCommDlg& d) {
+             Child<QComboBox>(d, "portList").setEditText(QStringLiteral("/dev/pts/3"));
+             const std::pair<const char*, int> positions[] = {{"baudList", 5}, {"dataBitList", 2}, {"parityList", 0}, {"stopBitList", 2}, {"flowList", 1}};
+             for (const auto& [list, index] : positions) Child<QComboBox>(d, list).setCurrentIndex(index);
+         },
+         // SAMEPORT defaults to 1: the corrections follow the receiver's port.
+         {"COMM_SETUP/BAUDRATE=5", "COMM_SETUP/COMPORT=/dev/pts/3", "COMM_SETUP/DATABIT=2", "COMM_SETUP/HWFLOW=1",
+          "COMM_SETUP/PARITYBIT=0", "COMM_SETUP/STOPBIT=2", "COMM_SETUP/TXMODE=1", "NTRIP/BAUDRATE=5", "NTRIP/COMPORT=/dev/pts/3"}},
+        {"tcp", Target::kReceiverLink, [&](CSetupCommDlg& d) { d.OnNetworkMode(); set(d, "hostEdit", "192.168.0.5"); set(d, "portEdit", "2101"); },
+         {"COMM_SETUP/AUTO_LOGIN=0", "COMM_SETUP/HOST_ADDR=192.168.0.5", "COMM_SETUP/HOST_PORT=2101", "COMM_SETUP/LOGIN_ID=",
+          "COMM_SETUP/LOGIN_INFO=", "COMM_SETUP/RELAYED_NMEA=", "COMM_SETUP/RELAYSERVER_MODE=0", "COMM_SETUP/SAVE_ID=0",
+          "COMM_SETUP/TXMODE=0", "NTRIP/DEST_ADDR=192.168.0.5", "NTRIP/DEST_PORT=2101"}},
+        {"relay", Target::kReceiverLink, [&](CSetupCommDlg& d) {
+             EnterRelayLogin(d, QStringLiteral("kim"));
+             set(d, "passwordEdit", "pw");
+             for (const char* box : {"saveIdCheck", "autoLoginCheck", "sentenceGGA", "sentenceGSA"}) Child<QCheckBox>(d, box).setChecked(true);
+         },
+         {"COMM_SETUP/AUTO_LOGIN=1", "COMM_SETUP/HOST_ADDR=" + myId, "COMM_SETUP/LOGIN_ID=kim",
+          "COMM_SETUP/LOGIN_INFO=" + ComposeLoginInfo({"kim", "pw", {}}), "COMM_SETUP/RELAYED_NMEA=GGA,GSA",
+          "COMM_SETUP/RELAYSERVER_MODE=1", "COMM_SETUP/SAVE_ID=1", "COMM_SETUP/TXMODE=0", "NTRIP/DEST_ADDR=" + myId, "NTRIP/DEST_PORT=9999"}},
+        {"ntrip output to the relay", Target::kNtripOutput, [](CSetupCommDlg& d) { d.OnRelayToggled(true); },
+         {"NTRIP/DEST_ADDR=relay.example", "NTRIP/DEST_PORT=3600", "NTRIP/TXMODE=0", "SERVER/VRS_IP=relay.example", "SERVER/VRS_PORT=3600"}},
+        {"ntrip output to a port", Target::kNtripOutput, [](CSetupCommDlg& d) { d.OnSerialMode(); Child<QComboBox>(d, "baudList").setCurrentIndex(4); },
+         {"NTRIP/BAUDRATE=4", "NTRIP/COMPORT=COM1", "NTRIP/DEST_ADDR=10.1.1.1", "NTRIP/TXMODE=1", "SERVER/VRS_IP=relay.example", "SERVER/VRS_PORT=3600"}},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QTemporaryDir home;
+        CSettingsStore store(home.filePath(QStringLiteral("s.conf")));
+        if (c.target == Target::kNtripOutput) {
+            store.Write(kNtripTxMode, 0);
+            store.Write(kNtripDestAddr, QStringLiteral("10.1.1.1"));
+            store.Write(kServerVrsIp, QStringLiteral("relay.example"));
+            store.Write(kServerVrsPort, 3600);
+        }
+        CSetupCommDlg dialog(store, c.target);
+        c.fill(dialog);
+        dialog.accept();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(StoredIn(store), c.stored);
+        CSetupCommDlg again(store, c.target);
+        again.accept();
+        EXPECT_EQ(StoredIn(store), c.stored);
     }
     EXPECT_TRUE(warnings_.isEmpty());
-    // SAMEPORT defaults to 1: the corrections follow the receiver's port.
-    EXPECT_EQ(StoredKeys(),
-              (QStringList{"COMM_SETUP/BAUDRATE", "COMM_SETUP/COMPORT", "COMM_SETUP/DATABIT",
-                           "COMM_SETUP/HWFLOW", "COMM_SETUP/PARITYBIT", "COMM_SETUP/STOPBIT",
-                           "COMM_SETUP/TXMODE", "NTRIP/BAUDRATE", "NTRIP/COMPORT"}));
-    using namespace settings;
-    EXPECT_EQ(store_.Get(kCommPort), QStringLiteral("/dev/pts/3"));
-    EXPECT_EQ(store_.Get(kCommBaudRate), 5);
-    EXPECT_EQ(store_.Get(kCommDataBits), 2);
-    EXPECT_EQ(store_.Get(kCommParity), 0);
-    EXPECT_EQ(store_.Get(kCommStopBits), 2);
-    EXPECT_EQ(store_.Get(kCommFlowControl), 1);
-    EXPECT_EQ(store_.Get(kCommTxMode), 1);
-    EXPECT_EQ(store_.Get(kNtripPort), QStringLiteral("/dev/pts/3"));
-    EXPECT_EQ(store_.Get(kNtripBaudRate), 5);
-
-    const auto again = Open();
-    EXPECT_EQ(Child<QComboBox>(*again, "portList").currentText(), QStringLiteral("/dev/pts/3"));
-    EXPECT_EQ(Child<QComboBox>(*again, "baudList").currentText(), QStringLiteral("9600"));
-    EXPECT_EQ(Child<QComboBox>(*again, "dataBitList").currentText(), QStringLiteral("7"));
-    EXPECT_EQ(Child<QComboBox>(*again, "parityList").currentText(), QStringLiteral("짝수"));
-    EXPECT_EQ(Child<QComboBox>(*again, "stopBitList").currentText(), QStringLiteral("2"));
-    EXPECT_EQ(Child<QComboBox>(*again, "flowList").currentText(), QStringLiteral("하드웨어"));
-
-    store_.Write(kNtripSamePort, 0);
+    store_.Write(kNtripSamePort, 0);  // a separate output is kept
     store_.Write(kNtripPort, QStringLiteral("ttyUSB1"));
-    again->accept();
-    EXPECT_EQ(store_.Get(kNtripPort), QStringLiteral("ttyUSB1"));  // separate output kept
+    Open()->accept();
+    EXPECT_EQ(store_.Get(kNtripPort), QStringLiteral("ttyUSB1"));
 }
 
-TEST_F(SetupCommDlgTest, DirectTcpOkWritesHostAndPort)
-{
-    const auto dialog = Open();
-    dialog->OnNetworkMode();
-    Child<QLineEdit>(*dialog, "hostEdit").setText(QStringLiteral("192.168.0.5"));
-    Child<QLineEdit>(*dialog, "portEdit").setText(QStringLiteral("2101"));
-    dialog->accept();
-    EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(
-        StoredKeys(),
-        (QStringList{"COMM_SETUP/AUTO_LOGIN", "COMM_SETUP/HOST_ADDR", "COMM_SETUP/HOST_PORT",
-                     "COMM_SETUP/LOGIN_ID", "COMM_SETUP/LOGIN_INFO", "COMM_SETUP/RELAYED_NMEA",
-                     "COMM_SETUP/RELAYSERVER_MODE", "COMM_SETUP/SAVE_ID", "COMM_SETUP/TXMODE",
-                     "NTRIP/DEST_ADDR", "NTRIP/DEST_PORT"}));
-    using namespace settings;
-    EXPECT_EQ(store_.Get(kCommHostAddr), QStringLiteral("192.168.0.5"));
-    EXPECT_EQ(store_.Get(kCommHostPort), QStringLiteral("2101"));
-    EXPECT_EQ(store_.Get(kCommTxMode), 0);
-    EXPECT_EQ(store_.Get(kCommRelayServerMode), 0);
-    EXPECT_EQ(store_.Get(kNtripDestAddr), QStringLiteral("192.168.0.5"));
-    EXPECT_EQ(store_.Get(kNtripDestPort), QStringLiteral("2101"));
-
-    const auto again = Open();
-    EXPECT_EQ(again->Mode(), Mode::kNetwork);
-    EXPECT_TRUE(Child<QRadioButton>(*again, "networkRadio").isChecked());
-    EXPECT_EQ(Child<QLineEdit>(*again, "hostEdit").text(), QStringLiteral("192.168.0.5"));
-}
-
-TEST_F(SetupCommDlgTest, RelayOkWritesLoginAndSentencesAndReopens)
-{
-    {
-        const auto dialog = Open();
-        EnterRelayLogin(*dialog, QStringLiteral("kim"));
-        Child<QLineEdit>(*dialog, "passwordEdit").setText(QStringLiteral("pw"));
-        Child<QCheckBox>(*dialog, "saveIdCheck").setChecked(true);
-        Child<QCheckBox>(*dialog, "sentenceGGA").setChecked(true);
-        Child<QCheckBox>(*dialog, "sentenceGSA").setChecked(true);
-        dialog->accept();
-        EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    }
-    using namespace settings;
-    EXPECT_FALSE(StoredKeys().contains(QStringLiteral("COMM_SETUP/HOST_PORT")));
-    EXPECT_EQ(store_.Get(kCommHostAddr), LocalMyId());
-    EXPECT_EQ(store_.Get(kCommRelayServerMode), 1);
-    EXPECT_EQ(store_.Get(kCommSaveId), 1);
-    EXPECT_EQ(store_.Get(kCommAutoLogin), 0);
-    EXPECT_EQ(store_.Get(kCommLoginId), QStringLiteral("kim"));
-    EXPECT_EQ(store_.Get(kCommRelayedNmea), QStringLiteral("GGA,GSA"));
-    EXPECT_EQ(ParseLoginInfo(store_.Get(kCommLoginInfo)).password, QStringLiteral("pw"));
-    EXPECT_EQ(store_.Get(kNtripDestPort), QStringLiteral("9999"));
-
-    const auto again = Open();
-    EXPECT_TRUE(again->RelayMode());
-    EXPECT_EQ(Child<QLineEdit>(*again, "loginIdEdit").text(), QStringLiteral("kim"));
-    EXPECT_EQ(Child<QLabel>(*again, "hostLabel").text(), QStringLiteral("My ID:"));
-    EXPECT_TRUE(Child<QCheckBox>(*again, "sentenceGSA").isChecked());
-    EXPECT_FALSE(Child<QCheckBox>(*again, "sentenceRMC").isChecked());
-    EXPECT_TRUE(Child<QLineEdit>(*again, "passwordEdit").text().isEmpty());  // no auto login
-}
-
-TEST_F(SetupCommDlgTest, NtripOutputWritesItsOwnSection)
-{
-    using namespace settings;
-    store_.Write(kNtripTxMode, 0);
-    store_.Write(kNtripDestAddr, QStringLiteral("10.1.1.1"));
-    store_.Write(kServerVrsIp, QStringLiteral("relay.example"));
-    store_.Write(kServerVrsPort, 3600);
-    const QStringList before = StoredKeys();
-    const auto dialog = Open(Target::kNtripOutput);
-    EXPECT_EQ(dialog->Mode(), Mode::kNetwork);
-    EXPECT_EQ(Child<QLineEdit>(*dialog, "hostEdit").text(), QStringLiteral("10.1.1.1"));
-
-    dialog->OnRelayToggled(true);
-    dialog->accept();
-    EXPECT_EQ(store_.Get(kNtripDestAddr), QStringLiteral("relay.example"));
-    EXPECT_EQ(store_.Get(kNtripDestPort), QStringLiteral("3600"));
-    QStringList expected = before + QStringList{"NTRIP/DEST_PORT"};
-    expected.sort();
-    EXPECT_EQ(StoredKeys(), expected);
-
-    const auto serial = Open(Target::kNtripOutput);
-    serial->OnSerialMode();
-    Child<QComboBox>(*serial, "baudList").setCurrentIndex(4);
-    serial->accept();
-    EXPECT_EQ(store_.Get(kNtripTxMode), 1);
-    EXPECT_EQ(store_.Get(kNtripPort), QStringLiteral("COM1"));
-    EXPECT_EQ(store_.Get(kNtripBaudRate), 4);
-    EXPECT_FALSE(StoredKeys().contains(QStringLiteral("COMM_SETUP/TXMODE")));
-}
-
+// Two ticks from 2 to 0, then the delayed OK; unchecking stops it and forgets the login; a
+// refused automatic OK neither closes the dialog nor asks for a login.
 TEST_F(SetupCommDlgTest, AutoLoginCountsDownAndPressesOk)
 {
     const auto dialog = Open();
@@ -396,52 +315,40 @@ TEST_F(SetupCommDlgTest, AutoLoginCountsDownAndPressesOk)
     QObject::connect(dialog.get(), &CSetupCommDlg::LoginRequested, [&] { ++requests; });
     EnterRelayLogin(*dialog, QStringLiteral("kim"));
     auto& label = Child<QLabel>(*dialog, "countdownLabel");
-
     dialog->OnAutoLoginToggled(true);
-    EXPECT_TRUE(dialog->CountdownRunning());
-    EXPECT_EQ(label.text(), QStringLiteral("2"));
-    dialog->OnCountdownTick();
-    EXPECT_EQ(label.text(), QStringLiteral("1"));
-    EXPECT_TRUE(dialog->CountdownRunning());
-    dialog->OnCountdownTick();
-    EXPECT_EQ(label.text(), QStringLiteral("0"));
-    EXPECT_FALSE(dialog->CountdownRunning());
+    for (const char* shown : {"2", "1", "0"}) {
+        EXPECT_EQ(label.text(), QLatin1String(shown));
+        EXPECT_EQ(dialog->CountdownRunning(), *shown != '0');
+        dialog->OnCountdownTick();
+    }
     EXPECT_TRUE(dialog->AutoOkPending());
-    EXPECT_TRUE(StoredKeys().isEmpty());
-
+    EXPECT_TRUE(Stored().isEmpty());
     dialog->OnAutoOkDelayElapsed();
     EXPECT_EQ(requests, 1);
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(store_.Get(settings::kCommAutoLogin), 1);
+    EXPECT_EQ(store_.Get(kCommAutoLogin), 1);
     EXPECT_TRUE(label.text().isEmpty());
-}
 
-TEST_F(SetupCommDlgTest, UncheckingAutoLoginStopsAndForgetsTheLogin)
-{
-    store_.Write(settings::kCommLoginInfo, QStringLiteral("id=kim&pwd=x&newpwd="));
-    const auto dialog = Open();
-    EnterRelayLogin(*dialog, QStringLiteral("kim"));
-    dialog->OnAutoLoginToggled(true);
-    dialog->OnCountdownTick();
-    dialog->OnAutoLoginToggled(false);
-    EXPECT_FALSE(dialog->CountdownRunning() || dialog->AutoOkPending());
-    EXPECT_TRUE(Child<QLabel>(*dialog, "countdownLabel").text().isEmpty());
-    EXPECT_TRUE(store_.Get(settings::kCommLoginInfo).isEmpty());
-
-    // A refused automatic OK neither closes the dialog nor asks for a login.
-    int requests = 0;
-    QObject::connect(dialog.get(), &CSetupCommDlg::LoginRequested, [&] { ++requests; });
-    Child<QLineEdit>(*dialog, "loginIdEdit").clear();
-    dialog->OnLoginIdEntered();
-    Child<QLineEdit>(*dialog, "hostEdit").clear();
-    dialog->OnAutoOkDelayElapsed();
-    EXPECT_EQ(requests, 0);
+    store_.Write(kCommLoginInfo, QStringLiteral("id=kim&pwd=x&newpwd="));
+    const auto other = Open();
+    QObject::connect(other.get(), &CSetupCommDlg::LoginRequested, [&] { ++requests; });
+    EnterRelayLogin(*other, QStringLiteral("kim"));
+    other->OnAutoLoginToggled(true);
+    other->OnCountdownTick();
+    other->OnAutoLoginToggled(false);
+    EXPECT_FALSE(other->CountdownRunning() || other->AutoOkPending());
+    EXPECT_TRUE(Child<QLabel>(*other, "countdownLabel").text().isEmpty());
+    EXPECT_TRUE(store_.Get(kCommLoginInfo).isEmpty());
+    Child<QLineEdit>(*other, "loginIdEdit").clear();
+    other->OnLoginIdEntered();
+    Child<QLineEdit>(*other, "hostEdit").clear();
+    other->OnAutoOkDelayElapsed();
+    EXPECT_EQ(requests, 1);
     EXPECT_EQ(warnings_, QStringList{QStringLiteral("접속할 Device ID를 입력해주세요.")});
 }
 
 TEST_F(SetupCommDlgTest, SavedAutoLoginStartsOnlyWhenShown)
 {
-    using namespace settings;
     store_.Write(kCommTxMode, 0);
     store_.Write(kCommRelayServerMode, 1);
     store_.Write(kCommSaveId, 1);
@@ -449,32 +356,27 @@ TEST_F(SetupCommDlgTest, SavedAutoLoginStartsOnlyWhenShown)
     store_.Write(kCommLoginId, QStringLiteral("kim"));
     const QString login = ComposeLoginInfo({QStringLiteral("kim"), QStringLiteral("secret"), {}});
     store_.Write(kCommLoginInfo, login);
-
     const auto dialog = Open();
     EXPECT_FALSE(dialog->CountdownRunning());
     EXPECT_EQ(store_.Get(kCommLoginInfo), login);  // opening does not forget it
-    EXPECT_EQ(Child<QLineEdit>(*dialog, "passwordEdit").text(), QStringLiteral("secret"));
+    EXPECT_EQ(Text(*dialog, "passwordEdit"), QStringLiteral("secret"));
     dialog->show();
     EXPECT_TRUE(dialog->CountdownRunning());
     EXPECT_EQ(dialog->Countdown(), 2);
     dialog->reject();
     EXPECT_FALSE(dialog->CountdownRunning());
-
-    // Leaving relay mode stops a running countdown.
-    const auto other = Open();
+    const auto other = Open();  // leaving relay mode stops a running countdown
     other->show();
     other->OnSerialMode();
     EXPECT_FALSE(other->CountdownRunning());
     other->reject();
 }
 
-}  // namespace
-
-// The relay server page shows section "SERVER" and stores it only with an address.
+// The relay server page: section "SERVER", stored only with an address, ports 1 to 65535.
 TEST_F(SetupCommDlgTest, ServerPageShowsAndStoresTheRelayServer)
 {
-    store_.Write(settings::kServerVrsIp, QStringLiteral("relay.example"));
-    store_.Write(settings::kServerVrsPort, 3600);
+    store_.Write(kServerVrsIp, QStringLiteral("relay.example"));
+    store_.Write(kServerVrsPort, 3600);
     CSetupServerDlg page(store_);
     EXPECT_EQ(page.Address().toStdString(), "relay.example");
     EXPECT_EQ(page.Port(), 3600);
@@ -482,10 +384,14 @@ TEST_F(SetupCommDlgTest, ServerPageShowsAndStoresTheRelayServer)
     page.SetAddress(QStringLiteral("  "));
     page.SetPort(3700);
     EXPECT_FALSE(page.Apply());
-    EXPECT_EQ(store_.Get(settings::kServerVrsPort), 3600);
+    EXPECT_EQ(store_.Get(kServerVrsPort), 3600);
     page.SetAddress(QStringLiteral(" 10.0.0.7 "));
-    page.SetPort(70000);  // beyond the range: the largest port
-    EXPECT_TRUE(page.Apply());
-    EXPECT_EQ(store_.Get(settings::kServerVrsIp).toStdString(), "10.0.0.7");
-    EXPECT_EQ(store_.Get(settings::kServerVrsPort), 65535);
+    for (const auto& [set, stored] : {std::pair{0, 1}, {1, 1}, {65535, 65535}, {65536, 65535}}) {
+        page.SetPort(set);
+        EXPECT_TRUE(page.Apply());
+        EXPECT_EQ(store_.Get(kServerVrsPort), stored) << set;
+    }
+    EXPECT_EQ(store_.Get(kServerVrsIp).toStdString(), "10.0.0.7");
 }
+
+}  // namespace

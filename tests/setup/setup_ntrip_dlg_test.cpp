@@ -53,7 +53,8 @@ protected:
     static bool Controls(const CSetupNTripDlg& page, bool enabled)
     {
         for (const char* name : {"mountList", "identityEdit", "passwordEdit", "getMountButton"}) {
-            if (page.findChild<QWidget*>(QLatin1String(name))->isEnabled() != enabled) return false;
+            const QWidget* control = page.findChild<QWidget*>(QLatin1String(name));
+            if (control == nullptr || control->isEnabled() != enabled) return false;
         }
         return true;
     }
@@ -64,58 +65,56 @@ protected:
     std::function<bool()> prompt_;
 };
 
-TEST_F(SetupNTripDlgTest, OpeningShowsTheStoredPage)
+// Disabled, the page reads no login; enabling lists the two national casters first, which
+// use port 2101. The port spin box holds 1 to 65535.
+TEST_F(SetupNTripDlgTest, OpeningAndEnablingShowTheStoredPage)
 {
     const struct {
         int enable;
         const char* host;
-        int port;
         QStringList hosts;
         int shownPort;
-        const char* identity;
     } cases[] = {
-        {1, "rts2.ngii.go.kr", 2201, {kCaster1, kCaster2}, 2101, "kim"},
-        {1, "10.0.0.9", 2201, {kCaster1, kCaster2, "10.0.0.9"}, 2201, "kim"},
-        {0, "10.0.0.9", 5000, {"10.0.0.9"}, 5000, ""},  // no login read while disabled
+        {1, "rts2.ngii.go.kr", {kCaster1, kCaster2}, 2101},
+        {1, "10.0.0.9", {kCaster1, kCaster2, "10.0.0.9"}, 2201},
+        {0, "10.0.0.9", {"10.0.0.9"}, 2201},
     };
     for (const auto& c : cases) {
-        StoreLogin(c.enable, QLatin1String(c.host), c.port);
+        SCOPED_TRACE(c.host);
+        StoreLogin(c.enable, QLatin1String(c.host), 2201);
         const auto page = Open();
         EXPECT_EQ(page->EnabledChecked(), c.enable == 1);
-        EXPECT_EQ(page->HostItems(), c.hosts) << c.host;
+        EXPECT_EQ(page->HostItems(), c.hosts);
         EXPECT_EQ(page->HostText(), QLatin1String(c.host));
-        EXPECT_EQ(page->Port(), c.shownPort) << c.host;
-        EXPECT_EQ(page->Identity(), QLatin1String(c.identity));
+        EXPECT_EQ(page->Port(), c.shownPort);
+        EXPECT_EQ(page->Identity(), c.enable ? QStringLiteral("kim") : QString());
         EXPECT_EQ(page->MountPoint(), c.enable ? QStringLiteral("SKN01") : QString());
         EXPECT_TRUE(Controls(*page, c.enable == 1));
         EXPECT_TRUE(page->SamePortChecked());
     }
-    EXPECT_EQ(Open()->findChild<QLineEdit*>("passwordEdit")->echoMode(), QLineEdit::Password);
-}
-
-TEST_F(SetupNTripDlgTest, EnableFillsTheHostListAndListedHostsUse2101)
-{
-    StoreLogin(0, QStringLiteral("10.0.0.9"), 5000);
-    const auto page = Open();
+    const auto page = Open();  // the last case: disabled
+    const auto* password = page->findChild<QLineEdit*>("passwordEdit");
+    ASSERT_NE(password, nullptr);
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
     page->SetEnabledChecked(true);
     EXPECT_EQ(page->HostItems(), (QStringList{kCaster1, kCaster2, "10.0.0.9"}));
-    EXPECT_EQ(page->HostText(), QStringLiteral("10.0.0.9"));
-    EXPECT_EQ(page->Port(), 5000);
     EXPECT_EQ(page->Identity(), QStringLiteral("kim"));
     EXPECT_TRUE(Controls(*page, true));
-
-    const struct {
-        const char* host;
-        int port;
-    } choices[] = {{"rts1.ngii.go.kr", 2101},
-                   {"rts2.ngii.go.kr", 2101},
-                   {"RTS-lab.example", 2101},
-                   {"caster.example", 5000}};
-    for (const auto& c : choices) {
-        page->findChild<QSpinBox*>("portEdit")->setValue(5000);
-        page->ChooseHost(QLatin1String(c.host));
-        EXPECT_EQ(page->HostText(), QLatin1String(c.host));
-        EXPECT_EQ(page->Port(), c.port) << c.host;
+    QSpinBox* port = page->findChild<QSpinBox*>("portEdit");
+    ASSERT_NE(port, nullptr);
+    for (const auto& [set, shown] : {std::pair{0, 1}, {1, 1}, {65535, 65535}, {65536, 65535}}) {
+        port->setValue(set);
+        EXPECT_EQ(page->Port(), shown) << set;
+    }
+    const std::pair<const char*, int> choices[] = {{"rts1.ngii.go.kr", 2101},
+                                                   {"rts2.ngii.go.kr", 2101},
+                                                   {"RTS-lab.example", 2101},
+                                                   {"caster.example", 5000}};
+    for (const auto& [host, shown] : choices) {
+        port->setValue(5000);
+        page->ChooseHost(QLatin1String(host));
+        EXPECT_EQ(page->HostText(), QLatin1String(host));
+        EXPECT_EQ(page->Port(), shown) << host;
     }
     page->SetEnabledChecked(false);
     EXPECT_EQ(page->HostItems(), QStringList{"caster.example"});
@@ -132,8 +131,11 @@ TEST_F(SetupNTripDlgTest, ApplyWritesTheNtripKeysOnly)
     const auto page = Open();
     page->SetEnabledChecked(true);
     page->ChooseHost(kCaster2);
-    page->findChild<QLineEdit*>("identityEdit")->setText(QStringLiteral("lee"));
-    page->findChild<QLineEdit*>("passwordEdit")->setText(QStringLiteral("p w;x"));
+    auto* identity = page->findChild<QLineEdit*>("identityEdit");
+    auto* password = page->findChild<QLineEdit*>("passwordEdit");
+    ASSERT_TRUE(identity && password);
+    identity->setText(QStringLiteral("lee"));
+    password->setText(QStringLiteral("p w;x"));
     page->accept();
     EXPECT_EQ(page->result(), QDialog::Accepted);
     QStringList keys = QSettings(store_.FilePath(), QSettings::IniFormat).allKeys();
@@ -141,12 +143,12 @@ TEST_F(SetupNTripDlgTest, ApplyWritesTheNtripKeysOnly)
     EXPECT_EQ(keys,
               (QStringList{"NTRIP/ENABLE", "NTRIP/HOST_ADDR", "NTRIP/HOST_PORT", "NTRIP/IDENTITY",
                            "NTRIP/MOUNT_POINT", "NTRIP/PASSWORD", "NTRIP/SAMEPORT"}));
-    EXPECT_EQ(store_.Get(kNtripEnable), 1);
-    EXPECT_EQ(store_.Get(kNtripHostAddr), kCaster2);
-    EXPECT_EQ(store_.Get(kNtripHostPort), 2101);
-    EXPECT_EQ(store_.Get(kNtripIdentity), QStringLiteral("lee"));
-    EXPECT_EQ(store_.Get(kNtripPassword), QStringLiteral("p w;x"));
-    EXPECT_EQ(store_.Get(kNtripSamePort), 1);
+    EXPECT_EQ(QList<int>({store_.Get(kNtripEnable), store_.Get(kNtripHostPort),
+                          store_.Get(kNtripSamePort)}),
+              QList<int>({1, 2101, 1}));
+    EXPECT_EQ(QStringList({store_.Get(kNtripHostAddr), store_.Get(kNtripIdentity),
+                           store_.Get(kNtripPassword)}),
+              QStringList({kCaster2, "lee", "p w;x"}));
 }
 
 TEST_F(SetupNTripDlgTest, ForwardTargetFollowsTheLinkSettings)
@@ -156,19 +158,15 @@ TEST_F(SetupNTripDlgTest, ForwardTargetFollowsTheLinkSettings)
         std::function<void(CSettingsStore&)> setup;
         const char* text;
     } cases[] = {
+        // clang-format off
         {true, [](CSettingsStore&) {}, "COM1, 115200"},
         {true, [](CSettingsStore& s) { s.Write(kCommBaudRate, 5); }, "COM1, 9600"},
         {true, [](CSettingsStore& s) { s.Write(kCommTxMode, 0); }, "127.0.0.1:9999"},
-        {true,
-         [](CSettingsStore& s) {
-             s.Write(kCommRelayServerMode, 1);
-             s.Write(kServerVrsPort, 3600);
-         },
-         "127.0.0.1:3600"},
-        {false, [](CSettingsStore& s) { s.Write(kNtripPort, QStringLiteral("ttyUSB1")); },
-         "ttyUSB1, 115200"},
+        {true, [](CSettingsStore& s) { s.Write(kCommRelayServerMode, 1); s.Write(kServerVrsPort, 3600); }, "127.0.0.1:3600"},
+        {false, [](CSettingsStore& s) { s.Write(kNtripPort, QStringLiteral("ttyUSB1")); }, "ttyUSB1, 115200"},
         {false, [](CSettingsStore& s) { s.Write(kNtripBaudRate, 99); }, "ttyUSB1, 115200"},
         {false, [](CSettingsStore& s) { s.Write(kNtripTxMode, 0); }, "127.0.0.1:9999"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         c.setup(store_);
@@ -223,19 +221,13 @@ TEST_F(SetupNTripDlgTest, GetMountpointListsTheStreamsOfTheReply)
         QStringList mounts;
         const char* selected;
     } cases[] = {
+        // clang-format off
         // Split inside a record and inside the end marker; the page closes on the marker.
-        {"ntrip1",
-         {ntrip1.left(140), ntrip1.mid(140, marker - 140), ntrip1.mid(marker)},
-         false,
-         {"VRS_V32", "FKP_V31"},
-         "FKP_V31"},
+        {"ntrip1", {ntrip1.left(140), ntrip1.mid(140, marker - 140), ntrip1.mid(marker)}, false, {"VRS_V32", "FKP_V31"}, "FKP_V31"},
         {"ntrip2", {ntrip2.left(100), ntrip2.mid(100)}, true, {"SKN01", "SKN02"}, "SKN01"},
         {"refusal", {"HTTP/1.1 401 Unauthorized\r\n\r\n"}, true, {"FKP_V31"}, "FKP_V31"},
-        {"endless",
-         {QByteArray(CSetupNTripDlg::kMaxSourceTableBytes + 4096, 'x')},
-         false,
-         {"FKP_V31"},
-         "FKP_V31"},
+        {"endless", {QByteArray(CSetupNTripDlg::kMaxSourceTableBytes + 4096, 'x')}, false, {"FKP_V31"}, "FKP_V31"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -278,9 +270,8 @@ TEST_F(SetupNTripDlgTest, UnreachableCasterGivesTheMessage)
 // RTKLIB's str2str as a real caster answers "GET /" with its table.
 TEST_F(SetupNTripDlgTest, GetMountpointFromStr2str)
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("str2str")).isEmpty()) {
+    if (QStandardPaths::findExecutable(QStringLiteral("str2str")).isEmpty())
         GTEST_SKIP() << "str2str (package rtklib) is not installed";
-    }
     const quint16 port = FreePort();
     QProcess str2str;
     str2str.start(QStringLiteral("str2str"),

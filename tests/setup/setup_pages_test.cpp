@@ -19,11 +19,14 @@ using namespace settings;
 
 class SetupPagesTest : public ::testing::Test {
 protected:
-    QStringList StoredKeys() const
+    // Every stored setting as "SECTION/KEY=value", sorted.
+    QStringList Stored() const
     {
-        QStringList keys = QSettings(store_.FilePath(), QSettings::IniFormat).allKeys();
-        keys.sort();
-        return keys;
+        const QSettings ini(store_.FilePath(), QSettings::IniFormat);
+        QStringList all;
+        for (const QString& key : ini.allKeys()) all << key + '=' + ini.value(key).toString();
+        all.sort();
+        return all;
     }
     std::unique_ptr<CSetupCoordDlg> OpenCoord()
     {
@@ -51,16 +54,10 @@ TEST_F(SetupPagesTest, ReplayPageWritesEveryKeyAndReadsItBack)
     page.SetCheckMissingFrames(true);
     page.SetRmsCepRuntimeCal(true);
     page.Apply();
-    EXPECT_EQ(StoredKeys(),
-              (QStringList{"NMEA/RMSCEP_RUNTIME_CAL", "REPLAY/AUTONAMING",
-                           "REPLAY/CHECK_MISSING_FRAMES", "REPLAY/ERRCALTYPE", "REPLAY/ERRNOCHK",
-                           "REPLAY/LATESTLOGGING", "REPLAY/POS_COUNT_IDX", "REPLAY/SYNCPROT"}));
-    for (const IntSetting& key :
-         {kReplaySyncProtocol, kReplayLatestLogging, kReplayAutoNaming, kReplayErrorCalcType,
-          kReplaySkipChecksum, kReplayCheckMissingFrames, kNmeaRmsCepRuntimeCal}) {
-        EXPECT_EQ(store_.Get(key), 1) << key.key;
-    }
-    EXPECT_EQ(store_.Get(kReplayPositionCountIndex), 2);
+    EXPECT_EQ(Stored(), (QStringList{"NMEA/RMSCEP_RUNTIME_CAL=1", "REPLAY/AUTONAMING=1",
+                                     "REPLAY/CHECK_MISSING_FRAMES=1", "REPLAY/ERRCALTYPE=1",
+                                     "REPLAY/ERRNOCHK=1", "REPLAY/LATESTLOGGING=1",
+                                     "REPLAY/POS_COUNT_IDX=2", "REPLAY/SYNCPROT=1"}));
     CSetupReplayDlg reopened(store_);
     EXPECT_TRUE(reopened.LatestLogging() && reopened.AutoNaming() && reopened.RmsFromGst() &&
                 reopened.NoChecksum() && reopened.CheckMissingFrames() &&
@@ -94,55 +91,54 @@ TEST_F(SetupPagesTest, NmeaPageEnablesTheFareFieldsOnlyForTheTaxiMeter)
         page.SetOperationType(type);
         EXPECT_EQ(page.ModeText(), QString::fromUtf8(text));
         EXPECT_EQ(page.LimitSpeedEnabled(), enabled);
-        for (int f = 0; f < CSetupNmeaDlg::kFieldCount; ++f) {
+        for (int f = 0; f < CSetupNmeaDlg::kFieldCount; ++f)
             EXPECT_EQ(page.FieldEnabled(static_cast<CSetupNmeaDlg::Field>(f)), enabled) << f;
-        }
     }
 }
 
-TEST_F(SetupPagesTest, NmeaPageWritesTheEightKeysOrNothingForABadField)
+// Every field is a number from 0 to the largest 32-bit integer, the unit distance at least 1;
+// one bad field writes nothing.
+TEST_F(SetupPagesTest, NmeaPageFieldLimitsAndTheEightKeys)
 {
-    CSetupNmeaDlg page(store_);
+    using F = CSetupNmeaDlg::Field;
     const struct {
-        CSetupNmeaDlg::Field field;
+        F field;
         const char* text;
-    } bad[] = {{CSetupNmeaDlg::kBasicFee, "abc"},
-               {CSetupNmeaDlg::kMinSpeed, ""},
-               {CSetupNmeaDlg::kBasicDistance, "-5"},
-               {CSetupNmeaDlg::kUnitDistance, "0"},
-               {CSetupNmeaDlg::kUnitFee, "inf"}};
-    for (const auto& b : bad) {
-        CSetupNmeaDlg fresh(store_);
-        fresh.SetFieldText(b.field, QLatin1String(b.text));
-        EXPECT_FALSE(fresh.Apply()) << b.text;
+        bool ok;
+    } cases[] = {{F::kBasicFee, "abc", false},        {F::kMinSpeed, "", false},
+                 {F::kBasicDistance, "-0.01", false}, {F::kBasicDistance, "0", true},
+                 {F::kUnitDistance, "0.99", false},   {F::kUnitDistance, "1", true},
+                 {F::kUnitFee, "inf", false},         {F::kUnitFee, "2147483647", true},
+                 {F::kUnitFee, "2147483648", false},  {F::kBasicFee, " 10.5 ", true}};
+    for (const auto& c : cases) {
+        QFile::remove(store_.FilePath());
+        CSetupNmeaDlg page(store_);
+        page.SetFieldText(c.field, QLatin1String(c.text));
+        EXPECT_EQ(page.Apply(), c.ok) << c.text;
+        EXPECT_EQ(Stored().isEmpty(), !c.ok) << c.text;
     }
-    EXPECT_TRUE(StoredKeys().isEmpty());
-
+    CSetupNmeaDlg page(store_);
     page.SetOperationType(1);
-    page.SetFieldText(CSetupNmeaDlg::kBasicFee, QStringLiteral("4800"));
-    page.SetFieldText(CSetupNmeaDlg::kMinSpeed, QStringLiteral(" 10.5 "));
-    page.SetFieldText(CSetupNmeaDlg::kBasicDistance, QStringLiteral("1600"));
-    page.SetFieldText(CSetupNmeaDlg::kUnitDistance, QStringLiteral("131"));
-    page.SetFieldText(CSetupNmeaDlg::kUnitFee, QStringLiteral("150"));
-    page.SetDisplayLimitSpeed(3);
+    const std::pair<F, const char*> texts[] = {{F::kBasicFee, "4800"},
+                                               {F::kMinSpeed, " 10.5 "},
+                                               {F::kBasicDistance, "1600"},
+                                               {F::kUnitDistance, "131"},
+                                               {F::kUnitFee, "150"}};
+    for (const auto& [field, text] : texts) page.SetFieldText(field, QLatin1String(text));
+    for (const auto& [index, kept] : {std::pair{4, 0}, {-1, 0}, {3, 3}}) {
+        page.SetDisplayLimitSpeed(index);
+        EXPECT_EQ(page.DisplayLimitSpeed(), kept) << index;
+    }
     page.SetDr(true);
     ASSERT_TRUE(page.Apply());
-    EXPECT_EQ(StoredKeys(),
-              (QStringList{"NMEA/BASIC_DISTANCE", "NMEA/BASIC_FEE", "NMEA/DISPLAY_LIMITSPEED",
-                           "NMEA/GPS_MODULE", "NMEA/MIN_SPEED", "NMEA/OPERATION_TYPE",
-                           "NMEA/UNIT_DISTANCE", "NMEA/UNIT_FEE"}));
-    EXPECT_EQ(store_.Get(kNmeaOperationType), 1);
-    EXPECT_EQ(store_.Get(kNmeaBasicFee), QStringLiteral("4800"));
-    EXPECT_EQ(store_.Get(kNmeaMinSpeed), QStringLiteral("10.5"));
-    EXPECT_EQ(store_.Get(kNmeaBasicDistance), QStringLiteral("1600"));
-    EXPECT_EQ(store_.Get(kNmeaUnitDistance), QStringLiteral("131"));
-    EXPECT_EQ(store_.Get(kNmeaUnitFee), QStringLiteral("150"));
-    EXPECT_EQ(store_.Get(kNmeaDisplayLimitSpeed), 3);
-    EXPECT_EQ(store_.Get(kNmeaGpsModule), 1);
+    EXPECT_EQ(Stored(), (QStringList{"NMEA/BASIC_DISTANCE=1600", "NMEA/BASIC_FEE=4800",
+                                     "NMEA/DISPLAY_LIMITSPEED=3", "NMEA/GPS_MODULE=1",
+                                     "NMEA/MIN_SPEED=10.5", "NMEA/OPERATION_TYPE=1",
+                                     "NMEA/UNIT_DISTANCE=131", "NMEA/UNIT_FEE=150"}));
     CSetupNmeaDlg reopened(store_);
     EXPECT_TRUE(reopened.OperationType() == 1 && reopened.Dr() &&
                 reopened.DisplayLimitSpeed() == 3 &&
-                reopened.FieldText(CSetupNmeaDlg::kUnitFee) == QStringLiteral("150"));
+                reopened.FieldText(F::kUnitFee) == QStringLiteral("150"));
 }
 
 TEST_F(SetupPagesTest, CoordTextsReadAndWriteTheThreeStyles)
@@ -178,10 +174,12 @@ TEST_F(SetupPagesTest, CoordPageWritesThePointByStyleAndErrorReference)
         const char *lon, *lat;
         int errorBase;
         const char *storedLon, *storedLat;
+        int pixels, storedPixels;  // the plot's point: 1 to 50 pixels
     } cases[] = {
-        {kDegrees, "127.12345678", "37.5", 0, "127.1234568", "37.5000000"},
-        {kDegreesMinutes, "127 30", "37 15.5", 3, "127.5000000000", "37.2583333333"},
-        {kDegreesMinutesSeconds, "127 30 36", "37 0 0.5", 3, "127.5100000000", "37.0001388889"},
+        {kDegrees, "127.12345678", "37.5", 0, "127.1234568", "37.5000000", 0, 1},
+        {kDegreesMinutes, "127 30", "37 15.5", 3, "127.5000000000", "37.2583333333", 50, 50},
+        {kDegreesMinutesSeconds, "127 30 36", "37 0 0.5", 3, "127.5100000000", "37.0001388889", 51,
+         50},
     };
     for (const auto& c : cases) {
         QFile::remove(store_.FilePath());
@@ -189,26 +187,23 @@ TEST_F(SetupPagesTest, CoordPageWritesThePointByStyleAndErrorReference)
         page->SetCentre(CSetupCoordDlg::kArbitrary);
         page->SetInputStyle(c.style);
         page->SetCoordSystem(6);
-        page->SetPixelSize(5);
+        page->SetPixelSize(c.pixels);
         page->ChooseStation(3);
         page->SetErrorBase(c.errorBase);
         page->SetPointText(c.style, QLatin1String(c.lon), QLatin1String(c.lat));
         ASSERT_TRUE(page->Apply());
-        EXPECT_EQ(store_.Get(kRefPointCenter), 3);
-        EXPECT_EQ(store_.Get(kRefPointDmsType), c.style);
-        EXPECT_EQ(store_.Get(kRefPointCoordSys), 6);
-        EXPECT_EQ(store_.Get(kPlotPixelSize), 5);
-        EXPECT_EQ(store_.Get(kRefPointRefSite), 3);
-        EXPECT_EQ(store_.Get(kErrorCalRefSite), 3);
-        EXPECT_EQ(store_.Get(kErrorCalBase), c.errorBase);
+        EXPECT_EQ(QList<int>({store_.Get(kRefPointCenter), store_.Get(kRefPointDmsType),
+                              store_.Get(kRefPointCoordSys), store_.Get(kPlotPixelSize),
+                              store_.Get(kRefPointRefSite), store_.Get(kErrorCalRefSite),
+                              store_.Get(kErrorCalBase)}),
+                  QList<int>({3, c.style, 6, c.storedPixels, 3, 3, c.errorBase}));
         EXPECT_EQ(store_.Get(kRefPointLongitude), QLatin1String(c.storedLon));
         EXPECT_EQ(store_.Get(kRefPointLatitude), QLatin1String(c.storedLat));
         const bool both = c.errorBase == CSetupCoordDlg::kArbitrary;
-        EXPECT_EQ(StoredKeys().contains("ERROR_CAL/LONGITUDE"), both) << c.style;
-        EXPECT_EQ(StoredKeys().contains("ERROR_CAL/LATITUDE"), both) << c.style;
-        if (both) {
-            EXPECT_EQ(store_.Get(kErrorCalLatitude), QLatin1String(c.storedLat));
-        }
+        EXPECT_EQ(Stored().filter("ERROR_CAL/L"),
+                  both ? QStringList({QStringLiteral("ERROR_CAL/LATITUDE=") + c.storedLat,
+                                      QStringLiteral("ERROR_CAL/LONGITUDE=") + c.storedLon})
+                       : QStringList());
         // Reopened in the same style, the point survives another apply.
         const auto reopened = OpenCoord();
         EXPECT_TRUE(reopened->PointEditsEnabled(c.style));
@@ -252,26 +247,14 @@ TEST_F(SetupPagesTest, DistanceCalculatorMeasuresFromTheChosenReference)
         const char* distance;  // empty: a message instead
         const char* message;
     } cases[] = {
-        {[](CSetupCoordDlg& p) { p.SetCentre(1); }, "127", "37", "",
-         "통합기준점이 설정되지 않았습니다!!"},
-        {[](CSetupCoordDlg& p) {
-             p.SetCentre(3);
-             p.SetPointText(kDegrees, "0", "37");
-         },
-         "127", "37", "", "임의점 좌표가 설정되지 않았습니다!!"},
-        {[](CSetupCoordDlg& p) { p.SetCentre(2); }, "127", "37", "",
-         "플롯에 표시된 위치가 없습니다!!"},
-        {[](CSetupCoordDlg& p) {
-             p.SetCentre(3);
-             p.SetPointText(kDegrees, "127.25", "37.5");
-         },
-         "127.25", "37.5", "0.00", ""},
-        {[](CSetupCoordDlg& p) {
-             p.SetCentre(1);
-             p.ChooseStation(0);
-         },
-         "126.909371505556", "37.468656969444", "0.00", ""},
+        // clang-format off
+        {[](CSetupCoordDlg& p) { p.SetCentre(1); }, "127", "37", "", "통합기준점이 설정되지 않았습니다!!"},
+        {[](CSetupCoordDlg& p) { p.SetCentre(3); p.SetPointText(kDegrees, "0", "37"); }, "127", "37", "", "임의점 좌표가 설정되지 않았습니다!!"},
+        {[](CSetupCoordDlg& p) { p.SetCentre(2); }, "127", "37", "", "플롯에 표시된 위치가 없습니다!!"},
+        {[](CSetupCoordDlg& p) { p.SetCentre(3); p.SetPointText(kDegrees, "127.25", "37.5"); }, "127.25", "37.5", "0.00", ""},
+        {[](CSetupCoordDlg& p) { p.SetCentre(1); p.ChooseStation(0); }, "126.909371505556", "37.468656969444", "0.00", ""},
         {[](CSetupCoordDlg& p) { p.SetCentre(0); }, "127", "37.001", "11122.63", ""},
+        // clang-format on
     };
     for (const auto& c : cases) {
         messages_.clear();

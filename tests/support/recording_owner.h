@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -9,16 +11,18 @@
 #include "decode/nmea_parser.h"
 #include "decode/parser_owner.h"
 
+inline std::span<const std::uint8_t> Bytes(std::string_view text)
+{
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
 // Owns one decoder the way the main window does and keeps every completed epoch.
 template <class Parser>
 class BasicRecordingOwner : public IParserOwner {
 public:
     BasicRecordingOwner() : parser(this) {}
 
-    bool IsNewEpoch(std::uint64_t timeOfDayMs) override
-    {
-        return !hasLastEpoch || timeOfDayMs != lastEpochMs;
-    }
+    bool IsNewEpoch(std::uint64_t ms) override { return !hasLastEpoch || ms != lastEpochMs; }
     void OnEpochComplete(CParser& p) override
     {
         epochs.push_back(*p.State());
@@ -39,14 +43,11 @@ public:
     bool HasWindow() const override { return true; }
 
     // Frames and decodes a whole buffer as the intake does; returns the bytes left over.
-    std::size_t Feed(std::span<const std::uint8_t> bytes)
+    std::size_t Feed(std::span<const std::uint8_t> b)
     {
-        return bytes.size() - DecodeMessages(parser, bytes);
+        return b.size() - DecodeMessages(parser, b);
     }
-    std::size_t Feed(std::string_view text)
-    {
-        return Feed(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-    }
+    std::size_t Feed(std::string_view text) { return Feed(Bytes(text)); }
 
     // Feeds bytes in blocks of blockSize, carrying each unfinished tail in front of the next
     // block, then commits the epoch still open.
@@ -86,19 +87,12 @@ using RecordingOwner = BasicRecordingOwner<CNmeaParser>;
 // A sentence with its checksum and CR LF added: Sentence("GPGGA,...") -> "$GPGGA,...*hh\r\n".
 inline std::string Sentence(std::string_view body)
 {
-    std::uint8_t sum = 0;
+    unsigned sum = 0;
     for (char c : body) sum ^= static_cast<std::uint8_t>(c);
     static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string s = "$";
-    s.append(body);
-    s += '*';
-    s += kHex[sum >> 4];
-    s += kHex[sum & 0xF];
-    s += "\r\n";
-    return s;
-}
-
-inline std::span<const std::uint8_t> Bytes(std::string_view text)
-{
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+    std::string out;
+    out.reserve(body.size() + 6);
+    out.append(1, '$').append(body).append(1, '*');
+    out.append(1, kHex[(sum >> 4) & 0xF]).append(1, kHex[sum & 0xF]).append("\r\n");
+    return out;
 }

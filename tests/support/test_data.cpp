@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 namespace testdata {
 
@@ -35,6 +36,28 @@ std::vector<std::filesystem::path> FilesIn(const std::string& subfolder)
         if (entry.is_regular_file()) files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     return files;
+}
+
+std::pair<std::uint8_t, std::uint8_t> UbxChecksum(std::span<const std::uint8_t> bytes)
+{
+    std::uint8_t a = 0, b = 0;
+    for (const std::uint8_t x : bytes) b = static_cast<std::uint8_t>(b + (a += x));
+    return {a, b};
+}
+
+std::vector<std::uint8_t> UbxFrame(std::uint16_t key, std::span<const std::uint8_t> payload)
+{
+    const std::size_t n = payload.size();
+    std::vector<std::uint8_t> f(n + 8);
+    f[0] = 0xB5;
+    f[1] = 0x62;
+    f[2] = std::uint8_t(key >> 8);
+    f[3] = std::uint8_t(key);
+    f[4] = std::uint8_t(n);
+    f[5] = std::uint8_t(n >> 8);
+    std::copy(payload.begin(), payload.end(), f.begin() + 6);
+    std::tie(f[n + 6], f[n + 7]) = UbxChecksum(std::span(f).subspan(2, n + 4));
+    return f;
 }
 
 }  // namespace testdata

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testdata {
@@ -19,6 +21,11 @@ std::vector<std::filesystem::path> FilesIn(const std::string& subfolder);
 
 // A file path in the temporary folder that no other test, process or build shares.
 std::filesystem::path UniqueTempPath(const std::string& name);
+
+// UBX Fletcher sum of bytes (class..payload), and a whole frame of key (class << 8 | id) and
+// payload; written here, not taken from the decoder.
+std::pair<std::uint8_t, std::uint8_t> UbxChecksum(std::span<const std::uint8_t> bytes);
+std::vector<std::uint8_t> UbxFrame(std::uint16_t key, std::span<const std::uint8_t> payload);
 
 }  // namespace testdata
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/test_data.h"
+#include "support/tool_run.h"
 #include "tool/decode_command.h"
 #include "tool/receiver_simulator.h"
 
@@ -17,28 +18,9 @@ using namespace std::string_literals;
 using Bytes = std::string;
 using Rows = std::vector<std::vector<std::string>>;
 
-Bytes Simulate(const SimulatorOptions& options, SimulatedProtocol protocol)
-{
-    Bytes out;
-    for (CReceiverSimulator simulator(options, protocol); simulator.NextEpoch(out);) continue;
-    return out;
-}
-
-// The decoded epochs, each split into its fields; header and summary left out.
 Rows Decode(const Bytes& log, std::string_view block = "10240")
 {
-    const auto path = testdata::UniqueTempPath("binary.log").string();
-    std::ofstream(path, std::ios::binary) << log;
-    std::ostringstream out, err;
-    EXPECT_EQ(RunDecode(std::vector<std::string_view>{path, "--block", block}, out, err), 0);
-    Rows rows;
-    std::istringstream lines(out.str());
-    for (std::string line; std::getline(lines, line);) {
-        if (line.find_first_of("t#") == 0) continue;
-        std::istringstream fields(line);
-        for (rows.emplace_back(); std::getline(fields, line, ',');) rows.back().push_back(line);
-    }
-    return rows;
+    return DecodedRows({WriteTemp("binary.log", log), "--block", block});
 }
 
 unsigned U8(const Bytes& b, std::size_t at) { return static_cast<unsigned char>(b[at]); }
@@ -89,12 +71,6 @@ const struct Case {
               // The window's AUTO sync takes the positions of NMEA beside UBX.
               {SimulatedProtocol::Mixed, 1.1e-7, nullptr, 0}};
 
-std::int64_t Milliseconds(const std::string& hhmmss)
-{
-    const std::int64_t t = std::llround(std::stod(hhmmss) * 1000);
-    return t / 10000000 * 3600000 + t / 100000 % 100 * 60000 + t % 100000;
-}
-
 // Across midnight and the GPS week change (5 Dec 2026 is a Saturday): every frame checks,
 // and the binary protocols give the NMEA epochs in GPS time, 18 s ahead of UTC, with the
 // same positions to their resolution.
@@ -103,11 +79,11 @@ TEST(BinaryProtocols, SimulateThenDecodeGivesTheNmeaEpochs)
     SimulatorOptions options;
     options.rateHz = 5;
     options.startHhmmss = 235930;
-    const Rows nmea = Decode(Simulate(options, SimulatedProtocol::Nmea));
+    const Rows nmea = Decode(Simulated(options, SimulatedProtocol::Nmea));
     ASSERT_EQ(nmea.size(), 300u);
     for (const Case& c : kCases) {
         SCOPED_TRACE(static_cast<int>(c.protocol));
-        const Bytes log = Simulate(options, c.protocol);
+        const Bytes log = Simulated(options, c.protocol);
         std::size_t frames = 0, laterPages = 0;
         for (std::size_t at = 0; c.frame && at < log.size(); ++frames) {
             const std::size_t n = c.frame(log, at);
@@ -121,8 +97,7 @@ TEST(BinaryProtocols, SimulateThenDecodeGivesTheNmeaEpochs)
         const Rows rows = Decode(log);
         ASSERT_EQ(rows.size(), nmea.size());
         for (std::size_t i = 0; i < rows.size(); ++i) {
-            EXPECT_EQ(Milliseconds(rows[i][0]),
-                      (Milliseconds(nmea[i][0]) + c.aheadOfUtcMs) % 86400000);
+            EXPECT_EQ(DayMs(rows[i][0]), (DayMs(nmea[i][0]) + c.aheadOfUtcMs) % 86400000);
             EXPECT_NEAR(std::stod(rows[i][1]), std::stod(nmea[i][1]), c.degrees) << i;
             EXPECT_NEAR(std::stod(rows[i][2]), std::stod(nmea[i][2]), c.degrees) << i;
             EXPECT_NEAR(std::stod(rows[i][3]), std::stod(nmea[i][3]), 0.0011) << i;
@@ -136,7 +111,7 @@ std::vector<Bytes> SimulatedLogs()
     options.rateHz = 2;
     options.seconds = 8;
     std::vector<Bytes> logs;
-    for (const Case& c : kCases) logs.push_back(Simulate(options, c.protocol));
+    for (const Case& c : kCases) logs.push_back(Simulated(options, c.protocol));
     return logs;
 }
 

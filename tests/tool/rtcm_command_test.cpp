@@ -32,13 +32,4 @@ TEST(RtcmCommand, MessageTableAndStationOfARealStream)
     EXPECT_EQ(lines[15], "# frames 292, crc failures 0, bytes 63380, unframed tail 0");
 }
 
-TEST(RtcmCommand, BadArguments)
-{
-    EXPECT_EQ(Rtcm({}).code, 2);
-    EXPECT_EQ(Rtcm({"a", "--x"}).code, 2);
-    const ToolRun missing = Rtcm({"/nonexistent/rtcm.txt"});
-    EXPECT_EQ(missing.code, 1);
-    EXPECT_NE(missing.err.find("cannot open"), std::string::npos);
-}
-
 }  // namespace

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <QImage>
 #include <climits>
 #include <memory>
+#include <tuple>
+#include <vector>
 
 #include "decode/nmea_parser.h"
+#include "support/qt_support.h"
 #include "views/display_toggles.h"
 #include "views/satellite_display.h"
 #include "views/sky_geometry.h"
@@ -42,42 +44,27 @@ void MarkUsed(GnssReceiverState& s, int row, int prn)
     s.contentFlags |= ContentFlag::SatellitesUsed;
 }
 
-QImage Render(QWidget& widget, int width, int height)
+// One GPS satellite, in use unless told otherwise.
+GnssReceiverState OneGps(int elevation, int azimuth, int l1 = 30, int l2 = 0, bool used = true)
 {
-    widget.resize(width, height);
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::magenta);
-    widget.render(&image);
-    return image;
+    GnssReceiverState s;
+    AddSatellite(s, Constellation::Gps, 9, elevation, azimuth, l1, l2);
+    if (used) MarkUsed(s, Row(Constellation::Gps), 9);
+    return s;
 }
 
-// Bounding box of the pixels of exactly one colour.
-QRect ColourBounds(const QImage& image, QRgb colour)
+template <class Wnd>
+QImage Paint(const GnssReceiverState& s, QSize size, const CDisplayToggles* toggles = nullptr)
 {
-    QRect bounds;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) == colour) bounds |= QRect(x, y, 1, 1);
-    return bounds;
+    Wnd wnd;
+    wnd.SetToggles(toggles);
+    wnd.Update(s);
+    return RenderWidget(wnd, size);
 }
-
-// The same, looking only near a point: antialiased grid labels hold every shade of grey.
-QRect ColourBoundsNear(const QImage& image, QRgb colour, QPoint point)
-{
-    const QRect area = QRect(point - QPoint(40, 30), QSize(81, 61)) & image.rect();
-    return ColourBounds(image.copy(area), colour).translated(area.topLeft());
-}
+const QSize kSky(400, 300);
+const QSize kSnr(300, 300);
 
 bool HasColour(const QImage& image, QRgb colour) { return !ColourBounds(image, colour).isNull(); }
-
-// Text is antialiased: its ink is whatever is clearly darker than the background.
-bool HasDarkInk(const QImage& image)
-{
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (qGray(image.pixel(x, y)) < 100) return true;
-    return false;
-}
 
 void ExpectCentredAt(const QRect& box, QPoint expected)
 {
@@ -90,45 +77,28 @@ void ExpectCentredAt(const QRect& box, QPoint expected)
 
 TEST(SkyTexts, FormatsLettersLabelsAndValues)
 {
-    struct Case {
-        QString actual;
-        QString expected;
-    };
-    const Case cases[] = {
-        {ConstellationLetter(Constellation::Gps), "G"},
-        {ConstellationLetter(Constellation::Sbas), "S"},
-        {ConstellationLetter(Constellation::Glonass), "L"},
-        {ConstellationLetter(Constellation::Galileo), "A"},
-        {ConstellationLetter(Constellation::Qzss), "Q"},
-        {ConstellationLetter(Constellation::BeiDou), "B"},
-        {ConstellationLetter(Constellation::Unspecified), ""},
-        {ConstellationLetter(7), ""},
-        {ConstellationLetter(-1), ""},
-        {SatelliteLabel(Constellation::Gps, 12), "G12"},
-        {SatelliteLabel(Constellation::Sbas, 133), "S133"},
-        {SatelliteLabel(Constellation::BeiDou, -3), "B-3"},
-        {SpokeLabel(0), "N"},
-        {SpokeLabel(30), "30"},
-        {SpokeLabel(330), "330"},
-        {NumberText(0), "0"},
-        {NumberText(-5), "-5"},
-        {SnrPopupValueText(45), "45dB"},
-        {SnrPopupValueText(0), "0dB"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(c.actual, c.expected);
+    using C = Constellation;
+    // clang-format off
+    const std::pair<QString, const char*> cases[] = {{ConstellationLetter(C::Gps), "G"},
+        {ConstellationLetter(C::Sbas), "S"}, {ConstellationLetter(C::Glonass), "L"},
+        {ConstellationLetter(C::Galileo), "A"}, {ConstellationLetter(C::Qzss), "Q"},
+        {ConstellationLetter(C::BeiDou), "B"}, {ConstellationLetter(C::Unspecified), ""},
+        {ConstellationLetter(7), ""}, {ConstellationLetter(-1), ""},
+        {SatelliteLabel(C::Sbas, 133), "S133"}, {SatelliteLabel(C::BeiDou, -3), "B-3"},
+        {SpokeLabel(0), "N"}, {SpokeLabel(330), "330"}, {SnrPopupValueText(45), "45dB"}};
+    // clang-format on
+    for (const auto& [actual, expected] : cases) EXPECT_EQ(actual, QString::fromUtf8(expected));
 }
 
 TEST(SatelliteDisplay, ColoursComeFromBgrValues)
 {
-    EXPECT_EQ(ColourFromBgr(0xFF0000).rgb(), kBlue);
-    EXPECT_EQ(ColourFromBgr(0x0000FF).rgb(), kRed);
     EXPECT_EQ(ColourFromBgr(0x004080).rgb(), qRgb(128, 64, 0));
-    EXPECT_EQ(ConstellationColour(Row(Constellation::Gps)).rgb(), kBlue);
-    EXPECT_EQ(ConstellationColour(Row(Constellation::Sbas)).rgb(), kPurple);
-    EXPECT_EQ(ConstellationColour(Row(Constellation::Glonass)).rgb(), kRed);
-    EXPECT_EQ(ConstellationColour(Row(Constellation::BeiDou)).rgb(), qRgb(0, 212, 212));
-    EXPECT_EQ(ConstellationColour(Row(Constellation::Qzss)).rgb(), qRgb(128, 64, 0));
-    EXPECT_EQ(ConstellationColour(Row(Constellation::Galileo)).rgb(), qRgb(0, 255, 0));
+    using C = Constellation;
+    // clang-format off
+    const std::pair<C, QRgb> cases[] = {{C::Gps, kBlue}, {C::Sbas, kPurple}, {C::Glonass, kRed},
+        {C::BeiDou, qRgb(0, 212, 212)}, {C::Qzss, qRgb(128, 64, 0)}, {C::Galileo, qRgb(0, 255, 0)}};
+    // clang-format on
+    for (const auto& [c, rgb] : cases) EXPECT_EQ(ConstellationColour(Row(c)).rgb(), rgb);
     EXPECT_EQ(ConstellationColour(42).rgb(), qRgb(0, 0, 0));
 }
 
@@ -139,164 +109,96 @@ TEST(SatelliteDisplay, InUseRule)
     GnssReceiverState combined;  // a list that named no constellation
     MarkUsed(combined, 0, 5);
     MarkUsed(combined, 0, 11);
-    struct Case {
-        const GnssReceiverState* state;
-        Constellation constellation;
-        int prn;
-        bool inUse;
-    };
-    const Case cases[] = {
-        {&own, Constellation::Gps, 5, true},
-        {&own, Constellation::Gps, 6, false},
-        {&own, Constellation::Glonass, 5, false},       // other row
-        {&combined, Constellation::Glonass, 11, true},  // row 0 matches by number only
-        {&combined, Constellation::Gps, 5, true},
-        {&combined, Constellation::Galileo, 5, false},  // never from row 0
-        {&combined, Constellation::Gps, 6, false},
-    };
-    for (const Case& c : cases) {
-        const SatelliteInView sat{c.prn, 0, 0, {0, 0}, 0, Row(c.constellation)};
-        EXPECT_EQ(IsSatelliteInUse(*c.state, sat), c.inUse) << c.prn;
+    using C = Constellation;
+    // Row 0 matches by number only, never for Galileo.
+    // clang-format off
+    const std::tuple<const GnssReceiverState*, C, int, bool> cases[] = {{&own, C::Gps, 5, true},
+        {&own, C::Gps, 6, false}, {&own, C::Glonass, 5, false}, {&combined, C::Glonass, 11, true},
+        {&combined, C::Galileo, 5, false}, {&combined, C::Gps, 6, false}};
+    // clang-format on
+    for (const auto& [state, constellation, prn, inUse] : cases) {
+        const SatelliteInView sat{prn, 0, 0, {0, 0}, 0, Row(constellation)};
+        EXPECT_EQ(IsSatelliteInUse(*state, sat), inUse) << prn;
     }
-    const SatelliteInView stray{5, 0, 0, {0, 0}, 0, 99};
-    EXPECT_FALSE(IsSatelliteInUse(own, stray));
+    EXPECT_FALSE(IsSatelliteInUse(own, SatelliteInView{5, 0, 0, {0, 0}, 0, 99}));
 }
 
 TEST(SatelliteDisplay, BandChoice)
 {
-    struct Case {
-        bool l1On, l2On;
-        int l1, l2;
-        SnrBarChoice expected;  // value, l2Bar, marked, weakerValue, weakerIsL1
-    };
-    const Case cases[] = {
-        {true, false, 30, 45, {30, false, false, 0, false}},
-        {false, true, 30, 45, {45, true, false, 0, false}},
-        {false, true, 30, 0, {30, false, false, 0, false}},  // no L2: falls back to L1
-        {true, true, 40, 20, {40, false, true, 20, false}},
-        {true, true, 20, 40, {40, true, true, 20, true}},
-        {true, true, 40, 0, {40, false, false, 0, false}},  // nothing to mark
-        {false, false, 30, 45, {30, false, false, 0, false}},
-        {true, false, 0, 0, {0, false, false, 0, false}},
-    };
-    for (const Case& c : cases) {
-        const SatelliteInView sat{1, 0, 0, {c.l1, c.l2}, 3u, 1};
-        EXPECT_EQ(ChooseSnrBar(sat, c.l1On, c.l2On), c.expected) << c.l1 << "/" << c.l2;
+    // L1 on, L2 on, L1 and L2 values; then value, L2 bar, marked, weaker value, weaker is L1.
+    // No L2 value falls back to L1; a missing weaker value marks nothing.
+    // clang-format off
+    const int cases[][9] = {{1, 0, 30, 45, 30, 0, 0, 0, 0}, {0, 1, 30, 45, 45, 1, 0, 0, 0},
+        {0, 1, 30, 0, 30, 0, 0, 0, 0}, {1, 1, 40, 20, 40, 0, 1, 20, 0},
+        {1, 1, 20, 40, 40, 1, 1, 20, 1}, {1, 1, 40, 0, 40, 0, 0, 0, 0},
+        {0, 0, 30, 45, 30, 0, 0, 0, 0}};
+    // clang-format on
+    for (const auto& c : cases) {
+        const SnrBarChoice expected{c[4], c[5] != 0, c[6] != 0, c[7], c[8] != 0};
+        const SatelliteInView sat{1, 0, 0, {c[2], c[3]}, 3u, 1};
+        EXPECT_EQ(ChooseSnrBar(sat, c[0] != 0, c[1] != 0), expected) << c[2] << "/" << c[3];
     }
 }
 
-TEST(SkyGeometry, PolarGridFromClientSize)
+TEST(SkyGeometry, AzimuthAndElevationToPixels)
 {
     // R = min(W, H) / 2 - 30 around (W/2, H/2); satellites 10 pixels lower.
-    const PolarGrid grid = SkyGrid(QSize(400, 300));
-    EXPECT_EQ(grid.centre, QPoint(200, 150));
-    EXPECT_EQ(grid.radius, 120);
+    EXPECT_EQ(SkyGrid(QSize(400, 300)).centre, QPoint(200, 150));
     EXPECT_EQ(SkyGrid(QSize(300, 401)).radius, 120);
     EXPECT_EQ(SkyGrid(QSize(40, 40)).radius, 0);
-    const PolarGrid sats = SkySatelliteGrid(QSize(400, 300));
-    EXPECT_EQ(sats.centre, QPoint(200, 160));
-    EXPECT_EQ(SatellitePoint(sats, 90, 123), QPoint(200, 160));
-    EXPECT_EQ(SatellitePoint(sats, 0, 0), QPoint(200, 40));
-    EXPECT_EQ(SatellitePoint(sats, 0, 90), QPoint(320, 160));
-    EXPECT_EQ(SatellitePoint(sats, 30, 180), QPoint(200, 240));  // r = 80
-    EXPECT_EQ(SatellitePoint(sats, 120, 45), QPoint(200, 160));
-    EXPECT_EQ(SatellitePoint(sats, -10, 270), QPoint(80, 160));
-    // 120 * sin 30 = 60, 120 * cos 30 = 103.92.
-    EXPECT_EQ(PolarPoint(grid.centre, 120, 30), QPoint(260, 46));
+    const PolarGrid sats = SkySatelliteGrid(kSky);
+    ASSERT_EQ(sats.centre, QPoint(200, 160));
+    ASSERT_EQ(sats.radius, 120);
+    // Elevation, azimuth, pixel; both sides of 0 and 90 degrees elevation.
+    const std::tuple<int, int, QPoint> cases[] = {
+        {90, 123, {200, 160}}, {120, 45, {200, 160}}, {89, 90, {201, 160}},
+        {0, 0, {200, 40}},     {-10, 270, {80, 160}}, {1, 270, {81, 160}},
+        {0, 90, {320, 160}},   {30, 180, {200, 240}},  // r = 80
+        {45, 30, {230, 108}}                           // r = 60: 60 sin 30 = 30, 60 cos 30 = 51.96
+    };
+    // The sky map paints a satellite centred there.
+    for (const auto& [elevation, azimuth, point] : cases) {
+        SCOPED_TRACE(testing::Message() << elevation << "/" << azimuth);
+        EXPECT_EQ(SatellitePoint(sats, elevation, azimuth), point);
+        ExpectCentredAt(ColourBounds(Paint<CSkyMapWnd>(OneGps(elevation, azimuth), kSky), kBlue),
+                        point);
+    }
 }
 
-TEST(SkyGeometry, SignalChartRows)
+TEST(SkyGeometry, SignalBarHeightPerDbHz)
 {
-    // Yb = H - 30; 60 dB-Hz spans H pixels.
-    EXPECT_EQ(SnrChartBottom(300), 270);
-    EXPECT_EQ(SnrBarTop(300, 30), 120);
-    EXPECT_EQ(SnrBarTop(300, 0), 270);
-    EXPECT_EQ(SnrBarTop(300, -5), 270);
-    EXPECT_EQ(SnrBarTop(300, 90), 0);
-    EXPECT_EQ(SnrBarTop(250, 7), 191);  // 220 - 29.17
+    // Yb = H - 30; 60 dB-Hz span H pixels.
+    const std::tuple<int, int, int> tops[] = {{300, 30, 120}, {300, 0, 270}, {300, -5, 270},
+                                              {300, 90, 0},   {250, 7, 191},  // 220 - 29.17
+                                              {240, 30, 90},  {600, 45, 120}};
+    for (const auto& [height, value, top] : tops)
+        EXPECT_EQ(SnrBarTop(height, value), top) << height << "/" << value;
     // Slot edges at i * (300 / 7) + 0.5, truncated.
-    EXPECT_EQ(SnrSlotLeft(300, 7, 1), 43);
-    EXPECT_EQ(SnrSlotLeft(300, 7, 3), 129);
-    EXPECT_EQ(SnrSlotLeft(300, 7, 7), 300);
+    for (const auto& [i, left] : {std::pair{1, 43}, {3, 129}, {7, 300}})
+        EXPECT_EQ(SnrSlotLeft(300, 7, i), left) << i;
     EXPECT_EQ(InnerRect(0, 120, 300, 270), QRect(1, 121, 298, 148));
     EXPECT_TRUE(InnerRect(0, 0, 2, 100).isEmpty());
 }
 
-TEST(DisplayToggles, GpsAndSbasAreTiedAndChangesAreSignalled)
-{
-    CDisplayToggles toggles;
-    int changes = 0;
-    QObject::connect(&toggles, &CDisplayToggles::changed, [&changes] { ++changes; });
-    for (int c = 1; c < kConstellationCount; ++c) EXPECT_TRUE(toggles.IsConstellationOn(c));
-    EXPECT_FALSE(toggles.IsConstellationOn(Constellation::Unspecified));
-    EXPECT_TRUE(toggles.IsBandOn(CDisplayToggles::Band::L1));
-    EXPECT_TRUE(toggles.IsBandOn(CDisplayToggles::Band::L2));
-
-    EXPECT_FALSE(toggles.ToggleConstellation(Constellation::Gps));
-    EXPECT_FALSE(toggles.IsConstellationOn(Constellation::Sbas));
-    toggles.SetConstellation(Constellation::Sbas, true);
-    EXPECT_TRUE(toggles.IsConstellationOn(Constellation::Gps));
-    toggles.SetConstellation(Constellation::Glonass, false);
-    EXPECT_TRUE(toggles.IsConstellationOn(Constellation::Galileo));
-    EXPECT_EQ(changes, 3);
-
-    toggles.SetConstellation(Constellation::Glonass, false);  // no change, no signal
-    toggles.SetBand(CDisplayToggles::Band::L1, true);
-    EXPECT_EQ(changes, 3);
-    EXPECT_FALSE(toggles.ToggleBand(CDisplayToggles::Band::L2));
-    EXPECT_TRUE(toggles.IsBandOn(CDisplayToggles::Band::L1));
-    EXPECT_EQ(changes, 4);
-}
-
-TEST(SkyMapWnd, SatellitesSitOnThePolarGrid)
-{
-    GnssReceiverState s;
-    AddSatellite(s, Constellation::Gps, 7, 90, 0);
-    MarkUsed(s, Row(Constellation::Gps), 7);
-    CSkyMapWnd zenith;
-    zenith.Update(s);
-    // 400 x 300: grid centre (200, 150), R = 120, satellites centred 10 pixels lower.
-    ExpectCentredAt(ColourBounds(Render(zenith, 400, 300), kBlue), QPoint(200, 160));
-
-    s.satellitesInView[Row(Constellation::Gps)][0].elevationDeg = 0;
-    s.satellitesInView[Row(Constellation::Gps)][0].azimuthDeg = 90;
-    CSkyMapWnd horizon;
-    horizon.Update(s);
-    ExpectCentredAt(ColourBounds(Render(horizon, 400, 300), kBlue), QPoint(320, 160));
-}
-
 TEST(SkyMapWnd, LabelColourFollowsUseAndOwnConstellation)
 {
-    GnssReceiverState s;
-    AddSatellite(s, Constellation::Gps, 3, 90, 0);
-    CSkyMapWnd idle;
-    idle.Update(s);
-    QImage image = Render(idle, 400, 300);
+    GnssReceiverState s = OneGps(90, 0, 0, 0, false);
+    QImage image = Paint<CSkyMapWnd>(s, kSky);
     EXPECT_FALSE(HasColour(image, kBlue));
-    ExpectCentredAt(ColourBoundsNear(image, kIdleGrey, QPoint(200, 160)), QPoint(200, 160));
-
+    // Antialiased grid labels hold every shade of grey: look near the satellite only.
+    ExpectCentredAt(ColourBounds(image, kIdleGrey, QRect(160, 130, 81, 61)), QPoint(200, 160));
+    // Count boxes span the radius (120) from either side, under a white title.
+    for (const int x : {0, 119, 280, 399}) EXPECT_EQ(image.pixel(x, 25), qRgb(0, 0, 0)) << x;
+    EXPECT_EQ(image.pixel(121, 12), kWhite);
     // An SBAS satellite listed with GPS keeps the SBAS colour.
     s.satellitesInView[Row(Constellation::Gps)][0].constellation = Row(Constellation::Sbas);
-    MarkUsed(s, 0, 3);
-    CSkyMapWnd used;
-    used.Update(s);
-    image = Render(used, 400, 300);
+    MarkUsed(s, 0, 9);
+    image = Paint<CSkyMapWnd>(s, kSky);
     EXPECT_FALSE(HasColour(image, kBlue));
     ExpectCentredAt(ColourBounds(image, kPurple), QPoint(200, 160));
 }
 
-TEST(SkyMapWnd, CountBoxesSpanTheRadius)
-{
-    CSkyMapWnd wnd;
-    const QImage image = Render(wnd, 400, 300);  // R = 120
-    EXPECT_EQ(image.pixel(0, 25), qRgb(0, 0, 0));
-    EXPECT_EQ(image.pixel(119, 25), qRgb(0, 0, 0));
-    EXPECT_EQ(image.pixel(121, 12), kWhite);
-    EXPECT_EQ(image.pixel(280, 25), qRgb(0, 0, 0));
-    EXPECT_EQ(image.pixel(399, 25), qRgb(0, 0, 0));
-}
-
-TEST(SkyViews, GpsOffHidesGpsAndSbasInBothWindows)
+TEST(SkyViews, GpsOffHidesGpsAndSbasInBothWindowsUntilTheTogglesGoAway)
 {
     GnssReceiverState s;
     AddSatellite(s, Constellation::Gps, 1, 60, 0, 40);
@@ -304,23 +206,25 @@ TEST(SkyViews, GpsOffHidesGpsAndSbasInBothWindows)
     AddSatellite(s, Constellation::Glonass, 70, 45, 240, 30);
     for (Constellation c : {Constellation::Gps, Constellation::Sbas, Constellation::Glonass})
         MarkUsed(s, Row(c), s.satellitesInView[Row(c)][0].prn);
-    CDisplayToggles toggles;
+    auto toggles = std::make_unique<CDisplayToggles>();
     CSkyMapWnd sky;
     CSnrWnd snr;
-    sky.SetToggles(&toggles);
-    snr.SetToggles(&toggles);
+    sky.SetToggles(toggles.get());
+    snr.SetToggles(toggles.get());
     sky.Update(s);
     snr.Update(s);
     EXPECT_EQ(snr.ShownSatelliteCount(), 3);
-    EXPECT_TRUE(HasColour(Render(sky, 400, 300), kPurple));
-
-    toggles.SetConstellation(Constellation::Gps, false);
+    EXPECT_TRUE(HasColour(RenderWidget(sky, kSky), kPurple));
+    toggles->SetConstellation(Constellation::Gps, false);  // SBAS goes with GPS
     EXPECT_EQ(snr.ShownSatelliteCount(), 1);
-    for (const QImage& image : {Render(sky, 400, 300), Render(snr, 300, 300)}) {
+    for (const QImage& image : {RenderWidget(sky, kSky), RenderWidget(snr, kSnr)}) {
         EXPECT_FALSE(HasColour(image, kBlue));
         EXPECT_FALSE(HasColour(image, kPurple));
         EXPECT_TRUE(HasColour(image, kRed));
     }
+    toggles.reset();  // the windows outlive their toggles and show everything again
+    for (const QImage& image : {RenderWidget(sky, kSky), RenderWidget(snr, kSnr)})
+        EXPECT_TRUE(HasColour(image, kBlue));
 }
 
 TEST(SnrWnd, NoSignalWithoutSatellitesOrWithEverythingOff)
@@ -330,12 +234,8 @@ TEST(SnrWnd, NoSignalWithoutSatellitesOrWithEverythingOff)
     CDisplayToggles toggles;
     for (int c = 1; c < kConstellationCount; ++c)
         toggles.SetConstellation(static_cast<Constellation>(c), false);
-    CSnrWnd empty;
-    CSnrWnd allOff;
-    allOff.SetToggles(&toggles);
-    allOff.Update(s);
-    for (CSnrWnd* wnd : {&empty, &allOff}) {
-        const QImage image = Render(*wnd, 300, 300);
+    for (const QImage& image :
+         {Paint<CSnrWnd>(GnssReceiverState{}, kSnr), Paint<CSnrWnd>(s, kSnr, &toggles)}) {
         EXPECT_EQ(image.pixel(150, 285), kWhite);  // no label strip
         EXPECT_FALSE(HasColour(image, kRed));
         const QRect text = ColourBounds(image, qRgb(6, 6, 6));
@@ -345,125 +245,82 @@ TEST(SnrWnd, NoSignalWithoutSatellitesOrWithEverythingOff)
     }
 }
 
-TEST(SnrWnd, BarHeightAndLabelCell)
+TEST(SnrWnd, BarsAndLabelCellsLandOnTheirPixels)
 {
-    GnssReceiverState s;
-    AddSatellite(s, Constellation::Gps, 9, 45, 0, 30);
-    MarkUsed(s, Row(Constellation::Gps), 9);
-    CSnrWnd wnd;
-    wnd.Update(s);
-    // 300 high: Yb = 270, top = 270 - 30 * 300 / 60 = 120; the bar is shrunk by one pixel.
-    const QImage image = Render(wnd, 300, 300);
-    EXPECT_EQ(image.pixel(20, 120), kWhite);
-    EXPECT_EQ(image.pixel(20, 121), kBlue);
-    EXPECT_EQ(image.pixel(20, 268), kBlue);
-    EXPECT_EQ(image.pixel(20, 275), kBlue);  // label cell of a satellite in use
-
-    GnssReceiverState idle;
-    AddSatellite(idle, Constellation::Gps, 9, 45, 0, 0);
-    CSnrWnd zero;
-    zero.Update(idle);
-    const QImage flat = Render(zero, 300, 300);
-    EXPECT_EQ(flat.pixel(20, 275), kIdleGrey);
-    EXPECT_TRUE(ColourBounds(flat, kBlue).isNull());      // height 0
-    EXPECT_TRUE(HasDarkInk(flat.copy(0, 240, 300, 30)));  // the value "0" above the bar
-}
-
-TEST(SnrWnd, L2OnlyShowsL2OutlinedAndFallsBackToL1)
-{
-    GnssReceiverState s;
-    AddSatellite(s, Constellation::Gps, 1, 45, 0, 30, 0);
-    AddSatellite(s, Constellation::Gps, 2, 45, 0, 30, 45);
-    CDisplayToggles toggles;
-    toggles.SetBand(CDisplayToggles::Band::L1, false);
-    CSnrWnd wnd;
-    wnd.SetToggles(&toggles);
-    wnd.Update(s);
-    const QImage image = Render(wnd, 300, 300);
-    // Slot 0 (0..150): L1 fallback, filled from row 121.
-    EXPECT_EQ(image.pixel(20, 120), kWhite);
-    EXPECT_EQ(image.pixel(20, 121), kBlue);
-    // Slot 1 (150..300): 45 dB-Hz, top 270 - 225 = 45, outline only.
-    EXPECT_EQ(image.pixel(220, 46), kBlue);
-    EXPECT_EQ(image.pixel(151, 100), kBlue);
-    EXPECT_EQ(image.pixel(220, 100), kWhite);
-}
-
-TEST(SnrWnd, WeakerBandIsMarkedInsideTheBar)
-{
-    // 40 dB-Hz: top 70; 20 dB-Hz: 170. The section 70..170 shows the weaker band.
-    GnssReceiverState l1Strong;
-    AddSatellite(l1Strong, Constellation::Gps, 1, 45, 0, 40, 20);
-    CSnrWnd a;
-    a.Update(l1Strong);
-    QImage image = Render(a, 300, 300);
-    EXPECT_EQ(image.pixel(150, 120), kPaleYellow);
-    EXPECT_EQ(image.pixel(1, 120), kBlue);  // outline of the section
-    EXPECT_EQ(image.pixel(150, 230), kBlue);
-
-    GnssReceiverState l2Strong;
-    AddSatellite(l2Strong, Constellation::Gps, 1, 45, 0, 20, 40);
-    CSnrWnd b;
-    b.Update(l2Strong);
-    image = Render(b, 300, 300);
-    EXPECT_EQ(image.pixel(150, 120), kBlue);
-    EXPECT_EQ(image.pixel(150, 230), kWhite);
-    EXPECT_EQ(image.pixel(1, 230), kBlue);
-}
-
-TEST(SnrWnd, NmeaMarksSbasOnlyByItsNumber)
-{
-    GnssReceiverState s;
-    AddSatellite(s, Constellation::Gps, 40, 45, 0, 30).constellation = Row(Constellation::Sbas);
-    CSnrWnd plain;
-    plain.Update(s);
-    EXPECT_EQ(Render(plain, 300, 300).pixel(20, 200), kBlue);
-
+    using C = Constellation;
+    const GnssReceiverState used = OneGps(45, 0), l1Strong = OneGps(45, 0, 40, 20, false),
+                            l2Strong = OneGps(45, 0, 20, 40, false);
+    GnssReceiverState twoBands;  // slot 0: L1 only; slot 1: L1 and L2
+    AddSatellite(twoBands, C::Gps, 1, 45, 0, 30, 0);
+    AddSatellite(twoBands, C::Gps, 2, 45, 0, 30, 45);
+    GnssReceiverState sbas;  // NMEA lists SBAS under GPS and marks it only by its number
+    AddSatellite(sbas, C::Gps, 40, 45, 0, 30).constellation = Row(C::Sbas);
+    GnssReceiverState nmeaSbas = sbas;
     CNmeaParser nmea(nullptr);
-    s.owner = &nmea;
-    CSnrWnd fromNmea;
-    fromNmea.Update(s);
-    EXPECT_EQ(Render(fromNmea, 300, 300).pixel(20, 200), kPurple);
+    nmeaSbas.owner = &nmea;
+    CDisplayToggles l1Off;
+    l1Off.SetBand(CDisplayToggles::Band::L1, false);
+    // H high: the chart bottom Yb = H - 30, a bar of v dB-Hz tops at Yb - v * H / 60 and is
+    // shrunk by one pixel; the label cell of a satellite in use takes its colour.
+    // clang-format off
+    struct Case { const char* what; const GnssReceiverState* state; QSize size;
+                  const CDisplayToggles* toggles; std::vector<std::pair<QPoint, QRgb>> pixels; };
+    const Case cases[] = {
+        {"30 dB-Hz, 300 high: top 120", &used, kSnr, nullptr,
+         {{{20, 120}, kWhite}, {{20, 121}, kBlue}, {{20, 268}, kBlue}, {{20, 275}, kBlue}}},
+        {"30 dB-Hz, 240 high: top 90", &used, QSize(300, 240), nullptr,
+         {{{20, 90}, kWhite}, {{20, 91}, kBlue}}},
+        {"L1 off: L1 fallback, L2 45 dB-Hz outlined", &twoBands, kSnr, &l1Off,
+         {{{20, 120}, kWhite}, {{20, 121}, kBlue}, {{220, 46}, kBlue}, {{151, 100}, kBlue},
+          {{220, 100}, kWhite}}},
+        {"weaker L2 marked from 70 to 170", &l1Strong, kSnr, nullptr,
+         {{{150, 120}, kPaleYellow}, {{1, 120}, kBlue}, {{150, 230}, kBlue},
+          {{20, 275}, kIdleGrey}}},
+        {"weaker L1 marked, L2 bar outlined", &l2Strong, kSnr, nullptr,
+         {{{150, 120}, kBlue}, {{150, 230}, kWhite}, {{1, 230}, kBlue}}},
+        {"SBAS under GPS", &sbas, kSnr, nullptr, {{{20, 200}, kBlue}}},
+        {"SBAS under GPS from NMEA", &nmeaSbas, kSnr, nullptr, {{{20, 200}, kPurple}}}};
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QImage image = Paint<CSnrWnd>(*c.state, c.size, c.toggles);
+        for (const auto& [p, rgb] : c.pixels)
+            EXPECT_EQ(image.pixel(p), rgb) << p.x() << "," << p.y();
+    }
+    // No bar at 0 dB-Hz, but its value "0" above the chart bottom: dark antialiased ink.
+    const QImage flat = Paint<CSnrWnd>(OneGps(45, 0, 0, 0, false), kSnr);
+    EXPECT_FALSE(HasColour(flat, kBlue));
+    bool ink = false;
+    for (int y = 240; y < 270; ++y)
+        for (int x = 0; x < 300; ++x) ink = ink || qGray(flat.pixel(x, y)) < 100;
+    EXPECT_TRUE(ink);
 }
 
-TEST(SnrWnd, ClickShowsPopupUntilTheMouseMoves)
+TEST(SnrWnd, ClickShowsPopupUntilTheMouseMovesAndUpdateTakesOnlyWhatCame)
 {
-    GnssReceiverState s;
-    AddSatellite(s, Constellation::Gps, 9, 45, 0, 30);
     CSnrWnd wnd;
-    wnd.Update(s);
-    Render(wnd, 300, 300);
+    wnd.Update(OneGps(45, 0, 30, 0, false));
+    RenderWidget(wnd, kSnr);
     wnd.OnLButtonDown(QPoint(150, 200));
     // The popup's lower edge is the click row; its left border is at the click column.
-    QImage image = Render(wnd, 300, 300);
+    QImage image = RenderWidget(wnd, kSnr);
     EXPECT_EQ(image.pixel(150, 195), qRgb(0, 0, 0));
     EXPECT_EQ(image.pixel(151, 195), kWhite);
     EXPECT_EQ(image.pixel(151, 205), kBlue);
     wnd.OnMouseMove(QPoint(151, 200));
-    image = Render(wnd, 300, 300);
-    EXPECT_EQ(image.pixel(151, 195), kBlue);
-}
+    EXPECT_EQ(RenderWidget(wnd, kSnr).pixel(151, 195), kBlue);
 
-TEST(SkyViews, UpdateTakesOnlyWhatTheEpochDelivered)
-{
-    GnssReceiverState first;
-    AddSatellite(first, Constellation::Gps, 9, 45, 0, 30);
-    CSnrWnd wnd;
-    wnd.Update(first);
-
+    // An update takes only what the epoch delivered.
     GnssReceiverState usedOnly;
     MarkUsed(usedOnly, Row(Constellation::Gps), 9);
     wnd.Update(usedOnly);
     EXPECT_EQ(wnd.State().inViewCount[Row(Constellation::Gps)], 1);
     EXPECT_EQ(wnd.State().usedCount[Row(Constellation::Gps)], 1);
-
-    GnssReceiverState nothing;  // content flags 0: ignored
-    wnd.Update(nothing);
+    wnd.Update(GnssReceiverState{});  // content flags 0: ignored
     EXPECT_EQ(wnd.State().satellitesUsed, 1);
-
     wnd.Clear();
     EXPECT_EQ(wnd.ShownSatelliteCount(), 0);
-    EXPECT_TRUE(ColourBounds(Render(wnd, 300, 300), kBlue).isNull());
+    EXPECT_FALSE(HasColour(RenderWidget(wnd, kSnr), kBlue));
 }
 
 TEST(SkyViews, AbsurdStatesPaintWithoutReadingPastTheTables)
@@ -484,36 +341,8 @@ TEST(SkyViews, AbsurdStatesPaintWithoutReadingPastTheTables)
     sky.Update(s);
     snr.Update(s);
     EXPECT_EQ(snr.ShownSatelliteCount(), 5 * kMaxInViewPerConstellation);
-    EXPECT_FALSE(Render(sky, 400, 300).isNull());
-    EXPECT_FALSE(Render(snr, 300, 300).isNull());
-    EXPECT_FALSE(Render(snr, 3, 3).isNull());
-    EXPECT_FALSE(Render(sky, 5, 5).isNull());
-
-    // An elevation above 90 is drawn at the zenith, not mirrored through it.
-    GnssReceiverState high;
-    AddSatellite(high, Constellation::Glonass, 5, 120, 0);
-    MarkUsed(high, Row(Constellation::Glonass), 5);
-    CSkyMapWnd zenith;
-    zenith.Update(high);
-    ExpectCentredAt(ColourBounds(Render(zenith, 400, 300), kRed), QPoint(200, 160));
-}
-
-TEST(SkyViews, TogglesMayGoAwayBeforeTheWindows)
-{
-    GnssReceiverState s;
-    AddSatellite(s, Constellation::Gps, 9, 45, 0, 30);
-    MarkUsed(s, Row(Constellation::Gps), 9);
-    CSkyMapWnd sky;
-    CSnrWnd snr;
-    sky.Update(s);
-    snr.Update(s);
-    {
-        auto toggles = std::make_unique<CDisplayToggles>();
-        toggles->SetConstellation(Constellation::Gps, false);
-        sky.SetToggles(toggles.get());
-        snr.SetToggles(toggles.get());
-        EXPECT_FALSE(HasColour(Render(snr, 300, 300), kBlue));
+    for (const QSize size : {kSky, QSize(3, 3)}) {
+        EXPECT_FALSE(RenderWidget(sky, size).isNull());
+        EXPECT_FALSE(RenderWidget(snr, size).isNull());
     }
-    EXPECT_TRUE(HasColour(Render(sky, 400, 300), kBlue));
-    EXPECT_TRUE(HasColour(Render(snr, 300, 300), kBlue));
 }
