@@ -337,9 +337,13 @@ TEST(NmeaFraming, LongTextWithoutChecksumIsAbandoned)
     }
     // The same limit holds when the whole text is already there: how bytes are chunked
     // must not decide what is a sentence.
-    const std::string longSentence = Sentence("GPTXT," + std::string(120, '1'));
-    EXPECT_EQ(Find(owner.parser, longSentence + Sentence("GPHDT,274.07,T")).code,
-              CNmeaParser::kCodeHdt);
+    // "$GPTXT," + n + "*hh" is n + 10 characters: 119 is a sentence, 120 is not.
+    for (const auto& [n, kept] : {std::pair{109, true}, std::pair{110, false}}) {
+        const std::string text = Sentence("GPTXT," + std::string(std::size_t(n), '1'));
+        const Framed f = Find(owner.parser, text + Sentence("GPHDT,274.07,T"));
+        EXPECT_EQ(f.start == 0, kept) << n;
+        EXPECT_EQ(f.code == CNmeaParser::kCodeHdt, !kept) << n;
+    }
     // An abandoned text must not take a real sentence start behind it along.
     const std::string buffer = "$PGARBAGE" + std::string(200, 'x') + "$GPGGA,1200";
     const Framed f = Find(owner.parser, buffer);

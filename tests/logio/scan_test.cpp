@@ -413,6 +413,14 @@ TEST(EpochIndex, TimesLocationsAndSecondLookups)
     EXPECT_EQ(index.FindSecondNear(86401, true), std::optional<std::size_t>(2));
     EXPECT_EQ(index.FindSecondNear(86402, false), std::optional<std::size_t>(1));
     EXPECT_EQ(index.FindSecondNear(0, false), std::optional<std::size_t>(0));  // clamped
+    // A jump looks at most kSecondTries seconds on, either way: seconds 100 and 110 only.
+    CEpochIndex gap;
+    ASSERT_TRUE(gap.Add(100000, 37.5, 127.0, 50.0f, 4, 0, 10));
+    ASSERT_TRUE(gap.Add(110000, 37.5, 127.0, 50.0f, 4, 10, 10));
+    EXPECT_EQ(gap.FindSecondNear(105, true), std::nullopt);
+    EXPECT_EQ(gap.FindSecondNear(106, true), std::optional<std::size_t>(1));
+    EXPECT_EQ(gap.FindSecondNear(105, false), std::nullopt);
+    EXPECT_EQ(gap.FindSecondNear(104, false), std::optional<std::size_t>(0));
     // Entry 1 has no bytes: the next readable one is played instead.
     EXPECT_EQ(index.FindReadable(1), std::optional<std::size_t>(2));
     EXPECT_EQ(index.FindReadable(3), std::nullopt);
