@@ -15,7 +15,10 @@ int Clamped(double d)
     // Also sends NaN beyond the range, where nothing is drawn.
     if (d >= kPixelLimit || d != d) return PlotPixelRule::kBeyondHigh;
     if (d <= -kPixelLimit) return PlotPixelRule::kBeyondLow;
-    return static_cast<int>(d);
+    // Floor, not truncation: left of column 0 a pan or a following centre brings into view,
+    // truncation would give column 0 a bin one and a half pixels wide.
+    const int i = static_cast<int>(d);
+    return d < i ? i - 1 : i;
 }
 
 // Below this many marks a comparison sort beats three counting passes.

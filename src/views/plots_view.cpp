@@ -299,6 +299,7 @@ void CPlotsView::Clear(bool repaint)
 {
     // Gives the memory of a long session back.
     marks_.Clear();
+    anchor_.reset();
     newest_.reset();
     statistics_.Clear();
     if (repaint) update();
@@ -386,13 +387,9 @@ CPlotsView::Geometry CPlotsView::CurrentGeometry() const
     g.r = std::max(1, std::min(g.width, g.height) / 2 - kRadiusMargin);
     g.range = kGridStepsInRange * PlotScaleMetres(scaleIndex_);
     if (centreMode_ == CentreMode::kAverage) {
-        g.centreEasting = statistics_.AverageEasting();
-        g.centreNorthing = statistics_.AverageNorthing();
+        FollowCentre(g, statistics_.AverageEasting(), statistics_.AverageNorthing());
     } else if (centreMode_ == CentreMode::kNewestPoint) {
-        if (newest_) {
-            g.centreEasting = newest_->easting;
-            g.centreNorthing = newest_->northing;
-        }
+        FollowCentre(g, newest_ ? newest_->easting : 0.0, newest_ ? newest_->northing : 0.0);
     } else {
         g.centreEasting = centreEasting_;
         g.centreNorthing = centreNorthing_;
@@ -401,10 +398,34 @@ CPlotsView::Geometry CPlotsView::CurrentGeometry() const
     return g;
 }
 
+// A centre that follows the points moves in whole pixels from an anchor, so that the next paint
+// moves the kept marks and draws only the strips that come into view, instead of placing every
+// mark again for a sub-pixel move. Marks stay within half a pixel of the exact centre's places.
+void CPlotsView::FollowCentre(Geometry& g, double easting, double northing) const
+{
+    // Far enough to re-anchor seldom, near enough that visible columns stay within the
+    // pixel rule's range before the shift.
+    constexpr double kAnchorReach = 1 << 18;
+    g.centreEasting = easting;
+    g.centreNorthing = northing;
+    if (!std::isfinite(easting) || !std::isfinite(northing)) return;
+    const auto offset = [&](double from, double to) { return (to - from) * g.r / g.range; };
+    if (!anchor_ || anchor_->r != g.r || anchor_->range != g.range ||
+        !(std::abs(offset(anchor_->easting, easting)) < kAnchorReach) ||
+        !(std::abs(offset(anchor_->northing, northing)) < kAnchorReach)) {
+        anchor_ = FollowAnchor{easting, northing, g.range, g.r};
+    }
+    g.centreEasting = anchor_->easting;
+    g.centreNorthing = anchor_->northing;
+    g.follow = QPoint(-static_cast<int>(std::lround(offset(anchor_->easting, easting))),
+                      static_cast<int>(std::lround(offset(anchor_->northing, northing))));
+}
+
 PlotPixelRule CPlotsView::PixelRule(const Geometry& g)
 {
-    return PlotPixelRule{g.width,         g.height,         g.cx,        g.cy,       g.r, g.range,
-                         g.centreEasting, g.centreNorthing, g.shift.x(), g.shift.y()};
+    const QPoint shift = g.shift + g.follow;
+    return PlotPixelRule{g.width,         g.height,         g.cx,      g.cy,     g.r, g.range,
+                         g.centreEasting, g.centreNorthing, shift.x(), shift.y()};
 }
 
 void CPlotsView::paintEvent(QPaintEvent* /*event*/)

@@ -137,8 +137,17 @@ private:
         double range = 1.0;  // metres shown from the centre to r
         double centreEasting = 0.0;
         double centreNorthing = 0.0;
-        QPoint shift;  // committed pan plus the drag in progress
+        QPoint shift;   // committed pan plus the drag in progress
+        QPoint follow;  // whole pixels the centre moved from its anchor
     };
+    // Where a centre that follows the points was anchored, at one scale and window size.
+    struct FollowAnchor {
+        double easting = 0.0;
+        double northing = 0.0;
+        double range = 0.0;
+        int r = 0;
+    };
+    void FollowCentre(Geometry& g, double easting, double northing) const;
     void LoadCentre(const CSettingsStore& store);
     std::optional<QPointF> Project(double longitude, double latitude, int row);
     int SelectedRow(double longitude) const;
@@ -184,6 +193,7 @@ private:
     // The rule of the last paint, and of the marks in the painter's layer with the points they
     // came from.
     std::optional<PlotPixelRule> lastRule_;
+    mutable std::optional<FollowAnchor> anchor_;
     std::optional<PlotPixelRule> layerRule_;
     std::uint64_t layerGeneration_ = 0;
     std::vector<PlotMark> added_;
