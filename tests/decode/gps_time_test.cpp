@@ -30,13 +30,10 @@ TEST(ByteReader, FieldsOutsideTheFrameReadAsNothing)
 {
     const std::uint8_t bytes[] = {0x01, 0x02, 0x03, 0x04, 0x3F, 0xF0, 0, 0, 0, 0, 0, 0};
     const CByteReader r(bytes);
-    EXPECT_EQ(r.Le<std::uint16_t>(0), 0x0201);
-    EXPECT_EQ(r.Be<std::uint16_t>(0), 0x0102);
-    EXPECT_EQ(r.Le<std::int32_t>(0), 0x04030201);
-    EXPECT_EQ(r.Be<double>(4), 1.0);
-    EXPECT_FALSE(r.Be<double>(5));
-    EXPECT_FALSE(r.Le<std::uint8_t>(12));
-    EXPECT_FALSE(r.Le<std::uint32_t>(SIZE_MAX - 1));
+    EXPECT_EQ(std::tuple(r.Le<std::uint16_t>(0), r.Be<std::uint16_t>(0), r.Le<std::int32_t>(0),
+                         r.Be<double>(4)),
+              std::tuple(0x0201, 0x0102, 0x04030201, 1.0));
+    EXPECT_FALSE(r.Be<double>(5) || r.Le<std::uint8_t>(12) || r.Le<std::uint32_t>(SIZE_MAX - 1));
     EXPECT_TRUE(r.Sub(10, 3).empty());
 }
 

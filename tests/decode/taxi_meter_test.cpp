@@ -38,13 +38,8 @@ void Drive(CTaxiMeter& meter, const std::vector<Fix>& fixes)
 
 TEST(TaxiMeter, FaresAlongTheRoad)
 {
-    struct Case {
-        const char* what;
-        std::vector<Fix> fixes;
-        double basicUsed, extra;
-        std::int32_t fare;
-    };
-    const Case cases[] = {
+    // What, fixes, basic distance used, extra distance, fare.
+    const std::tuple<const char*, std::vector<Fix>, double, double, std::int32_t> cases[] = {
         {"short of basic", {{"120000", 0}, {"120001", 1999.9}}, 1999.9, 0, 0},
         {"basic driven", {{"120000", 0}, {"120001", 2000.5}}, 2000, 0.5, 0},
         {"short of a unit", {{"120000", 0}, {"120001", 2000}, {"120002", 2131.5}}, 2000, 131.5, 0},
@@ -60,13 +55,13 @@ TEST(TaxiMeter, FaresAlongTheRoad)
         {"hour 24", {{"120000", 0}, {"240001", 5}, {"120002", 10}, {"120003", 210}}, 200, 0, 0},
         {"same time", {{"120000", 0}, {"120000", 500}, {"120001", 600}}, 100, 0, 0},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, fixes, basicUsed, extra, fare] : cases) {
+        SCOPED_TRACE(what);
         CTaxiMeter meter;
-        Drive(meter, c.fixes);
-        EXPECT_NEAR(meter.BasicDistanceUsed(), c.basicUsed, 1e-6);
-        EXPECT_NEAR(meter.ExtraDistance(), c.extra, 1e-6);
-        EXPECT_EQ(meter.ExtraFare(), c.fare);
+        Drive(meter, fixes);
+        EXPECT_NEAR(meter.BasicDistanceUsed(), basicUsed, 1e-6);
+        EXPECT_NEAR(meter.ExtraDistance(), extra, 1e-6);
+        EXPECT_EQ(meter.ExtraFare(), fare);
     }
 }
 
@@ -112,9 +107,10 @@ TEST(TaxiMeter, SettingTextsReloadAndDiagnostics)
     // clang-format off
     EXPECT_EQ(ReadTaxiMeterSettings({.basicDistance = "2km", .basicFee = "4800.0", .minSpeed = "inf", .unitFee = "1e12", .unitDistance = ""}), odd);
     // clang-format on
-    CTaxiMeter meter;
     std::vector<std::string> lines;
-    meter.SetDiagnosticSink([&](std::string_view l) { lines.emplace_back(l); });
+    const auto sink = [&](std::string_view l) { lines.emplace_back(l); };
+    CTaxiMeter meter;
+    meter.SetDiagnosticSink(sink);
     Drive(meter, {{"120000", 0}, {"120001", 2500}});
     EXPECT_EQ(meter.ExtraFare(), 300);
     EXPECT_EQ(lines.front(), "TAXI[120000] ");
@@ -123,7 +119,7 @@ TEST(TaxiMeter, SettingTextsReloadAndDiagnostics)
               std::tuple(0, 0.0, 0.0));
     CTaxiMeter standing;
     lines.clear();
-    standing.SetDiagnosticSink([&](std::string_view l) { lines.emplace_back(l); });
+    standing.SetDiagnosticSink(sink);
     Drive(standing, {{"120000", 0, 0}, {"120100", 0, 0}});
     EXPECT_EQ(lines, (std::vector<std::string>{"TAXI[120000] ", "TAXI[120100] ",
                                                "255.333333, [0.000000 / 0]\r\n"}));

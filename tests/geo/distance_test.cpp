@@ -26,8 +26,7 @@ TEST(Distance, HaversineOnTheSphere)
 // anywhere come back from ECEF where they started.
 TEST(Ecef, KnownPointsAndRoundTrips)
 {
-    const Ecef equator = GeodeticToEcef({0.0, 0.0, 0.0});
-    EXPECT_NEAR(equator.x, 6378137.0, 1e-6);
+    EXPECT_NEAR(GeodeticToEcef({0.0, 0.0, 0.0}).x, 6378137.0, 1e-6);
     EXPECT_NEAR(GeodeticToEcef({90.0, 0.0, 0.0}).z, 6356752.314245, 1e-5);
     EXPECT_NEAR(EcefToGeodetic({0.0, 0.0, -6356752.314245 - 10.0}).heightM, 10.0, 1e-6);
     const Geodetic points[] = {{37.473125, 126.88121, 50.0},

@@ -19,44 +19,43 @@ protected:
 
 // NMEA field reading of its own, as a receiver engineer would check the graphs by hand.
 struct Gga {
-    double latitude;
-    double longitude;
+    double latitude, longitude;
     int quality;
     double altitude;
 };
 
-double Degrees(const QString& value, const QString& hemisphere)
+// The GGA fixes of a capture; fastestKnots: the highest RMC speed over ground.
+std::vector<Gga> ReadGga(const std::vector<std::uint8_t>& bytes, double& fastestKnots)
 {
-    const double raw = value.toDouble();
-    const double degrees = std::floor(raw / 100.0) + std::fmod(raw, 100.0) / 60.0;
-    return hemisphere == "S" || hemisphere == "W" ? -degrees : degrees;
-}
-
-std::vector<Gga> ReadGga(const std::vector<std::uint8_t>& bytes)
-{
+    const auto degrees = [](const QString& value, const QString& hemisphere) {
+        const double raw = value.toDouble();
+        const double d = std::floor(raw / 100.0) + std::fmod(raw, 100.0) / 60.0;
+        return hemisphere == "S" || hemisphere == "W" ? -d : d;
+    };
     std::vector<Gga> fixes;
     for (const QString& line : QString::fromLatin1(AsBytes(bytes)).split('\n')) {
         const QStringList f = line.split(',');
+        if (f.size() > 7 && f[0].endsWith(QLatin1String("RMC")))
+            fastestKnots = std::max(fastestKnots, f[7].toDouble());
         if (f.size() < 10 || !f[0].endsWith(QLatin1String("GGA")) || f[2].isEmpty()) continue;
-        fixes.push_back({Degrees(f[2], f[3]), Degrees(f[4], f[5]), f[6].toInt(), f[9].toDouble()});
+        fixes.push_back({degrees(f[2], f[3]), degrees(f[4], f[5]), f[6].toInt(), f[9].toDouble()});
     }
     return fixes;
 }
 
-// The summed great-circle steps between the fixes with a quality and a position.
-double Travelled(const std::vector<Gga>& fixes, std::size_t& withFix)
+// The summed great-circle steps between the fixes with a quality and a position; their number.
+std::pair<double, std::size_t> Travelled(const std::vector<Gga>& fixes)
 {
     double distance = 0.0;
-    const Gga* previous = nullptr;
-    for (const Gga& fix : fixes) {
-        if (fix.quality <= 0 || (fix.latitude == 0.0 && fix.longitude == 0.0)) continue;
-        if (previous != nullptr)
-            distance +=
-                Distance(previous->latitude, previous->longitude, fix.latitude, fix.longitude);
-        previous = &fix;
+    std::size_t withFix = 0;
+    const Gga* p = nullptr;
+    for (const Gga& f : fixes) {
+        if (f.quality <= 0 || (f.latitude == 0.0 && f.longitude == 0.0)) continue;
+        if (p) distance += Distance(p->latitude, p->longitude, f.latitude, f.longitude);
+        p = &f;
         ++withFix;
     }
-    return distance;
+    return {distance, withFix};
 }
 
 // A real RTK capture: the distance graph holds the summed great-circle steps between fixes,
@@ -65,10 +64,10 @@ TEST_F(GraphFrameTest, NmeaCaptureFillsTheGraphsWithHandComputedValues)
 {
     SKIP_WITHOUT_DATA();
     const auto bytes = Capture("nmea/gpsd_trimble_rtkfix_10hz.log");
-    const std::vector<Gga> fixes = ReadGga(bytes);
+    double fastestKnots = 0.0;
+    const std::vector<Gga> fixes = ReadGga(bytes, fastestKnots);
     ASSERT_GT(fixes.size(), 100u);
-    std::size_t withFix = 0;
-    const double distance = Travelled(fixes, withFix);
+    const double distance = Travelled(fixes).first;
     CMainFrame frame(store_);
     FeedAll(frame, bytes);
     CGraphController& graphs = frame.Graphs();
@@ -82,12 +81,6 @@ TEST_F(GraphFrameTest, NmeaCaptureFillsTheGraphsWithHandComputedValues)
     ASSERT_EQ(elevation->Count(), fixes.size());
     EXPECT_NEAR(elevation->Value(elevation->Kept() - 1), fixes.back().altitude, 1e-3);
     // Speed in km/h: the fastest RMC speed over ground, 1.852 km/h per knot.
-    double fastestKnots = 0.0;
-    for (const QString& line : QString::fromLatin1(AsBytes(bytes)).split('\n')) {
-        const qsizetype at = line.indexOf(QLatin1String("RMC,"));
-        if (at >= 0)
-            fastestKnots = std::max(fastestKnots, line.mid(at).section(',', 7, 7).toDouble());
-    }
     ASSERT_GT(fastestKnots, 3.0);
     CSpeedGraphCtrl* speed = graphs.Speed().Graph();
     double fastest = 0.0;
@@ -115,8 +108,7 @@ TEST_F(GraphFrameTest, UbxCaptureWithFixLossGrowsDistanceOnlyWithAFix)
         shown.push_back({lat, lon, frame.Snapshot().fixQuality, 0.0});
     });
     FeedAll(frame, bytes);
-    std::size_t withFix = 0;
-    const double distance = Travelled(shown, withFix);
+    const auto [distance, withFix] = Travelled(shown);
     // The receiver reports its fix as valid in only 16 of its 299 epochs.
     ASSERT_GT(withFix, 10u);
     ASSERT_GT(shown.size(), 10 * withFix);

@@ -11,24 +11,18 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QRegularExpression>
-#include <QSet>
 #include <QTabBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
-#include <functional>
-#include <sstream>
 
 #include "app/command_ids.h"
 #include "app/connection_times.h"
 #include "app/language.h"
-#include "app/look_controller.h"
 #include "app/main_frame.h"
 #include "settings/settings_store.h"
 #include "setup/setup_comm_dlg.h"
 #include "support/frame_support.h"
-#include "tool/simulate_command.h"
-#include "views/graphs/graph_ctrls.h"
 #include "views/graphs/graph_model.h"
 #include "views/nmea_data_wnd.h"
 #include "views/plot_texts.h"
@@ -178,70 +172,15 @@ TEST(LaunchLanguage, CommandLineFirstThenStoredChoice)
 {
     QTemporaryDir dir;
     CSettingsStore store(dir.filePath(QStringLiteral("s.conf")));
-    const struct {
-        const char* stored;
-        const char* launch;
-        const char* chosen;
-    } cases[] = {
+    // clang-format off
+    const struct { const char *stored, *launch, *chosen; } cases[] = {
         {"", "", "ko"}, {"en", "", "en"}, {"ko", "en", "en"}, {"en", "ko", "ko"}, {"xx", "", "ko"}};
+    // clang-format on
     for (const auto& c : cases) {
         store.Write(settings::kViewLanguage, QString::fromUtf8(c.stored));
         EXPECT_EQ(ChosenLanguage(store, QString::fromUtf8(c.launch)), QString::fromUtf8(c.chosen))
             << c.stored << "/" << c.launch;
     }
-}
-
-int DistinctColours(const QImage& image)
-{
-    QSet<QRgb> colours;
-    for (int y = 0; y < image.height() && colours.size() < 3; y += 3)
-        for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
-    return static_cast<int>(colours.size());
-}
-
-// The views paint their own backgrounds and texts, so the dark look cannot make them
-// unreadable: each view (without its buttons) renders the same in the light and dark looks.
-TEST(Looks, ViewsReadTheSameInLightAndDark)
-{
-    qputenv("SKARNET2_NO_MESSAGE_BOXES", "1");
-    QTemporaryDir dir;
-    CSettingsStore store(dir.filePath(QStringLiteral("s.conf")));
-    store.Write(settings::kViewMapPlot, 1);
-    CMainFrame frame(store);
-    frame.resize(1400, 900);
-    frame.show();
-    Command(frame, command::kSpeedGraph).trigger();
-    std::ostringstream log, err;
-    const std::string_view args[] = {"--seconds", "30", "--rate", "1"};
-    ASSERT_EQ(RunSimulate(args, log, err), 0) << err.str();
-    const std::string bytes = log.str();
-    frame.FeedSerialBytes(
-        std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-    QApplication::processEvents();
-    auto* speed = frame.findChild<CSpeedGraphCtrl*>();
-    const std::pair<const char*, QWidget*> views[] = {{"status panel", frame.StatusPanel()},
-                                                      {"plot", frame.findChild<CPlotsView*>()},
-                                                      {"sky map", frame.SkyMap()},
-                                                      {"signal bars", frame.SignalWindow()},
-                                                      {"speed graph", speed}};
-    const auto render = [](QWidget* view) {
-        QImage image(view->size(), QImage::Format_ARGB32);
-        image.fill(Qt::magenta);
-        view->render(&image, {}, {}, QWidget::DrawWindowBackground);
-        return image;
-    };
-    for (const auto& [name, view] : views) {
-        ASSERT_NE(view, nullptr) << name;
-        frame.Look().Apply(CLookController::kFusionLight);
-        const QImage light = render(view);
-        frame.Look().Apply(CLookController::kFusionDark);
-        const QImage dark = render(view);
-        EXPECT_EQ(light, dark) << name;
-        // Something was drawn: more than a background.
-        EXPECT_GT(light.width() * light.height(), 10000) << name;
-        EXPECT_GT(DistinctColours(light), 2) << name;
-    }
-    frame.Look().Apply(CLookController::kSystem);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "intake/protocol_starts.h"
 #include "intake/state_merge.h"
 #include "support/captures.h"
+#include "support/frame_walk.h"
 #include "support/recording_owner.h"
 #include "support/test_data.h"
 
@@ -65,59 +66,33 @@ void Feed(CIntakeDispatcher& intake, std::span<const std::uint8_t> bytes, unsign
 }
 
 // Sentences whose XOR checksum is right, read independently of the decoder, and their GGA times.
-std::vector<std::string> ValidSentences(const std::vector<std::uint8_t>& bytes,
-                                        std::set<std::string>* ggaTimes = nullptr)
+std::size_t ValidSentences(const ByteVec& bytes, std::set<std::string>& ggaTimes)
 {
-    std::vector<std::string> sentences;
+    std::size_t sentences = 0;
     const std::string text(bytes.begin(), bytes.end());
-    std::size_t pos = 0;
-    while ((pos = text.find('$', pos)) != std::string::npos) {
+    for (std::size_t pos = 0; (pos = text.find('$', pos)) != std::string::npos; ++pos) {
         const std::size_t star = text.find('*', pos);
-        if (star == std::string::npos || star + 2 >= text.size() ||
-            star > text.find('$', pos + 1)) {
-            ++pos;
+        if (star == std::string::npos || star + 2 >= text.size() || star > text.find('$', pos + 1))
             continue;
-        }
         unsigned sum = 0;
         for (std::size_t i = pos + 1; i < star; ++i) sum ^= static_cast<unsigned char>(text[i]);
         char hex[3];
         std::snprintf(hex, sizeof hex, "%02X", sum);
         if (text.compare(star + 1, 2, hex) == 0) {
+            ++sentences;
             const std::string s = text.substr(pos, star + 3 - pos);
-            sentences.push_back(s);
             const std::string time = s.substr(7, s.find(',', 7) - 7);
-            if (ggaTimes && s.compare(3, 4, "GGA,") == 0 && !time.empty()) ggaTimes->insert(time);
+            if (s.compare(3, 4, "GGA,") == 0 && !time.empty()) ggaTimes.insert(time);
         }
-        pos = star;
+        pos = star - 1;
     }
     return sentences;
-}
-
-// UBX frames with a good Fletcher checksum, and the distinct times of NAV-POSLLH / NAV-PVT.
-int ValidUbxFrames(const std::vector<std::uint8_t>& b, std::set<std::uint32_t>& navTimes)
-{
-    int frames = 0;
-    for (std::size_t i = 0; i + 8 <= b.size(); ++i) {
-        if (b[i] != 0xB5 || b[i + 1] != 0x62) continue;
-        const std::size_t length = b[i + 4] | (b[i + 5] << 8);
-        if (i + 8 + length > b.size()) break;
-        const auto [a, c] = testdata::UbxChecksum(std::span(b).subspan(i + 2, length + 4));
-        if (a != b[i + 6 + length] || c != b[i + 7 + length]) continue;
-        ++frames;
-        if (b[i + 2] == 0x01 && (b[i + 3] == 0x02 || b[i + 3] == 0x07))
-            navTimes.insert(b[i + 6] | b[i + 7] << 8 | b[i + 8] << 16 |
-                            std::uint32_t{b[i + 9]} << 24);
-        i += 7 + length;
-    }
-    return frames;
 }
 
 // A UBX frame of any payload length with a good checksum (MON-VER, which is only counted).
 std::string UbxFrame(std::size_t payloadLength)
 {
-    std::vector<std::uint8_t> payload(payloadLength);
-    for (std::size_t i = 0; i < payloadLength; ++i) payload[i] = std::uint8_t('A' + i % 26);
-    const auto frame = testdata::UbxFrame(0x0A04, payload);
+    const auto frame = testdata::UbxFrame(0x0A04, ByteVec(payloadLength, 'A'));
     return {frame.begin(), frame.end()};
 }
 
@@ -127,8 +102,10 @@ struct Rig {
     CIntakeDispatcher intake{listener};
     void ArriveIn(std::string_view bytes, std::size_t piece)
     {
-        for (std::size_t at = 0; at < bytes.size(); at += piece)
+        for (std::size_t at = 0; at < bytes.size(); at += piece) {
             intake.Arrive(Bytes(bytes.substr(at, piece)));
+            EXPECT_LE(intake.CarriedLength(), CIntakeDispatcher::kMaxCarriedTail);
+        }
     }
 };
 
@@ -141,7 +118,7 @@ TEST(IntakeDispatcherTest, EveryNmeaEpochShownOnceWhateverTheReadSizes)
         SCOPED_TRACE(name);
         const auto bytes = captures::Read(name);
         std::set<std::string> ggaTimes;
-        ValidSentences(bytes, &ggaTimes);
+        ValidSentences(bytes, ggaTimes);
         const auto run = [&](unsigned seed, std::size_t piece) {
             Rig r;
             r.listener.intake = &r.intake;
@@ -178,62 +155,44 @@ TEST(IntakeDispatcherTest, MixedCapturesReachEveryDecoder)
     captures::ForEach(~0u, [&](const auto& c, const auto& bytes) {
         if (std::string_view(c.path).substr(0, 6) != "mixed/") return;
         std::set<std::string> ggaTimes;
-        const auto sentences = ValidSentences(bytes, &ggaTimes);
-        std::set<std::uint32_t> navTimes;
-        const int frames = ValidUbxFrames(bytes, navTimes);
-        for (const std::size_t piece : {std::size_t{1024}, std::size_t{97}, std::size_t{1}}) {
+        const int sentences = int(ValidSentences(bytes, ggaTimes));
+        const auto frames = WalkUbx(bytes);
+        std::set<std::uint32_t> navTimes;  // of NAV-POSLLH and NAV-PVT
+        for (const UbxSeen& f : frames)
+            if (f.cls == 0x01 && (f.id == 0x02 || f.id == 0x07)) navTimes.insert(f.U32(bytes, 0));
+        // NON NMEA leaves the sentences alone.
+        for (const auto& [piece, nonNmea] :
+             {std::pair{std::size_t{1024}, false}, {97, false}, {1, false}, {1024, true}}) {
             if (piece == 1 && bytes.size() > 100000) continue;
+            SCOPED_TRACE(std::to_string(piece) + (nonNmea ? " NON NMEA" : ""));
             Rig r;
             auto& [listener, intake] = r;
+            if (nonNmea) intake.SetSyncProtocol(CIntakeDispatcher::kSyncNonNmea);
             Feed(intake, bytes, 7, piece);
-            EXPECT_EQ(listener.decoded[ProtocolId::Nmea], static_cast<int>(sentences.size()))
-                << piece;
-            EXPECT_EQ(listener.decoded[ProtocolId::Ubx], frames) << piece;
+            EXPECT_EQ(
+                std::tuple(listener.decoded[ProtocolId::Nmea], listener.decoded[ProtocolId::Ubx],
+                           intake.Decoder(ProtocolId::Nmea) == nullptr),
+                std::tuple(nonNmea ? 0 : sentences, int(frames.size()), nonNmea || sentences == 0));
             EXPECT_EQ(listener.decoded[ProtocolId::Sbf] > 0, (c.protocols & captures::kSbf) != 0);
             EXPECT_LE(listener.decoded[ProtocolId::Gsof], 1);
+            // Under auto NMEA leads and UBX only adds what NMEA lacks.
+            if (std::string_view(c.path) ==
+                "mixed/pygnssutils_ublox-f9p-base_nmea_ubx_rtcm3_157s.log") {
+                const CParser* ubx = intake.Decoder(ProtocolId::Ubx);
+                const CParser* source = nonNmea ? ubx : intake.Decoder(ProtocolId::Nmea);
+                ASSERT_TRUE(ubx && source);
+                EXPECT_EQ(std::tuple(source->IsPositionSource(), ubx->IsPositionSource(),
+                                     intake.Snapshot().owner == source, listener.epochs.size()),
+                          std::tuple(true, nonNmea, true, 158u));
+            }
             // Without GGA the receiver's navigation epochs are the epochs.
-            if (c.nmeaEpochs <= 0 && frames > 0) {
+            if ((nonNmea || c.nmeaEpochs <= 0) && !frames.empty()) {
                 EXPECT_EQ(listener.epochs.size(), navTimes.size());
             }
-        }
-        // NON NMEA leaves the sentences alone.
-        Rig r;
-        auto& [listener, intake] = r;
-        intake.SetSyncProtocol(CIntakeDispatcher::kSyncNonNmea);
-        Feed(intake, bytes, 7, 1024);
-        EXPECT_EQ(listener.decoded[ProtocolId::Nmea], 0);
-        EXPECT_EQ(listener.decoded[ProtocolId::Ubx], frames);
-        EXPECT_EQ(intake.Decoder(ProtocolId::Nmea), nullptr);
-        if (frames > 0) {
-            EXPECT_EQ(listener.epochs.size(), navTimes.size());
         }
         ++mixed;
     });
     EXPECT_EQ(mixed, 9u);
-}
-
-TEST(IntakeDispatcherTest, PositionSourceFollowsTheSyncSetting)
-{
-    SKIP_WITHOUT_DATA();
-    const auto bytes = captures::Read("mixed/pygnssutils_ublox-f9p-base_nmea_ubx_rtcm3_157s.log");
-    for (const std::int32_t sync :
-         {CIntakeDispatcher::kSyncAuto, CIntakeDispatcher::kSyncNonNmea}) {
-        Rig r;
-        auto& [listener, intake] = r;
-        intake.SetSyncProtocol(sync);
-        Feed(intake, bytes, 11, 1024);
-        const CParser* ubx = intake.Decoder(ProtocolId::Ubx);
-        ASSERT_NE(ubx, nullptr);
-        // Under auto NMEA leads and UBX only adds what NMEA lacks.
-        const CParser* source = sync == CIntakeDispatcher::kSyncAuto
-                                    ? intake.Decoder(ProtocolId::Nmea)
-                                    : static_cast<const CParser*>(ubx);
-        ASSERT_NE(source, nullptr);
-        EXPECT_TRUE(source->IsPositionSource());
-        EXPECT_EQ(ubx->IsPositionSource(), source == ubx);
-        EXPECT_EQ(intake.Snapshot().owner, source);
-        EXPECT_EQ(listener.epochs.size(), 158u);
-    }
 }
 
 TEST(IntakeDispatcherTest, SplitSentenceFilterAndDisconnect)
@@ -254,13 +213,11 @@ TEST(IntakeDispatcherTest, SplitSentenceFilterAndDisconnect)
     ASSERT_EQ(listener.epochs.size(), 1u);
     EXPECT_NEAR(listener.epochs[0].latitude, 48 + 7.038 / 60, 1e-9);
     intake.IdleFlush();  // nothing new: not shown again
-    EXPECT_EQ(listener.epochs.size(), 1u);
-    EXPECT_EQ(intake.ProtocolsSeen(), 0x1u);
+    EXPECT_EQ(std::tuple(listener.epochs.size(), intake.ProtocolsSeen()), std::tuple(1u, 0x1u));
     intake.Disconnect();
-    EXPECT_EQ(intake.ProtocolsSeen(), 0u);
-    EXPECT_EQ(intake.Decoder(ProtocolId::Nmea), nullptr);
-    EXPECT_EQ(intake.CarriedLength(), 0u);
-    EXPECT_EQ(intake.Snapshot().headingDeg, -1.0f);
+    EXPECT_EQ(std::tuple(intake.ProtocolsSeen(), intake.Decoder(ProtocolId::Nmea) == nullptr,
+                         intake.CarriedLength(), intake.Snapshot().headingDeg),
+              std::tuple(0u, true, 0u, -1.0f));
     intake.Arrive(Bytes(kGga));
     EXPECT_EQ(listener.decoded[ProtocolId::Nmea], 3);
 }
@@ -286,11 +243,7 @@ TEST(IntakeDispatcherTest, HowMuchUnconsumedTailIsCarried)
             for (const std::size_t piece : {1024, 700}) {
                 Rig r;
                 r.intake.Arrive(Bytes(kGga));
-                const std::string bytes = std::string(noise, 'x') + UbxFrame(frame - 8);
-                for (std::size_t at = 0; at < bytes.size(); at += piece) {
-                    r.intake.Arrive(Bytes(std::string_view(bytes).substr(at, piece)));
-                    EXPECT_LE(r.intake.CarriedLength(), kMax);
-                }
+                r.ArriveIn(std::string(noise, 'x') + UbxFrame(frame - 8), piece);
                 EXPECT_EQ(r.listener.decoded[ProtocolId::Ubx], frame <= kMax ? 1 : 0)
                     << frame << " bytes behind " << noise << ", pieces of " << piece;
             }

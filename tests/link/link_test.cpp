@@ -1,11 +1,8 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -13,7 +10,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <ctime>
-#include <memory>
 
 #include "link/comm.h"
 #include "link/port_watcher.h"
@@ -25,24 +21,12 @@
 
 namespace {
 
+// A real event loop, idle between events (WaitFor polls).
 void RunEventLoopFor(int ms)
 {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-// What the far end of the pty got, once expected bytes have come or the timeout.
-QByteArray ReadMaster(const RawPty& pty, qsizetype expected)
-{
-    QByteArray got;
-    WaitFor([&] {
-        char chunk[4096];
-        const ssize_t n = read(pty.master, chunk, sizeof chunk);
-        if (n > 0) got.append(chunk, n);
-        return got.size() >= expected;
-    });
-    return got;
 }
 
 termios LineOf(const RawPty& pty)  // a pty's line settings are the slave's
@@ -93,6 +77,18 @@ TEST(CommSettingsMapping, ListPositionsGiveRecordValues)
     EXPECT_EQ(QtFlowControl(comm_flow::kRtsCts | comm_flow::kXonXoff),
               QSerialPort::HardwareControl);
     EXPECT_EQ(QtFlowControl(comm_flow::kDtrDsr), QSerialPort::NoFlowControl);  // not in termios
+
+    // Each stored key reaches its own field: distinct positions tell swapped keys apart.
+    const QTemporaryDir dir;
+    CSettingsStore store(dir.filePath(QStringLiteral("link.conf")));
+    store.Write(settings::kCommPort, QStringLiteral("COM12"));
+    // clang-format off
+    const std::pair<const IntSetting*, int> stored[] = {{&settings::kCommBaudRate, 5}, {&settings::kCommDataBits, 0},
+        {&settings::kCommParity, 1}, {&settings::kCommStopBits, 2}, {&settings::kCommFlowControl, 4}};
+    // clang-format on
+    for (const auto& [key, position] : stored) store.Write(*key, position);
+    EXPECT_EQ(CommSettingsFromStore(store),
+              MakeCommSettings(QStringLiteral("COM12"), 5, 0, 1, 2, 4));
 }
 
 TEST(CommSettingsMapping, StoredPortNames)
@@ -132,22 +128,6 @@ TEST(CommOpenFailure, MessagesSayWhatToDo)
         SerialOpenFailureText(QStringLiteral("ttyUSB0"), QSerialPort::PermissionError, QString());
     EXPECT_TRUE(denied.startsWith(QStringLiteral("ttyUSB0 포트를 열 권한이 없습니다.")));
     EXPECT_TRUE(denied.contains(QStringLiteral("sudo usermod -aG dialout $USER")));
-}
-
-TEST(CommSettingsMapping, ReadFromTheStore)
-{
-    const QTemporaryDir dir;
-    CSettingsStore store(dir.filePath(QStringLiteral("link.conf")));
-    EXPECT_EQ(CommSettingsFromStore(store), CommSettings{});  // COM1, 115200 8N1, no flow control
-    store.Write(settings::kCommPort, QStringLiteral("COM12"));
-    store.Write(settings::kCommBaudRate, 5);
-    store.Write(settings::kCommParity, 0);
-    store.Write(settings::kCommFlowControl, 0);
-    const CommSettings s = CommSettingsFromStore(store);
-    EXPECT_EQ(s.portNumber, 12);
-    EXPECT_EQ(s.baudRate, 9600u);
-    EXPECT_EQ(s.parity, CommParity::Even);
-    EXPECT_EQ(s.flowFlags, comm_flow::kRtsCts);
 }
 
 TEST(CommPty, CaptureArrivesWholeInOrderInPiecesOfAtMost1024)
@@ -196,7 +176,13 @@ TEST(CommPty, AppliesTheRecordWritesAndKeepsItForReopen)
 
     const QByteArray bytes("$GPGGA,1*00\r\n\x11\x13\x00", 16);
     EXPECT_TRUE(comm.Write(bytes));
-    EXPECT_EQ(ReadMaster(pty, bytes.size()), bytes);
+    QByteArray got;  // at the far end of the pty
+    WaitFor([&] {
+        char chunk[64];
+        got.append(chunk, std::max<ssize_t>(read(pty.master, chunk, sizeof chunk), 0));
+        return got.size() >= bytes.size();
+    });
+    EXPECT_EQ(got, bytes);
     // Nobody reads the master now: the writes are still taken.
     const QByteArray block(4096, 'r');
     for (int i = 0; i < 64; ++i) EXPECT_TRUE(comm.Write(block.constData(), block.size()));
@@ -237,33 +223,21 @@ TEST(CommPty, PullingThePtyAwayClosesTheLinkOnceWithoutSpinning)
     EXPECT_EQ(lost, QStringList{pty.slaveName});
 }
 
-TEST(SerialMFC, SecondPortCodesSetupWriteAndNotices)
+TEST(SerialMFC, SecondPortCodesSetupAndWriteTimeout)
 {
-    EXPECT_EQ(SerialErrorFromQt(QSerialPort::DeviceNotFoundError), SerialError::FileNotFound);
-    EXPECT_EQ(SerialErrorFromQt(QSerialPort::UnknownError), SerialError::GeneralFailure);
     CSerialMFC port;
     EXPECT_EQ(static_cast<int>(port.Write("x", 1)), 6);
     EXPECT_EQ(static_cast<int>(port.Setup(115200, 8, CommParity::None, CommStopBits::One)), 6);
     EXPECT_EQ(port.Open(QStringLiteral("/dev/skarnet2-no-such-port")), SerialError::FileNotFound);
 
     RawPty pty;
-    std::vector<std::pair<quint32, qintptr>> notices;
-    QObject::connect(&port, &CSerialMFC::eventNotice,
-                     [&](quint32 param, qintptr user) { notices.emplace_back(param, user); });
-    ASSERT_EQ(port.Open(pty.slaveName, 77), SerialError::Success);
+    ASSERT_EQ(port.Open(pty.slaveName), SerialError::Success);
     EXPECT_EQ(static_cast<int>(port.Open(pty.slaveName)), 1247);
     EXPECT_EQ(port.Setup(38400, 9, CommParity::None, CommStopBits::One),
               SerialError::InvalidParameter);
     ASSERT_EQ(port.Setup(38400, 8, CommParity::None, CommStopBits::One), SerialError::Success);
     termios t = LineOf(pty);
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B38400));
-
-    const QByteArray rtcm("\xD3\x00\x13\x3E\xD0\x00\x03", 7);
-    EXPECT_EQ(port.Write(rtcm.constData(), rtcm.size()), SerialError::Success);
-    EXPECT_EQ(ReadMaster(pty, rtcm.size()), rtcm);
-    ASSERT_EQ(write(pty.master, "ack", 3), 3);
-    ASSERT_TRUE(WaitFor([&] { return !notices.empty(); }));
-    EXPECT_EQ(notices.front(), std::make_pair(serial_event::kReceived, qintptr{77}));
 
     bool timedOut = false;
     QObject::connect(&port, &CSerialMFC::writeTimedOut, [&] { timedOut = true; });
@@ -276,44 +250,27 @@ TEST(SerialMFC, SecondPortCodesSetupWriteAndNotices)
     EXPECT_EQ(static_cast<int>(port.LastError()), 1460);
 }
 
-namespace {
-
-// Records a client's notices; on notice 1 reads at most readSize bytes, as the intake does.
-struct NoticeLog {
-    NoticeLog(CSocketClient& client, qint64 readSize = 700)
-    {
-        QObject::connect(&client, &CSocketClient::notice, [&client, readSize, this](int code) {
-            codes.push_back(code);
-            QByteArray buffer(readSize, '\0');
-            const bool isData = code == CSocketClient::kNoticeData;
-            const qint64 n = isData ? client.Read(buffer.data(), readSize) : 0;
-            if (n > 0) data.append(buffer.constData(), n);
-        });
-        QObject::connect(&client, &CSocketClient::errorText,
-                         [this](const QString& text) { errors << text; });
-    }
-    std::vector<int> codes;
-    QByteArray data;
-    QStringList errors;
-};
-
-}  // namespace
-
 TEST(SocketClient, ConnectDataAndPeerCloseInOrder)
 {
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
     CSocketClient client;
-    NoticeLog log(client);
+    // The notices in order; on notice 1 at most 700 bytes are read, as the intake does.
+    struct {
+        std::vector<int> codes;
+        QByteArray data;
+    } log;
+    QObject::connect(&client, &CSocketClient::notice, [&](int code) {
+        log.codes.push_back(code);
+        char buffer[700];
+        const qint64 n =
+            code == CSocketClient::kNoticeData ? client.Read(buffer, sizeof buffer) : 0;
+        if (n > 0) log.data.append(buffer, n);
+    });
     client.Connect(QStringLiteral("127.0.0.1"), server.serverPort());
     ASSERT_TRUE(WaitFor([&] { return client.IsConnected() && server.hasPendingConnections(); }));
     QTcpSocket* peer = server.nextPendingConnection();
     EXPECT_EQ(log.codes, std::vector<int>{0});
-
-    const QByteArray request = "GET /MOUNT HTTP/1.0\r\n\r\n";
-    EXPECT_EQ(client.Write(request), request.size());
-    QByteArray atPeer;
-    EXPECT_TRUE(WaitFor([&] { return (atPeer += peer->readAll()) == request; }));
 
     // More at once than one read takes: the notice comes again until all is read.
     QByteArray stream(100000, '\0');
@@ -324,7 +281,7 @@ TEST(SocketClient, ConnectDataAndPeerCloseInOrder)
 
     peer->disconnectFromHost();
     ASSERT_TRUE(WaitFor([&] { return log.codes.back() == 2; }));
-    RunEventLoopFor(20);
+    WaitFor([] { return false; }, 20);
     EXPECT_FALSE(client.IsConnected());
     EXPECT_EQ(std::count(log.codes.begin(), log.codes.end(), 0), 1);
     EXPECT_EQ(std::count(log.codes.begin(), log.codes.end(), 1),
@@ -333,59 +290,12 @@ TEST(SocketClient, ConnectDataAndPeerCloseInOrder)
     EXPECT_EQ(client.Write("x", 1), -1);
 }
 
-TEST(SocketClient, LocalCloseStillNotifiesOnce)
-{
-    QTcpServer server;
-    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
-    CSocketClient client;
-    NoticeLog log(client);
-    client.Connect(QStringLiteral("127.0.0.1"), server.serverPort());
-    ASSERT_TRUE(WaitFor([&] { return client.IsConnected(); }));
-    char buffer[16];
-    EXPECT_EQ(client.Read(buffer, sizeof buffer), 0);  // nothing waits: no bytes
-
-    client.Close();
-    EXPECT_FALSE(client.IsConnected());
-    EXPECT_EQ(log.codes, std::vector<int>{0});  // posted, not delivered inside Close
-    ASSERT_TRUE(WaitFor([&] { return log.codes.size() == 2; }));
-    RunEventLoopFor(50);
-    EXPECT_EQ(log.codes, (std::vector<int>{0, 2}));
-    EXPECT_TRUE(log.errors.isEmpty());
-}
-
-TEST(SocketClient, RefusedAndUnresolvedEndInNoticeTwoWithAText)
-{
-    quint16 closedPort = 0;
-    {
-        QTcpServer probe;
-        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-        closedPort = probe.serverPort();
-    }
-    for (const char* host : {"127.0.0.1", "no-such-host.invalid"}) {
-        SCOPED_TRACE(host);
-        CSocketClient client;
-        NoticeLog log(client);
-        QElapsedTimer clock;
-        clock.start();
-        client.Connect(QString::fromLatin1(host), closedPort);
-        EXPECT_LT(clock.elapsed(), 200);  // lookup and connect run in the background
-        ASSERT_TRUE(WaitFor([&] { return !log.codes.empty(); }, 20000));
-        RunEventLoopFor(20);
-        EXPECT_EQ(log.codes, std::vector<int>{2});
-        ASSERT_EQ(log.errors.size(), 1);
-        EXPECT_FALSE(log.errors.front().isEmpty());
-        EXPECT_EQ(client.LastError(), log.errors.front());
-    }
-}
-
 TEST(PortWatcher, ListDifferences)
 {
     struct Row {
         QStringList before, after, added, removed;
     } const rows[] = {{{}, {}, {}, {}},
-                      {{}, {"ttyUSB0"}, {"ttyUSB0"}, {}},
                       {{"ttyS0", "ttyUSB0"}, {"ttyUSB1", "ttyS0"}, {"ttyUSB1"}, {"ttyUSB0"}},
-                      {{"ttyS0", "ttyS1"}, {"ttyS1", "ttyS0"}, {}, {}},
                       {{"ttyACM0"}, {"ttyACM1", "ttyACM1"}, {"ttyACM1"}, {"ttyACM0"}}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.before.join(',').toStdString() + " -> " + r.after.join(',').toStdString());
@@ -408,63 +318,6 @@ TEST(PortWatcher, ListDifferences)
     EXPECT_EQ(watcher.Ports(), listings[2]);
 }
 
-namespace {
-
-// Device notices through a pipe: each byte one notice, '+' one that adds or removes a device.
-class PipeEvents final : public IPortEventSource {
-public:
-    explicit PipeEvents(int readEnd) : fd_(readEnd) {}
-    ~PipeEvents() override { close(fd_); }
-    int Descriptor() const override { return fd_; }
-    bool Drain() override
-    {
-        bool changed = false;
-        char bytes[64];
-        for (ssize_t n; (n = read(fd_, bytes, sizeof bytes)) > 0;)
-            changed = std::find(bytes, bytes + n, '+') != bytes + n || changed;
-        return changed;
-    }
-
-private:
-    int fd_;
-};
-
-}  // namespace
-
-TEST(PortWatcher, NoticesArrivingTogetherCauseOneListing)
-{
-    int fds[2];
-    ASSERT_EQ(pipe2(fds, O_NONBLOCK | O_CLOEXEC), 0);
-    const auto notice = [&](char kind) {
-        ASSERT_EQ(write(fds[1], &kind, 1), 1);
-        QCoreApplication::processEvents();  // each notice wakes the watcher on its own
-    };
-    QStringList system = {"ttyS0"};
-    int listings = 0;
-    CPortWatcher watcher(
-        nullptr, [&] { return ++listings, system; }, std::make_unique<PipeEvents>(fds[0]));
-    QStringList events;
-    QObject::connect(&watcher, &CPortWatcher::portAdded,
-                     [&](const QString& n) { events << "+" + n; });
-    ASSERT_TRUE(watcher.FollowsEvents());
-    watcher.Start();
-    EXPECT_EQ(listings, 1);
-
-    system = {"ttyS0", "ttyUSB0", "ttyUSB1"};
-    for (char kind : {'+', '.', '+'}) notice(kind);
-    ASSERT_TRUE(WaitFor([&] { return listings == 2; }));
-    RunEventLoopFor(2 * CPortWatcher::kSettleMs);
-    EXPECT_EQ(listings, 2);
-    EXPECT_EQ(events, (QStringList{"+ttyUSB0", "+ttyUSB1"}));
-
-    notice('.');  // a notice that neither adds nor removes
-    watcher.Stop();
-    notice('+');
-    RunEventLoopFor(2 * CPortWatcher::kSettleMs);
-    EXPECT_EQ(listings, 2);
-    close(fds[1]);
-}
-
 TEST(PortWatcher, SystemListHasNoPseudoTerminal)
 {
     const RawPty pty;
@@ -476,7 +329,6 @@ TEST(PortWatcher, MessageAndReceiverPortDecision)
 {
     EXPECT_EQ(PortChangeMessage(QStringLiteral("ttyUSB0"), true), QStringLiteral("ttyUSB0 추가"));
     EXPECT_EQ(PortChangeMessage(QStringLiteral("ttyS3"), false), QStringLiteral("ttyS3 제거"));
-    EXPECT_EQ(PortChangeCaption(), QStringLiteral("Port 변경"));
 
     using A = ReceiverPortAction;
     struct Row {

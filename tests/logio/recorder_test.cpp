@@ -44,27 +44,6 @@ std::vector<std::uint8_t> RoundTrip(std::span<const std::uint8_t> bytes)
     return written;
 }
 
-// Lowers the file size limit for one scope; with SIGXFSZ ignored the write comes back short.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) : handler_(signal(SIGXFSZ, SIG_IGN))
-    {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        signal(SIGXFSZ, handler_);
-    }
-
-private:
-    sighandler_t handler_;
-    rlimit saved_{};
-};
-
 }  // namespace
 
 TEST(LogRecorder, BlocksComeBackByteIdentical)
@@ -115,12 +94,17 @@ TEST(LogRecorder, ShortWriteKeepsTheBytesAlreadyWritten)
     const auto bytes = MixedBytes(120);
     CLogRecorder recorder;
     ASSERT_EQ(recorder.Start(path), RecordStatus::Ok);
-    RecordStatus first, second;
-    {
-        FileSizeLimit limit(100);
-        first = recorder.WriteBlock(std::span(bytes).first(60));
-        second = recorder.WriteBlock(std::span(bytes).subspan(60));
-    }
+    // A file size limit of 100 bytes; with SIGXFSZ ignored the write comes back short.
+    const sighandler_t handler = signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limit = saved;
+    limit.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const RecordStatus first = recorder.WriteBlock(std::span(bytes).first(60));
+    const RecordStatus second = recorder.WriteBlock(std::span(bytes).subspan(60));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, handler);
     EXPECT_EQ(std::tuple(first, second), std::tuple(RecordStatus::Ok, RecordStatus::WriteFailed));
     EXPECT_EQ(recorder.WriteBlock(bytes), RecordStatus::Idle);
     // The 40 bytes that still fitted stay behind the first block, and are counted.

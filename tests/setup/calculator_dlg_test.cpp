@@ -6,13 +6,11 @@
 #include <QLineEdit>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 
 #include "geo/coord_converter.h"
 #include "geo/coord_system_table.h"
-#include "geo/dms.h"
 #include "support/qt_support.h"
 #include "support/test_data.h"
 
@@ -105,77 +103,6 @@ TEST_F(CalculatorDlgTest, ConversionsMatchTheConverter)
         }
     }
     EXPECT_TRUE(messages_.isEmpty());
-}
-
-TEST_F(CalculatorDlgTest, DmsFieldsRoundTrip)
-{
-    for (const double value : {37.473125, 126.881210, -45.8775671, 37.99999999}) {
-        Field("sourceLatDeg")->setText(QString::number(value, 'f', 9));
-        emit Field("sourceLatDeg")->editingFinished();
-        int d = 0, m = 0;
-        double s = 0;
-        ToDms(value, d, m, s);
-        EXPECT_EQ(Field("sourceLatD")->text().toInt(), d);
-        EXPECT_EQ(Field("sourceLatM")->text().toInt(), m);
-        Field("sourceLatDeg")->clear();
-        emit Field("sourceLatS")->editingFinished();
-        EXPECT_NEAR(Value("sourceLatDeg"), value, 1e-7) << value;  // seconds keep 4 decimals
-    }
-}
-
-TEST_F(CalculatorDlgTest, MoveButtonsCallTheMapCommandsInOrder)
-{
-    QStringList calls;
-    const auto to = [&calls](const char* where) {
-        return [&calls, where](double lat, double lon) {
-            calls << QStringLiteral("%1 %2 %3").arg(where).arg(lat, 0, 'f', 6).arg(lon, 0, 'f', 6);
-        };
-    };
-    dialog_.SetMapCommands([&] { calls << "clear"; }, to("map"), to("plot"));
-    dialog_.SelectRow(Side::kSource, kGeographicRow);
-    dialog_.SetDegrees(Side::kSource, 126.5, 37.25);
-    dialog_.MoveSource();
-    EXPECT_EQ(calls, QStringList({"map 37.250000 126.500000", "plot 37.250000 126.500000"}));
-    // A grid destination sends its grid point back in degrees.
-    calls.clear();
-    dialog_.SelectRow(Side::kDestination, 1);
-    dialog_.SetGrid(Side::kDestination, 200000, 500000);
-    dialog_.MoveDestination();
-    EXPECT_EQ(calls, QStringList({"clear", "map 38.000000 127.000000"}));
-}
-
-TEST_F(CalculatorDlgTest, ExportRunsOnAWorkerToCompletion)
-{
-    SKIP_WITHOUT_DATA();
-    const std::string in =
-        (*testdata::DataDir() / "nmea/gpsd_ublox-zed-f9p_nmea41_4gnss.log").string();
-    const auto out = testdata::UniqueTempPath("calc.csv");
-    dialog_.SelectRow(Side::kDestination, 13);
-    QList<QPair<bool, QString>> finished;
-    QObject::connect(&dialog_, &CCalculatorDlg::exportFinished, [&](bool ok, const QString& text) {
-        finished.append({ok, text});
-    });
-    ASSERT_TRUE(dialog_.StartExport(QString::fromStdString(in),
-                                    QString::fromStdString(out.string()), ExportFormat::kCsv));
-    EXPECT_FALSE(dialog_.StartExport(QString::fromStdString(in), "x", ExportFormat::kCsv));
-    ASSERT_TRUE(WaitFor([&] { return finished.count() == 1; }));
-    EXPECT_TRUE(finished[0].first);
-    EXPECT_EQ(finished[0].second, QStringLiteral("변환을 완료하였습니다"));
-    EXPECT_EQ(messages_, QStringList({QStringLiteral("변환을 완료하였습니다")}));
-    EXPECT_FALSE(dialog_.Exporting());
-    std::ifstream csv(out);
-    std::string header;
-    std::getline(csv, header);
-    EXPECT_EQ(header, "time,north,east,altitude,quality\r");
-    std::filesystem::remove(out);
-
-    // A log that cannot be read: the message, and no file.
-    ASSERT_TRUE(dialog_.StartExport("/nonexistent.log", QString::fromStdString(out.string()),
-                                    ExportFormat::kGpx));
-    ASSERT_TRUE(WaitFor([&] { return finished.count() == 2; }));
-    EXPECT_FALSE(finished[1].first);
-    EXPECT_EQ(finished[1].second, QStringLiteral("파일을 열 수 없습니다"));
-    EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <functional>
 #include <memory>
-#include <tuple>
 
 #include "settings/settings_store.h"
 #include "setup/setup_coord_dlg.h"
@@ -58,12 +57,9 @@ TEST_F(SetupPagesTest, ReplayPageWritesEveryKeyAndReadsItBack)
                                      "REPLAY/CHECK_MISSING_FRAMES=1", "REPLAY/ERRCALTYPE=1",
                                      "REPLAY/ERRNOCHK=1", "REPLAY/LATESTLOGGING=1",
                                      "REPLAY/POS_COUNT_IDX=2", "REPLAY/SYNCPROT=1"}));
-    CSetupReplayDlg reopened(store_);
-    EXPECT_TRUE(reopened.LatestLogging() && reopened.AutoNaming() && reopened.RmsFromGst() &&
-                reopened.NoChecksum() && reopened.CheckMissingFrames() &&
-                reopened.RmsCepRuntimeCal());
-    EXPECT_EQ(reopened.SyncProtocol(), 1);
-    EXPECT_EQ(reopened.MapUpdateMode(), 2);
+    const QStringList stored = Stored();
+    CSetupReplayDlg(store_).Apply();  // reopened, it shows what it wrote
+    EXPECT_EQ(Stored(), stored);
 }
 
 TEST_F(SetupPagesTest, ReplayPageOpensUnknownValuesAsAutoAndNoLimit)
@@ -78,21 +74,6 @@ TEST_F(SetupPagesTest, ReplayPageOpensUnknownValuesAsAutoAndNoLimit)
         EXPECT_EQ(page.SyncProtocol(), c.shownSync) << c.storedSync;
         EXPECT_EQ(store_.Get(kReplaySyncProtocol), c.storedAfterOpen) << c.storedSync;
         EXPECT_EQ(page.MapUpdateMode(), c.shownMode) << c.storedMode;
-    }
-}
-
-TEST_F(SetupPagesTest, NmeaPageEnablesTheFareFieldsOnlyForTheTaxiMeter)
-{
-    CSetupNmeaDlg page(store_);
-    EXPECT_EQ(page.FieldText(CSetupNmeaDlg::kMinSpeed), QStringLiteral("15.32"));
-    for (const auto& [type, text, enabled] :
-         {std::tuple{1, "택시 요금정보 표시", true}, std::tuple{0, "GPS BASE 관련정보 표시", false},
-          std::tuple{7, "GPS BASE 관련정보 표시", false}}) {
-        page.SetOperationType(type);
-        EXPECT_EQ(page.ModeText(), QString::fromUtf8(text));
-        EXPECT_EQ(page.LimitSpeedEnabled(), enabled);
-        for (int f = 0; f < CSetupNmeaDlg::kFieldCount; ++f)
-            EXPECT_EQ(page.FieldEnabled(static_cast<CSetupNmeaDlg::Field>(f)), enabled) << f;
     }
 }
 
@@ -135,10 +116,9 @@ TEST_F(SetupPagesTest, NmeaPageFieldLimitsAndTheEightKeys)
                                      "NMEA/DISPLAY_LIMITSPEED=3", "NMEA/GPS_MODULE=1",
                                      "NMEA/MIN_SPEED=10.5", "NMEA/OPERATION_TYPE=1",
                                      "NMEA/UNIT_DISTANCE=131", "NMEA/UNIT_FEE=150"}));
-    CSetupNmeaDlg reopened(store_);
-    EXPECT_TRUE(reopened.OperationType() == 1 && reopened.Dr() &&
-                reopened.DisplayLimitSpeed() == 3 &&
-                reopened.FieldText(F::kUnitFee) == QStringLiteral("150"));
+    const QStringList stored = Stored();
+    ASSERT_TRUE(CSetupNmeaDlg(store_).Apply());  // reopened, it shows what it wrote
+    EXPECT_EQ(Stored(), stored);
 }
 
 TEST_F(SetupPagesTest, CoordTextsReadAndWriteTheThreeStyles)
@@ -205,10 +185,7 @@ TEST_F(SetupPagesTest, CoordPageWritesThePointByStyleAndErrorReference)
                                       QStringLiteral("ERROR_CAL/LONGITUDE=") + c.storedLon})
                        : QStringList());
         // Reopened in the same style, the point survives another apply.
-        const auto reopened = OpenCoord();
-        EXPECT_TRUE(reopened->PointEditsEnabled(c.style));
-        EXPECT_FALSE(reopened->PointEditsEnabled((c.style + 1) % 3));
-        ASSERT_TRUE(reopened->Apply());
+        ASSERT_TRUE(OpenCoord()->Apply());
         EXPECT_EQ(store_.Get(kRefPointLatitude), QLatin1String(c.storedLat));
     }
     const auto page = OpenCoord();
@@ -234,48 +211,6 @@ TEST_F(SetupPagesTest, CoordPageShowsStationsAndConvertsThePoint)
     EXPECT_EQ(page->PointLongitudeText(kDegrees), QStringLiteral("127.5000000"));
     EXPECT_EQ(page->PointLatitudeText(kDegreesMinutesSeconds), QStringLiteral("37 45 0.00000"));
     EXPECT_EQ(page->PointLongitudeText(kDegreesMinutes), QStringLiteral("127 30"));
-}
-
-TEST_F(SetupPagesTest, DistanceCalculatorMeasuresFromTheChosenReference)
-{
-    plot_.average = PlotPoints::Point{127.0, 37.0};
-    plot_.maxError = PlotPoints::Point{7.5, 3.25};
-    const struct {
-        std::function<void(CSetupCoordDlg&)> setup;
-        const char* lon;
-        const char* lat;
-        const char* distance;  // empty: a message instead
-        const char* message;
-    } cases[] = {
-        // clang-format off
-        {[](CSetupCoordDlg& p) { p.SetCentre(1); }, "127", "37", "", "통합기준점이 설정되지 않았습니다!!"},
-        {[](CSetupCoordDlg& p) { p.SetCentre(3); p.SetPointText(kDegrees, "0", "37"); }, "127", "37", "", "임의점 좌표가 설정되지 않았습니다!!"},
-        {[](CSetupCoordDlg& p) { p.SetCentre(2); }, "127", "37", "", "플롯에 표시된 위치가 없습니다!!"},
-        {[](CSetupCoordDlg& p) { p.SetCentre(3); p.SetPointText(kDegrees, "127.25", "37.5"); }, "127.25", "37.5", "0.00", ""},
-        {[](CSetupCoordDlg& p) { p.SetCentre(1); p.ChooseStation(0); }, "126.909371505556", "37.468656969444", "0.00", ""},
-        {[](CSetupCoordDlg& p) { p.SetCentre(0); }, "127", "37.001", "11122.63", ""},
-        // clang-format on
-    };
-    for (const auto& c : cases) {
-        messages_.clear();
-        const auto page = OpenCoord();
-        c.setup(*page);
-        page->SetTarget(QLatin1String(c.lon), QLatin1String(c.lat));
-        page->CalculateDistance();
-        EXPECT_EQ(page->DistanceText(), QLatin1String(c.distance)) << c.message;
-        EXPECT_EQ(messages_.join('|'), QString::fromUtf8(c.message));
-    }
-
-    const auto page = OpenCoord();
-    page->ChooseTargetSource(CSetupCoordDlg::kTargetMaxError);
-    page->FetchTarget();
-    EXPECT_EQ(page->TargetLongitudeText(), QStringLiteral("007.5000000"));
-    EXPECT_EQ(page->TargetLatitudeText(), QStringLiteral("03.2500000"));
-    page->ChooseTargetSource(CSetupCoordDlg::kTargetAverage);
-    page->FetchTarget();
-    EXPECT_EQ(page->TargetLongitudeText(), QStringLiteral("127.0000000"));
-    page->CopyTargetToDms();
-    EXPECT_EQ(page->PointLongitudeText(kDegreesMinutesSeconds), QStringLiteral("127 0 0.00000"));
 }
 
 }  // namespace

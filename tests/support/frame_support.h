@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <QAction>
-#include <QProcessEnvironment>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -69,18 +68,6 @@ protected:
     QStringList messages_;
 };
 
-// For the program started as a process: offscreen, settings and cache in home, no message
-// boxes.
-inline QProcessEnvironment ProgramEnvironment(const QString& home)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home);
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), home);
-    env.insert(QStringLiteral("SKARNET2_NO_MESSAGE_BOXES"), QStringLiteral("1"));
-    return env;
-}
-
 // A capture from the data folder; the caller has checked SKIP_WITHOUT_DATA().
 inline std::vector<std::uint8_t> Capture(const char* relative)
 {
@@ -121,8 +108,7 @@ inline bool ShowsLastGga(const CMainFrame& frame, std::span<const std::uint8_t> 
 
 struct Shown {
     qint64 time;
-    double latitude;
-    double longitude;
+    double latitude, longitude;
     bool operator==(const Shown&) const = default;
 };
 

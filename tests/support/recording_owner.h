@@ -38,7 +38,7 @@ public:
     bool SkipChecksum() const override { return skipChecksum; }
     std::uint32_t ProtocolsSeen() const override { return protocolsSeen; }
     void MarkProtocolSeen(std::int32_t id) override { protocolsSeen |= 1u << id; }
-    const std::uint8_t* IntakeDataEnd() const override { return dataEnd; }
+    const std::uint8_t* IntakeDataEnd() const override { return nullptr; }
     bool IsReplayRunning() const override { return replaying; }
     bool HasWindow() const override { return true; }
 
@@ -74,7 +74,6 @@ public:
     std::vector<GnssReceiverState> epochs;
     std::vector<std::int32_t> selectCalls;
     std::uint32_t protocolsSeen = 0;
-    const std::uint8_t* dataEnd = nullptr;
     bool acceptSource = true;
     bool skipChecksum = false;
     bool replaying = false;
@@ -89,10 +88,7 @@ inline std::string Sentence(std::string_view body)
 {
     unsigned sum = 0;
     for (char c : body) sum ^= static_cast<std::uint8_t>(c);
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(body.size() + 6);
-    out.append(1, '$').append(body).append(1, '*');
-    out.append(1, kHex[(sum >> 4) & 0xF]).append(1, kHex[sum & 0xF]).append("\r\n");
-    return out;
+    char tail[16];
+    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
+    return "$" + std::string(body) + tail;
 }

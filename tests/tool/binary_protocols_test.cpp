@@ -11,6 +11,7 @@
 #include "support/tool_run.h"
 #include "tool/decode_command.h"
 #include "tool/receiver_simulator.h"
+#include "tool/simulate_command.h"
 
 namespace {
 
@@ -81,6 +82,10 @@ TEST(BinaryProtocols, SimulateThenDecodeGivesTheNmeaEpochs)
     options.startHhmmss = 235930;
     const Rows nmea = Decode(Simulated(options, SimulatedProtocol::Nmea));
     ASSERT_EQ(nmea.size(), 300u);
+    // The NMEA epochs themselves: every 0.2 s across midnight, near the start point, with a fix.
+    EXPECT_EQ(nmea[1][0].substr(0, 10) + nmea[150][0].substr(0, 10), "235930.200000000.000");
+    EXPECT_NEAR(std::stod(nmea[299][2]), options.longitudeDeg, 0.001);
+    EXPECT_GE(std::stoi(nmea[299][5]), 1);
     for (const Case& c : kCases) {
         SCOPED_TRACE(static_cast<int>(c.protocol));
         const Bytes log = Simulated(options, c.protocol);
@@ -134,6 +139,30 @@ TEST(BinaryProtocols, DecodeDoesNotDependOnBlockSizeOrACutStart)
             EXPECT_EQ(Decode(cut + log, block), expected) << "cut, " << block;
         }
     }
+}
+
+// Fields of the sentences with this address, without "$", "*hh" and CR LF.
+Rows Sentences(const std::string& bytes, std::string_view address)
+{
+    Rows result;
+    std::istringstream lines(bytes);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size() + 1, 120u) << line;  // high-precision positions, CR LF included
+        line = line.substr(1, line.find('*') - 1) + ",";
+        if (const auto fields = Fields(line); fields[0] == address) result.push_back(fields);
+    }
+    return result;
+}
+
+TEST(ReceiverSimulatorTest, MidnightMovesTimeAndDateOn)
+{
+    const std::string bytes = Simulated({.rateHz = 1.0, .seconds = 5.0, .startHhmmss = 235958});
+    std::string times, rmcDates, zdaDates;
+    for (const auto& s : Sentences(bytes, "GNRMC")) times += s[1] + " ", rmcDates += s[9] + " ";
+    for (const auto& s : Sentences(bytes, "GNZDA")) zdaDates += s[2] + s[3] + s[4] + " ";
+    EXPECT_EQ(times, "235958.00 235959.00 000000.00 000001.00 000002.00 ");
+    EXPECT_EQ(rmcDates, "051226 051226 061226 061226 061226 ");
+    EXPECT_EQ(zdaDates, "05122026 05122026 06122026 06122026 06122026 ");
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <QXmlStreamReader>
 #include <atomic>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,6 +14,7 @@
 
 #include "decode/gnss_receiver_state.h"
 #include "geo/coord_converter.h"
+#include "support/recording_owner.h"
 #include "support/test_data.h"
 #include "support/tool_run.h"
 #include "tool/decode_command.h"
@@ -52,34 +52,23 @@ const char* const kCaptures[] = {
     "mixed/pyubx2_ublox-m8_nmea_ubx_39s.log",
 };
 
-// The WGS84 points of a GPX or KML file: trkpt attributes, or "lon,lat,alt" coordinate texts
-// of the placemarks (points) and of the track.
-struct XmlPoints {
-    std::vector<std::pair<double, double>> points;  // lat, lon
-    std::vector<std::pair<double, double>> track;
-};
-
-XmlPoints ReadXml(const fs::path& path)
+// The WGS84 points (lat, lon) of a GPX file's trkpt attributes, or of a KML file's
+// "lon,lat,alt" coordinate texts (its placemarks and its track).
+std::vector<std::pair<double, double>> ReadXml(const fs::path& path)
 {
     QFile file(QString::fromStdString(path.string()));
     EXPECT_TRUE(file.open(QIODevice::ReadOnly));
     QXmlStreamReader xml(&file);
-    XmlPoints read;
-    bool inLine = false;
+    std::vector<std::pair<double, double>> read;
     while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == u"trkpt") {
-            read.points.emplace_back(xml.attributes().value(QLatin1String("lat")).toDouble(),
-                                     xml.attributes().value(QLatin1String("lon")).toDouble());
-        } else if (xml.isStartElement() && xml.name() == u"LineString") {
-            inLine = true;
-        } else if (xml.isStartElement() && xml.name() == u"coordinates") {
-            const QStringList all =
-                xml.readElementText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-            for (const QString& point : all) {
-                const QStringList p = point.split(QLatin1Char(','));
-                (inLine ? read.track : read.points).emplace_back(p[1].toDouble(), p[0].toDouble());
-            }
+        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+        const QXmlStreamAttributes a = xml.attributes();
+        if (xml.name() == u"trkpt")
+            read.emplace_back(a.value("lat").toDouble(), a.value("lon").toDouble());
+        if (xml.name() != u"coordinates") continue;
+        for (const QString& point : xml.readElementText().split('\n', Qt::SkipEmptyParts)) {
+            const QStringList p = point.split(',');
+            read.emplace_back(p[1].toDouble(), p[0].toDouble());
         }
     }
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
@@ -131,25 +120,17 @@ TEST(PositionExport, RowsAreTheDecodedPositions)
             const fs::path track = folder / ("out" + std::string(ExportExtension(format)));
             options.format = format;
             ASSERT_TRUE(ExportPositions(Capture(c.file), track.string(), options).Ok());
-            const XmlPoints xml = ReadXml(track);
-            ASSERT_EQ(xml.points.size(), decoded.size());
-            EXPECT_EQ(xml.track, format == ExportFormat::kKml ? xml.points : decltype(xml.track){});
-            for (const std::size_t i : {std::size_t{0}, decoded.size() - 1}) {
-                EXPECT_NEAR(xml.points[i].first, std::stod(decoded[i][1]), 1e-9);
-                EXPECT_NEAR(xml.points[i].second, std::stod(decoded[i][2]), 1e-9);
+            const auto xml = ReadXml(track);
+            const std::size_t n = decoded.size();
+            ASSERT_EQ(xml.size(), format == ExportFormat::kKml ? 2 * n : n);
+            EXPECT_TRUE(std::equal(xml.begin() + n, xml.end(), xml.begin()));  // KML's track
+            for (const std::size_t i : {std::size_t{0}, n - 1}) {
+                EXPECT_NEAR(xml[i].first, std::stod(decoded[i][1]), 1e-9);
+                EXPECT_NEAR(xml[i].second, std::stod(decoded[i][2]), 1e-9);
             }
         }
         EXPECT_EQ(FileCount(folder), 3u);
     }
-}
-
-std::string Sentence(const std::string& body)
-{
-    unsigned sum = 0;
-    for (const char c : body) sum ^= static_cast<unsigned char>(c);
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-    return "$" + body + tail;
 }
 
 TEST(PositionExport, LineAcrossTwoBlocksIsExportedOnceAndNoPositionsGiveTheHeader)

@@ -86,10 +86,8 @@ TEST(NtripCommand, BadArgumentsAndUnreachableCasters)
     } cases[] = {
         // clang-format off
         {{}, 2, "HOST:PORT/MOUNT"},
-        {{"host:2101"}, 2, "HOST:PORT/MOUNT"},
         {{"host:2101/M", "--password-file", password}, 2, "--user"},
         {{"host:2101/M", "--user", "u", "--password-file", password}, 2, "one of --out"},
-        {{"host:2101/M", "--user", "u", "--password-file", password, "--out", out, "--tcp", "0"}, 2, "one of --out"},
         {{"host:2101/M", "--version", "3"}, 2, "--version must be 1 or 2"},
         {{"host:2101/M", "--gga", "91,0"}, 2, "--gga needs LAT,LON"},
         {{"--sourcetable", "host"}, 2, "--sourcetable needs HOST:PORT"},

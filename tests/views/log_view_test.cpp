@@ -73,8 +73,6 @@ TEST(LogViewTexts, ShownLinesDropLineEndsAndFileLinesEndInOneLineFeed)
     // clang-format on
     for (const auto& [input, expected] : shown) EXPECT_EQ(DisplayText(input), expected);
     for (const auto& [input, expected] : logged) EXPECT_EQ(LogsFileLine(input), expected);
-    EXPECT_EQ(CNmeaLogDlg::LineColour(true), QColor(6, 6, 6));
-    EXPECT_EQ(CNmeaLogDlg::LineColour(false), QColor(196, 196, 196));
 }
 
 TEST(MultiLineListBox, RowsShowTheirColoursAndSelectionSwapsThem)
@@ -99,12 +97,10 @@ TEST(MultiLineListBox, RowsShowTheirColoursAndSelectionSwapsThem)
 TEST(MultiLineListBox, LongRowsWrapTallerAtNarrowerWidths)
 {
     auto list = ShownList(600, 200);
-    list->AddItem(QStringLiteral("short"), kRed, kWhite);
-    list->AddItem(LongText(40), kRed, kWhite);
-    list->AddItem(kGga + kGga, kRed, kWhite);  // no spaces: must still wrap
-    const int shortHeight = list->GetItemHeight(0);
-    const int wideHeight = list->GetItemHeight(1);
-    const int wideSentence = list->GetItemHeight(2);
+    for (const QString& text : {QStringLiteral("short"), LongText(40), kGga + kGga})  // no spaces
+        list->AddItem(text, kRed, kWhite);
+    const int shortHeight = list->GetItemHeight(0), wideHeight = list->GetItemHeight(1),
+              wideSentence = list->GetItemHeight(2);
     EXPECT_GT(wideHeight, shortHeight);
     list->resize(250, 200);
     ASSERT_TRUE(WaitFor([&] { return list->GetItemHeight(1) != wideHeight; }));
@@ -128,7 +124,6 @@ TEST(MultiLineListBox, LaysOutOnlyRowsShownAndKeepsTheirLayouts)
     list->ScrollToBottom();
     (void)list->viewport()->grab();
     const int onScreen = 200 / list->GetItemHeight(1) + 2;
-    EXPECT_GT(list->LastPaintedCount(), 0);
     EXPECT_LE(list->LastPaintedCount(), onScreen);
     EXPECT_LE(list->LayoutCount() - before, onScreen);
     QTextLayout layout(hyphens, list->font());
@@ -137,10 +132,7 @@ TEST(MultiLineListBox, LaysOutOnlyRowsShownAndKeepsTheirLayouts)
               LayoutWrapped(layout, list->viewport()->width() - 10, lineHeight) * lineHeight + 2);
     EXPECT_EQ(list->GetItemRect(10000).bottom(), list->viewport()->height() - 1);
     EXPECT_EQ(list->ItemFromPoint(QPoint(10, list->GetItemRect(9999).center().y())), 9999);
-
     const auto shown = list->LayoutCount();
-    (void)list->viewport()->grab();
-    EXPECT_EQ(list->LayoutCount(), shown);
 
     list->resize(380, 200);
     ASSERT_TRUE(WaitFor([&] { return list->LayoutCount() != shown; }));
@@ -154,7 +146,7 @@ TEST(NmeaLogDlg, FullListEmptiesBeforeTheNextLineAndLogsDeviceGetsEveryLine)
     for (int i = 0; i < CNmeaLogDlg::kMaxLines; ++i) dlg.AddLine(QString::number(i), kRed);
     EXPECT_EQ(dlg.LineList()->GetCount(), CNmeaLogDlg::kMaxLines);
     dlg.AddLine(QStringLiteral("newest"), kRed);
-    EXPECT_EQ(dlg.LineList()->GetCount(), 1);
+    ASSERT_EQ(dlg.LineList()->GetCount(), 1);
     EXPECT_EQ(dlg.LineList()->GetText(0), QStringLiteral("newest"));
 
     for (int i = 0; i <= CNmeaLogDlg::kMaxLines; ++i)
@@ -178,45 +170,6 @@ TEST(NmeaLogDlg, FullListEmptiesBeforeTheNextLineAndLogsDeviceGetsEveryLine)
     EXPECT_EQ(dlg.LogsDevice(), nullptr);
     dlg.AddLine(kGga, kRed);
     EXPECT_EQ(dlg.LineList()->GetCount(), 4);
-}
-
-TEST(NmeaLogDlg, DoubleClickCopiesAndAutoScrollFollowsTheNewestLineUnlessOff)
-{
-    CNmeaLogDlg dlg;
-    ShowAt(dlg, 500, 400);
-    CMultiLineListBox& list = *dlg.LineList();
-    dlg.AddLine(kGga, kRed);
-    dlg.AddLine(QStringLiteral("수신 오류 $GPRMC"), kRed);
-    const QPoint at = list.GetItemRect(1).center();
-    QMouseEvent click(QEvent::MouseButtonDblClick, at, list.viewport()->mapToGlobal(at),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(list.viewport(), &click);
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("수신 오류 $GPRMC"));
-    EXPECT_EQ(list.GetCurSel(), 1);
-    EXPECT_EQ(dlg.grab().toImage().pixelColor(1, 1), QColor(0x1D, 0x1D, 0x1D));
-
-    for (int i = 2; i < 200; ++i) dlg.AddLine(kGga, CNmeaLogDlg::LineColour(true));
-    EXPECT_TRUE(list.IsScrolledToBottom());
-    EXPECT_LE(list.GetItemRect(199).bottom(), list.viewport()->height());
-    EXPECT_GE(list.GetItemRect(199).top(), 0);
-
-    QMenu menu;
-    dlg.FillContextMenu(menu);
-    ASSERT_EQ(menu.actions().size(), 1);
-    menu.actions()[0]->trigger();  // "Auto Scroll" off
-    EXPECT_FALSE(dlg.IsAutoScroll());
-    list.verticalScrollBar()->setValue(100);
-    for (int i = 0; i < 50; ++i) dlg.AddLine(kGga, CNmeaLogDlg::LineColour(false));
-    EXPECT_EQ(list.verticalScrollBar()->value(), 100);
-
-    // Held redraws: the scroll waits for the end of the pass.
-    dlg.SetAutoScroll(true);
-    dlg.SetRedraw(false);
-    for (int i = 0; i < 50; ++i) dlg.AddLine(kGga, kRed);
-    EXPECT_GT(list.GetItemRect(299).top(), list.viewport()->height());
-    dlg.SetRedraw(true);
-    EXPECT_TRUE(list.IsScrolledToBottom());
-    EXPECT_LE(list.GetItemRect(299).bottom(), list.viewport()->height());
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <memory>
 #include <tuple>
 #include <vector>
@@ -75,30 +74,18 @@ void ExpectCentredAt(const QRect& box, QPoint expected)
 
 }  // namespace
 
-TEST(SkyTexts, FormatsLettersLabelsAndValues)
+TEST(SkyTexts, LabelsAndColours)
 {
     using C = Constellation;
-    // clang-format off
-    const std::pair<QString, const char*> cases[] = {{ConstellationLetter(C::Gps), "G"},
-        {ConstellationLetter(C::Sbas), "S"}, {ConstellationLetter(C::Glonass), "L"},
-        {ConstellationLetter(C::Galileo), "A"}, {ConstellationLetter(C::Qzss), "Q"},
-        {ConstellationLetter(C::BeiDou), "B"}, {ConstellationLetter(C::Unspecified), ""},
-        {ConstellationLetter(7), ""}, {ConstellationLetter(-1), ""},
-        {SatelliteLabel(C::Sbas, 133), "S133"}, {SatelliteLabel(C::BeiDou, -3), "B-3"},
-        {SpokeLabel(0), "N"}, {SpokeLabel(330), "330"}, {SnrPopupValueText(45), "45dB"}};
-    // clang-format on
+    // The letter table's ends, and the 0x00BBGGRR byte order.
+    const std::pair<QString, const char*> cases[] = {{SatelliteLabel(C::Sbas, 133), "S133"},
+                                                     {SatelliteLabel(C::BeiDou, -3), "B-3"},
+                                                     {ConstellationLetter(7), ""},
+                                                     {ConstellationLetter(-1), ""},
+                                                     {SpokeLabel(0), "N"},
+                                                     {SpokeLabel(330), "330"}};
     for (const auto& [actual, expected] : cases) EXPECT_EQ(actual, QString::fromUtf8(expected));
-}
-
-TEST(SatelliteDisplay, ColoursComeFromBgrValues)
-{
     EXPECT_EQ(ColourFromBgr(0x004080).rgb(), qRgb(128, 64, 0));
-    using C = Constellation;
-    // clang-format off
-    const std::pair<C, QRgb> cases[] = {{C::Gps, kBlue}, {C::Sbas, kPurple}, {C::Glonass, kRed},
-        {C::BeiDou, qRgb(0, 212, 212)}, {C::Qzss, qRgb(128, 64, 0)}, {C::Galileo, qRgb(0, 255, 0)}};
-    // clang-format on
-    for (const auto& [c, rgb] : cases) EXPECT_EQ(ConstellationColour(Row(c)).rgb(), rgb);
     EXPECT_EQ(ConstellationColour(42).rgb(), qRgb(0, 0, 0));
 }
 
@@ -187,62 +174,12 @@ TEST(SkyMapWnd, LabelColourFollowsUseAndOwnConstellation)
     EXPECT_FALSE(HasColour(image, kBlue));
     // Antialiased grid labels hold every shade of grey: look near the satellite only.
     ExpectCentredAt(ColourBounds(image, kIdleGrey, QRect(160, 130, 81, 61)), QPoint(200, 160));
-    // Count boxes span the radius (120) from either side, under a white title.
-    for (const int x : {0, 119, 280, 399}) EXPECT_EQ(image.pixel(x, 25), qRgb(0, 0, 0)) << x;
-    EXPECT_EQ(image.pixel(121, 12), kWhite);
     // An SBAS satellite listed with GPS keeps the SBAS colour.
     s.satellitesInView[Row(Constellation::Gps)][0].constellation = Row(Constellation::Sbas);
     MarkUsed(s, 0, 9);
     image = Paint<CSkyMapWnd>(s, kSky);
     EXPECT_FALSE(HasColour(image, kBlue));
     ExpectCentredAt(ColourBounds(image, kPurple), QPoint(200, 160));
-}
-
-TEST(SkyViews, GpsOffHidesGpsAndSbasInBothWindowsUntilTheTogglesGoAway)
-{
-    GnssReceiverState s;
-    AddSatellite(s, Constellation::Gps, 1, 60, 0, 40);
-    AddSatellite(s, Constellation::Sbas, 40, 30, 120, 35);
-    AddSatellite(s, Constellation::Glonass, 70, 45, 240, 30);
-    for (Constellation c : {Constellation::Gps, Constellation::Sbas, Constellation::Glonass})
-        MarkUsed(s, Row(c), s.satellitesInView[Row(c)][0].prn);
-    auto toggles = std::make_unique<CDisplayToggles>();
-    CSkyMapWnd sky;
-    CSnrWnd snr;
-    sky.SetToggles(toggles.get());
-    snr.SetToggles(toggles.get());
-    sky.Update(s);
-    snr.Update(s);
-    EXPECT_EQ(snr.ShownSatelliteCount(), 3);
-    EXPECT_TRUE(HasColour(RenderWidget(sky, kSky), kPurple));
-    toggles->SetConstellation(Constellation::Gps, false);  // SBAS goes with GPS
-    EXPECT_EQ(snr.ShownSatelliteCount(), 1);
-    for (const QImage& image : {RenderWidget(sky, kSky), RenderWidget(snr, kSnr)}) {
-        EXPECT_FALSE(HasColour(image, kBlue));
-        EXPECT_FALSE(HasColour(image, kPurple));
-        EXPECT_TRUE(HasColour(image, kRed));
-    }
-    toggles.reset();  // the windows outlive their toggles and show everything again
-    for (const QImage& image : {RenderWidget(sky, kSky), RenderWidget(snr, kSnr)})
-        EXPECT_TRUE(HasColour(image, kBlue));
-}
-
-TEST(SnrWnd, NoSignalWithoutSatellitesOrWithEverythingOff)
-{
-    GnssReceiverState s;
-    AddSatellite(s, Constellation::Glonass, 70, 45, 240, 30);
-    CDisplayToggles toggles;
-    for (int c = 1; c < kConstellationCount; ++c)
-        toggles.SetConstellation(static_cast<Constellation>(c), false);
-    for (const QImage& image :
-         {Paint<CSnrWnd>(GnssReceiverState{}, kSnr), Paint<CSnrWnd>(s, kSnr, &toggles)}) {
-        EXPECT_EQ(image.pixel(150, 285), kWhite);  // no label strip
-        EXPECT_FALSE(HasColour(image, kRed));
-        const QRect text = ColourBounds(image, qRgb(6, 6, 6));
-        ASSERT_FALSE(text.isNull());
-        EXPECT_NEAR(text.center().x(), 150, 8);
-        EXPECT_NEAR(text.center().y(), 150, 8);
-    }
 }
 
 TEST(SnrWnd, BarsAndLabelCellsLandOnTheirPixels)
@@ -296,53 +233,19 @@ TEST(SnrWnd, BarsAndLabelCellsLandOnTheirPixels)
     EXPECT_TRUE(ink);
 }
 
-TEST(SnrWnd, ClickShowsPopupUntilTheMouseMovesAndUpdateTakesOnlyWhatCame)
-{
-    CSnrWnd wnd;
-    wnd.Update(OneGps(45, 0, 30, 0, false));
-    RenderWidget(wnd, kSnr);
-    wnd.OnLButtonDown(QPoint(150, 200));
-    // The popup's lower edge is the click row; its left border is at the click column.
-    QImage image = RenderWidget(wnd, kSnr);
-    EXPECT_EQ(image.pixel(150, 195), qRgb(0, 0, 0));
-    EXPECT_EQ(image.pixel(151, 195), kWhite);
-    EXPECT_EQ(image.pixel(151, 205), kBlue);
-    wnd.OnMouseMove(QPoint(151, 200));
-    EXPECT_EQ(RenderWidget(wnd, kSnr).pixel(151, 195), kBlue);
-
-    // An update takes only what the epoch delivered.
-    GnssReceiverState usedOnly;
-    MarkUsed(usedOnly, Row(Constellation::Gps), 9);
-    wnd.Update(usedOnly);
-    EXPECT_EQ(wnd.State().inViewCount[Row(Constellation::Gps)], 1);
-    EXPECT_EQ(wnd.State().usedCount[Row(Constellation::Gps)], 1);
-    wnd.Update(GnssReceiverState{});  // content flags 0: ignored
-    EXPECT_EQ(wnd.State().satellitesUsed, 1);
-    wnd.Clear();
-    EXPECT_EQ(wnd.ShownSatelliteCount(), 0);
-    EXPECT_FALSE(HasColour(RenderWidget(wnd, kSnr), kBlue));
-}
-
-TEST(SkyViews, AbsurdStatesPaintWithoutReadingPastTheTables)
+TEST(SkyViews, CountsPastTheTablesAreClamped)
 {
     GnssReceiverState s;
     for (int row = 0; row < kConstellationCount; ++row) {
         s.inViewCount[row] = 1000;
         s.usedCount[row] = 500;
-        for (SatelliteInView& sat : s.satellitesInView[row])
-            sat = SatelliteInView{INT_MIN, 120, INT_MAX, {-5, 100000}, 3u, 99};
     }
     s.inViewCount[Row(Constellation::Qzss)] = -4;
-    s.satellitesUsed = 1000;
-    s.inViewTotal = INT_MAX;
     s.contentFlags = ~0u;
-    CSkyMapWnd sky;
     CSnrWnd snr;
-    sky.Update(s);
     snr.Update(s);
     EXPECT_EQ(snr.ShownSatelliteCount(), 5 * kMaxInViewPerConstellation);
-    for (const QSize size : {kSky, QSize(3, 3)}) {
-        EXPECT_FALSE(RenderWidget(sky, size).isNull());
-        EXPECT_FALSE(RenderWidget(snr, size).isNull());
-    }
+    // Under the sanitizers: no read past the tables.
+    RenderWidget(snr, kSnr);
+    Paint<CSkyMapWnd>(s, kSky);
 }

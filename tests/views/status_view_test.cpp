@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cmath>
-#include <limits>
+#include <cstdint>
 #include <memory>
 #include <ostream>
 #include <tuple>
@@ -95,9 +95,7 @@ TEST(StatusTexts, NumberFormatsAndUnits)
         {LongitudeDmsText(-0.5), "W 0º 30' 0.00000\""}, {MetresText(-12.3456), "-12.346 m"},
         {DirectionText(5.25f), "005.250º"}, {DirectionText(-1.0f), "-01.000º"},
         {SpeedText(5.5f), "005.500 km/h"}, {SpeedText(123.4567f), "123.457 km/h"},
-        {DopText(1.26f, 0.8f, 2.04f), "1.3 / 0.8 / 2.0"}, {StationIdText(""), "-"},
-        {StationIdText("0123"), "0123"}, {StationLabel(true), "Device ID"},
-        {StationLabel(false), "Station ID"}});
+        {DopText(1.26f, 0.8f, 2.04f), "1.3 / 0.8 / 2.0"}, {StationIdText(""), "-"}});
     // clang-format on
 }
 
@@ -192,6 +190,8 @@ TEST(StatusTexts, FareAndSensorRows)
         {rows[3].distance, "(2330.0 / 12.5)"}, {bare[3].amount, "4800"}});
     // clang-format on
     EXPECT_EQ(BasicFeeFromText("fee"), 3800);
+    const TaxiFareValues huge{.meterPresent = true, .extraFare = INT32_MAX};  // no overflow
+    EXPECT_EQ(FareRows(huge)[3].amount, QString::number(2147483647LL + 3800));
 
     SensorStatusTable sensors{};
     std::tie(sensors[1].calibration, sensors[6].calibration, sensors[6].time) =
@@ -199,9 +199,7 @@ TEST(StatusTexts, FareAndSensorRows)
     const auto table = SensorRows(sensors);
     // clang-format off
     ExpectTexts({{table[1].status, "NOT CALIBRATED"}, {table[2].status, "CALIBRATED"},
-        {table[2].sensor, "Gyroscope-Temp"}, {table[7].status, "CALIBRATED"},
-        {table[7].sensor, "Accelerometer-Z"}, {table[7].time, "42"},
-        {ImuStateText(1), "Calibrated"}, {ImuStateText(0), "Uncalibrated"}});
+        {table[7].status, "CALIBRATED"}, {table[7].time, "42"}, {ImuStateText(0), "Uncalibrated"}});
     // clang-format on
 }
 
@@ -267,31 +265,6 @@ TEST_F(StatusPanel, CellsAndAreasPaintWhereTheyBelongAndRepaintOnlyWhatChanged)
     // The reference-station layout never shows it.
     store_.Write(settings::kNmeaOperationType, 0);
     EXPECT_EQ(Render(panel).pixel(fareArea), qRgb(0xFF, 0xFF, 0xFF));
-}
-
-TEST_F(StatusPanel, AbsurdStatePaints)
-{
-    store_.Write(settings::kNmeaOperationType, 1);
-    CNmeaDataWnd panel(store_);
-    auto s =
-        StateAt(std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity());
-    s->fixQuality = std::numeric_limits<std::int32_t>::min();
-    std::tie(s->ellipsoidHeight, s->sigmaLon, s->interferenceFlags) =
-        std::tuple(1e300, std::numeric_limits<float>::quiet_NaN(), 0xFFFFFFFFu);
-    std::tie(s->timeText, s->dateText, s->stationId) =
-        std::tuple("999999.9x", "99999999", std::string(500, '#'));
-    panel.Update(*s);
-    // clang-format off
-    const TaxiFareValues fare{.meterPresent = true, .meterActive = true,
-        .extraFare = std::numeric_limits<std::int32_t>::max(),
-        .basicDistanceUsed = std::numeric_limits<double>::quiet_NaN(), .extraDistance = -1e30};
-    // clang-format on
-    panel.SetTaxiFare(fare);
-    panel.SetStatistics(std::numeric_limits<double>::infinity(), -1.0, 1e308, 0.0);
-    EXPECT_EQ(CornerOf(Render(panel), panel, CNmeaDataWnd::kValueColumn, 2), qRgb(255, 0, 0));
-    EXPECT_EQ(FareRows(fare)[3].amount, QString::number(2147483647LL + 3800));
-    store_.Write(settings::kNmeaOperationType, 0);
-    EXPECT_FALSE(Render(panel).isNull());
 }
 
 TEST_F(StatusPanel, SensorPollRunsOnlyForDrTaxiReceivers)

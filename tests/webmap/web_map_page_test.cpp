@@ -62,8 +62,6 @@ TEST_F(WebMapPage, LoadsOwnPageWithLeafletControlsAndTileScheme)
     EXPECT_TRUE(Eval(Map(), "!!document.querySelector('.skarnet-follow')").toBool());
     EXPECT_TRUE(EvalText(Map(), "skarnet.tileUrl()").startsWith("skarnet-tile://tile/{z}/{x}/{y}"));
     EXPECT_TRUE(EvalText(Map(), "skarnet.attribution()").contains("타일: 127.0.0.1"));
-    EXPECT_EQ(Eval(Map(), "skarnet.classColours()").toStringList(),
-              QStringList({"#e53935", "#1e88e5", "#fb8c00", "#43a047", "#8e24aa"}));
 }
 
 TEST_F(WebMapPage, ScriptErrorsReachTheLog)
@@ -96,62 +94,6 @@ TEST_F(WebMapPage, LimitKeepsTheNewestPositions)
             GreatCircle(a.latitude, a.longitude, points.back().latitude, points.back().longitude);
         EXPECT_NEAR(EvalDouble(Map(), "skarnet.trackLength()"), expected, 1e-3);
     }
-}
-
-TEST_F(WebMapPage, NoUpdateLimitMovesOnlyTheMarker)
-{
-    Push(Line(100, 35.0, 129.0, 1e-5, 0.0), 0);
-    const int drawn = EvalInt(Map(), "skarnet.drawnCount()");
-    ASSERT_GT(drawn, 0);
-    const auto elsewhere = Line(20, 35.1, 129.1, 1e-5, 0.0, 2);
-    Push(elsewhere, -1, 7);
-    EXPECT_EQ(EvalInt(Map(), "skarnet.pointCount()"), 100);
-    EXPECT_EQ(EvalInt(Map(), "skarnet.drawnCount()"), drawn);
-    EXPECT_EQ(EvalText(Map(), "skarnet.current()"), Described(elsewhere.back()));
-}
-
-TEST_F(WebMapPage, ClearStartsANewRunOrForgetsEverything)
-{
-    const auto first = Line(100, 36.0, 128.0, 1e-4, 0.0);
-    Push(first, 0);
-    Map().Clear(false);
-    EXPECT_EQ(EvalInt(Map(), "skarnet.pointCount()"), 0);
-    EXPECT_EQ(EvalInt(Map(), "skarnet.drawnCount()"), 0);
-    EXPECT_EQ(EvalDouble(Map(), "skarnet.trackLength()"), 0.0);
-    EXPECT_EQ(EvalText(Map(), "skarnet.current()"), Described(first.back()));  // marker stays
-
-    // The new run starts at its own first position.
-    const auto second = Line(11, 36.5, 128.0, 1e-3, 0.0);
-    Push(second, 0);
-    EXPECT_EQ(EvalInt(Map(), "skarnet.pointCount()"), 11);
-    EXPECT_NEAR(EvalDouble(Map(), "skarnet.straightDistance()"),
-                GreatCircle(36.5, 128.0, 36.51, 128.0), 1e-3);
-
-    Map().Clear(true);
-    EXPECT_EQ(EvalInt(Map(), "skarnet.pointCount()"), 0);
-    EXPECT_EQ(EvalInt(Map(), "skarnet.drawnCount()"), 0);
-    EXPECT_EQ(EvalText(Map(), "skarnet.current()"), "");
-    EXPECT_TRUE(Eval(Map(), "skarnet.following()").toBool());
-}
-
-TEST_F(WebMapPage, DistancePanelShowsTrackLengthAndStraightDistance)
-{
-    // Out 0.01 degrees north and back 0.005: 1.5 times the way out travelled, 0.5 straight.
-    auto points = Line(11, 37.0, 127.0, 1e-3, 0.0);
-    const auto back = Line(5, 37.009, 127.0, -1e-3, 0.0);
-    points.insert(points.end(), back.begin(), back.end());
-    Push(points, 0);
-    Map().ShowDistance();
-    const double out = GreatCircle(37.0, 127.0, 37.01, 127.0);
-    EXPECT_NEAR(EvalDouble(Map(), "skarnet.trackLength()"), out * 1.5, 0.01);
-    EXPECT_NEAR(EvalDouble(Map(), "skarnet.straightDistance()"), out * 0.5, 0.01);
-    ASSERT_TRUE(Eval(Map(), "skarnet.distanceShown()").toBool());
-    const QString text = EvalText(Map(), "skarnet.distanceText()");
-    EXPECT_TRUE(text.contains("이동거리")) << text.toStdString();
-    EXPECT_TRUE(text.contains("시작점부터 거리")) << text.toStdString();
-    EXPECT_TRUE(text.contains(QString::number(out * 1.5 / 1000, 'f', 3) + " km"))
-        << text.toStdString();
-    EXPECT_TRUE(text.contains(QString::number(out * 0.5, 'f', 1) + " m")) << text.toStdString();
 }
 
 TEST_F(WebMapPage, LongTracksAreDecimatedButEveryPositionIsKept)
@@ -190,8 +132,10 @@ TEST_F(WebMapPage, LongTracksAreDecimatedButEveryPositionIsKept)
 TEST_F(WebMapPage, OfflineTheTrackIsDrawnOnTheGrid)
 {
     const auto colours = Eval(Map(), "skarnet.classColours()").toStringList();
-    Map().SetClassColours({QColor(255, 0, 255), QColor(255, 0, 255), QColor(255, 0, 255),
-                           QColor(255, 0, 255), QColor(255, 0, 255)});
+    std::array<QColor, 5> saved, magenta;
+    for (std::size_t i = 0; i < 5; ++i) saved[i] = QColor(colours.value(static_cast<int>(i)));
+    magenta.fill(QColor(255, 0, 255));
+    Map().SetClassColours(magenta);
     EXPECT_EQ(Eval(Map(), "skarnet.classColours()").toStringList(), QStringList(5, "#ff00ff"));
     Push(Line(200, 37.2, 127.2, 2e-6, 3e-6, 3), 0);
     EXPECT_TRUE(WaitFor([] { return EvalInt(Map(), "skarnet.tilesFailed()") > 0; }, 10000));
@@ -202,17 +146,14 @@ TEST_F(WebMapPage, OfflineTheTrackIsDrawnOnTheGrid)
     // The track's colour reaches the screen.
     auto magentaShown = [] {
         const QImage image = Map().grab().toImage();
-        for (int y = 0; y < image.height(); y += 1)
-            for (int x = 0; x < image.width(); x += 1) {
-                const QColor c = image.pixelColor(x, y);
-                if (c.red() > 200 && c.green() < 90 && c.blue() > 200) return true;
-            }
+        for (int i = 0; i < image.width() * image.height(); ++i) {
+            const QColor c = image.pixelColor(i % image.width(), i / image.width());
+            if (c.red() > 200 && c.green() < 90 && c.blue() > 200) return true;
+        }
         return false;
     };
     EXPECT_TRUE(WaitFor(magentaShown, 10000));
-    Map().SetClassColours({QColor(colours.value(0)), QColor(colours.value(1)),
-                           QColor(colours.value(2)), QColor(colours.value(3)),
-                           QColor(colours.value(4))});
+    Map().SetClassColours(saved);
 }
 
 TEST(WebMapScript, PushScriptIsOneLocaleFreeCall)
