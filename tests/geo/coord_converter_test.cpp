@@ -127,7 +127,8 @@ TEST(Dms, ToDmsCarriesAndParseDmsReadsStationTexts)
                                                      {" 37도 28분 07.16509초", 37.468656969444},
                                                      {"127도 03분 15.2103초", 127.054225083333},
                                                      {"128도 56분 59.95341초", 128.949987058333},
-                                                     {"-126도 30분 0초", -126.5}};
+                                                     {"-126도 30분 0초", -126.5},
+                                                     {"-0도 30분 0초", -0.5}};
     for (const auto& [text, degrees] : kTexts)
         EXPECT_NEAR(ParseDms(text).value_or(0), degrees, 1e-11) << text;
     for (const char* bad : {"", "126도 54분", "126 54 33", "126도 x분 1초", "126도 54분 3a초"})

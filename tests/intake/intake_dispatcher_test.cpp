@@ -222,6 +222,37 @@ TEST(IntakeDispatcherTest, SplitSentenceFilterAndDisconnect)
     EXPECT_EQ(listener.decoded[ProtocolId::Nmea], 3);
 }
 
+// Each switch of the raw-message window hides its own sentences and no others.
+TEST(IntakeDispatcherTest, RawLogFilterHidesEachKindByItsOwnSwitch)
+{
+    const std::vector<std::string> kinds = {"GPGGA", "GPRMC", "GPGSA", "GPGSV",
+                                            "GLGSV", "GAGSV", "GBGSV", "GQGSV"};
+    using F = bool RawLogFilter::*;
+    const std::pair<F, std::set<std::string>> switches[] = {
+        {&RawLogFilter::gga, {"GPGGA"}},
+        {&RawLogFilter::rmc, {"GPRMC"}},
+        {&RawLogFilter::gsa, {"GPGSA"}},
+        {&RawLogFilter::gsv, {"GPGSV", "GLGSV", "GAGSV", "GBGSV", "GQGSV"}},
+        {&RawLogFilter::gpgsv, {"GPGSV"}},
+        {&RawLogFilter::glgsv, {"GLGSV"}},
+        {&RawLogFilter::gagsv, {"GAGSV"}},
+        {&RawLogFilter::gbgsv, {"GBGSV"}},
+        {&RawLogFilter::gqgsv, {"GQGSV"}}};
+    for (const auto& [flag, hidden] : switches) {
+        Rig r;
+        RawLogFilter filter;
+        filter.*flag = false;
+        r.intake.SetRawLogFilter(filter);
+        std::set<std::string> shown;
+        for (const std::string& kind : kinds) r.intake.Arrive(Bytes(Sentence(kind + ",1")));
+        for (const std::string& line : r.listener.rawLines) shown.insert(line.substr(1, 5));
+        std::set<std::string> expected;
+        for (const std::string& kind : kinds)
+            if (!hidden.count(kind)) expected.insert(kind);
+        EXPECT_EQ(shown, expected) << *hidden.begin();
+    }
+}
+
 TEST(IntakeDispatcherTest, HowMuchUnconsumedTailIsCarried)
 {
     // Unclaimed bytes wait up to kMaxUnclaimed, then are dropped.
@@ -307,6 +338,7 @@ TEST(ProtocolStartsTest, FindsEachSignature)
         {"nmea", FindNmeaStart, "junk" + gga, 4},
         {"nmea last dollar before line end", FindNmeaStart, "$GP$GPGGA,1*4A\r\n", 3},
         {"nmea talker P", FindNmeaStart, "$PTNL,AVR*00\r\n", 0},
+        {"nmea talker B", FindNmeaStart, "$BDGSV,1*00\r\n", 0},
         {"sbf dollar is no sentence", FindNmeaStart, "$@abc*4A\r\n", std::nullopt},
         {"no star", FindNmeaStart, "$GPGGA,1,44\r\n", std::nullopt},
         {"lf only stream", FindNmeaStart, "$GPGGA,1*4A\n", 0},

@@ -101,6 +101,7 @@ TEST_F(SettingsStoreTest, UnreadableValuesCountAsMissing)
         "RELAYED_NMEA=GGA,GST\n"
         "[PLOTVIEW]\n"
         "RGB_GPS=0x00FF00\n"
+        "RGB_RTK=0X0000ff\n"
         "RGB_DR= 12 \n");
     const CSettingsStore store(Path());
     EXPECT_EQ(store.Get(settings::kCommTxMode), 1);
@@ -113,6 +114,7 @@ TEST_F(SettingsStoreTest, UnreadableValuesCountAsMissing)
     EXPECT_EQ(store.Get(settings::kCommRelayedNmea), QStringLiteral("GGA,GST"));
     EXPECT_EQ(store.Get(settings::kPlotRgbGps), 0x00FF00);
     EXPECT_EQ(store.Get(settings::kPlotRgbDr), 12);
+    EXPECT_EQ(store.Get(settings::kPlotRgbRtk), 0xFF);
 }
 
 TEST_F(SettingsStoreTest, FileIsReadableByItsOwnerOnly)

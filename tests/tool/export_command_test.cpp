@@ -133,6 +133,31 @@ TEST(PositionExport, RowsAreTheDecodedPositions)
     }
 }
 
+// GPX knows none, 2d, 3d, dgps and pps: every differential kind (DGPS, RTK fixed and float) is
+// dgps, and a 2D fix from GSA is 2d.
+TEST(PositionExport, GpxFixFollowsTheFixQuality)
+{
+    const fs::path folder = Folder(), in = folder / "fixes.log", out = folder / "fixes.gpx";
+    std::ofstream log(in, std::ios::binary);
+    const char* const times[] = {"120000", "120001", "120002", "120003", "120004", "120005"};
+    for (int q = 1; q <= 6; ++q) {
+        const std::string mode = q == 6 ? "2" : "3";
+        log << Sentence("GPGGA," + std::string(times[q - 1]) + ".00,3730.000,N,12700.000,E," +
+                        std::to_string(q) + ",08,0.9,50.0,M,20.0,M,,")
+            << Sentence("GPGSA,A," + mode + ",01,02,03,04,,,,,,,,,1.5,0.9,1.2");
+    }
+    log.close();
+    ExportOptions options;
+    options.format = ExportFormat::kGpx;
+    ASSERT_TRUE(ExportPositions(in.string(), out.string(), options).Ok());
+    const std::string gpx = ReadText(out);
+    std::vector<std::string> fixes;
+    for (std::size_t at = gpx.find("<fix>"); at != std::string::npos;
+         at = gpx.find("<fix>", at + 1))
+        fixes.push_back(gpx.substr(at + 5, gpx.find('<', at + 5) - at - 5));
+    EXPECT_EQ(fixes, (std::vector<std::string>{"3d", "dgps", "pps", "dgps", "dgps", "2d"}));
+}
+
 TEST(PositionExport, LineAcrossTwoBlocksIsExportedOnceAndNoPositionsGiveTheHeader)
 {
     SKIP_WITHOUT_DATA();
