@@ -144,7 +144,9 @@ TEST(PositionExport, GpxFixFollowsTheFixQuality)
         const std::string mode = q == 6 ? "2" : "3";
         log << Sentence("GPGGA," + std::string(times[q - 1]) + ".00,3730.000,N,12700.000,E," +
                         std::to_string(q) + ",08,0.9,50.0,M,20.0,M,,")
-            << Sentence("GPGSA,A," + mode + ",01,02,03,04,,,,,,,,,1.5,0.9,1.2");
+            << Sentence("GPGSA,A," + mode + ",01,02,03,04,,,,,,,,,1.5,0.9,1.2")
+            << Sentence("GPRMC," + std::string(times[q - 1]) +
+                        ".00,A,3730.000,N,12700.000,E,0.0,0.0,070126,,,A");
     }
     log.close();
     ExportOptions options;
@@ -156,6 +158,8 @@ TEST(PositionExport, GpxFixFollowsTheFixQuality)
          at = gpx.find("<fix>", at + 1))
         fixes.push_back(gpx.substr(at + 5, gpx.find('<', at + 5) - at - 5));
     EXPECT_EQ(fixes, (std::vector<std::string>{"3d", "dgps", "pps", "dgps", "dgps", "2d"}));
+    // 7 January, not 1 July.
+    EXPECT_NE(gpx.find("<time>2026-01-07T12:00:05.000Z</time>"), std::string::npos) << gpx;
 }
 
 TEST(PositionExport, LineAcrossTwoBlocksIsExportedOnceAndNoPositionsGiveTheHeader)
