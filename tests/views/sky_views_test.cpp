@@ -18,7 +18,6 @@ namespace {
 // Colours written out from the 0x00BBGGRR table: GPS 0xFF0000 is blue, and so on.
 const QRgb kBlue = qRgb(0, 0, 255);
 const QRgb kPurple = qRgb(212, 0, 212);
-const QRgb kRed = qRgb(255, 0, 0);
 const QRgb kWhite = qRgb(255, 255, 255);
 const QRgb kIdleGrey = qRgb(212, 212, 212);
 const QRgb kPaleYellow = qRgb(255, 255, 207);
