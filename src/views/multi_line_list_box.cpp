@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRawFont>
 #include <QScrollBar>
 #include <QTextLayout>
 #include <algorithm>
@@ -31,28 +32,26 @@ bool BreaksBefore(const QString& text, qsizetype at)
     return q < 0 || !text[q].isDigit();
 }
 
-// Lines the text takes at the width when broken as LayoutWrapped breaks it: at break
-// opportunities where it can, anywhere in a piece longer than a line. Character widths come
-// from the table for Latin-1 (every received line) and from the font for the rest; kerning
-// and rarer break rules are not modelled, so a row can be a line off until it is painted.
-int EstimateLines(const QString& text, float width, const std::array<float, 256>& advances,
-                  const QFont& font, const QPaintDevice* device)
+// Breaks the text into lines of at most width pixels as LayoutWrapped breaks it: at break
+// opportunities where it can, anywhere in a piece longer than a line. Calls newLine with the
+// index each line after the first starts at, and returns the line count. Rarer break rules are
+// not modelled, so a row of other text than printable ASCII (which the list draws by this very
+// rule) can be a line off until it is painted.
+template <class Advance, class NewLine>
+int WrapLines(const QString& text, float width, Advance advance, NewLine newLine)
 {
-    std::optional<QFontMetricsF> metrics;
-    const auto advance = [&](QChar c) -> float {
-        if (c == u'\r') return 0;  // DisplayText drops it
-        if (c.unicode() < advances.size()) return advances[c.unicode()];
-        if (!metrics) metrics.emplace(font, device);
-        return static_cast<float>(metrics->horizontalAdvance(c));
-    };
     qsizetype end = text.size();
     while (end > 0 && (text[end - 1] == u'\n' || text[end - 1] == u'\r')) --end;
     int lines = 1;
     float line = 0;  // width taken on the current line
+    const auto startLine = [&](qsizetype at) {
+        ++lines;
+        line = 0;
+        newLine(at);
+    };
     for (qsizetype i = 0; i < end;) {
         if (IsHardBreak(text[i])) {
-            ++lines;
-            line = 0;
+            startLine(i + 1);
             ++i;
             continue;
         }
@@ -68,23 +67,32 @@ int EstimateLines(const QString& text, float width, const std::array<float, 256>
         if (line + ink <= width) {
             line += all;
         } else if (ink <= width) {
-            ++lines;
+            startLine(i);
             line = all;
         } else {
-            if (line > 0) ++lines;
-            line = 0;
+            if (line > 0) startLine(i);
             for (qsizetype k = i; k < next; ++k) {
                 const float w = advance(text[k]);
-                if (line > 0 && line + w > width && text[k] != u' ') {
-                    ++lines;
-                    line = 0;
-                }
+                if (line > 0 && line + w > width && text[k] != u' ') startLine(k);
                 line += w;
             }
         }
         i = next;
     }
     return lines;
+}
+
+int EstimateLines(const QString& text, float width, const std::array<float, 256>& advances,
+                  const QFont& font, const QPaintDevice* device)
+{
+    std::optional<QFontMetricsF> metrics;
+    const auto advance = [&](QChar c) -> float {
+        if (c == u'\r') return 0;  // DisplayText drops it
+        if (c.unicode() < advances.size()) return advances[c.unicode()];
+        if (!metrics) metrics.emplace(font, device);
+        return static_cast<float>(metrics->horizontalAdvance(c));
+    };
+    return WrapLines(text, width, advance, [](qsizetype) {});
 }
 }  // namespace
 
@@ -137,6 +145,8 @@ int CMultiLineListBox::AddItem(const QString& text, const QColor& textColour,
     if (redraw_) {
         UpdateScrollRange();
         viewport()->update();
+    } else {
+        heldBack_ = true;
     }
     return GetCount() - 1;
 }
@@ -150,7 +160,10 @@ void CMultiLineListBox::ResetContent()
     current_ = -1;
     scrollPending_ = false;
     followBottom_ = false;
-    if (!redraw_) return;
+    if (!redraw_) {
+        heldBack_ = true;
+        return;
+    }
     UpdateScrollRange();
     viewport()->update();
 }
@@ -227,6 +240,9 @@ void CMultiLineListBox::SetRedraw(bool on)
     if (redraw_ == on) return;
     redraw_ = on;
     if (!on) return;
+    // A list that took nothing while held back looks as it did: no repaint.
+    if (!heldBack_ && !scrollPending_) return;
+    heldBack_ = false;
     UpdateScrollRange();
     if (scrollPending_) ScrollToBottom();
     scrollPending_ = false;
@@ -310,7 +326,7 @@ void CMultiLineListBox::ForgetPaintedFrom(int y) { paintedEnd_ = std::min(painte
 
 void CMultiLineListBox::ForgetPainted() { paintedEnd_ = paintedTop_; }
 
-void CMultiLineListBox::PaintItem(QPainter& painter, int row, const QTextLayout& layout) const
+void CMultiLineListBox::PaintItem(QPainter& painter, int row, const RowLayout& layout) const
 {
     const Item& item = items_[row];
     const QRect rect = GetItemRect(row);
@@ -320,7 +336,11 @@ void CMultiLineListBox::PaintItem(QPainter& painter, int row, const QTextLayout&
     painter.save();
     // Inside a strip of the viewport, the strip clips too.
     painter.setClipRect(rect, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
-    layout.draw(&painter, QPointF(kTextIndent, rect.top() + kRowPadding));
+    const QPointF at(kTextIndent, rect.top() + kRowPadding);
+    if (layout.text)
+        layout.text->draw(&painter, at);
+    else
+        painter.drawGlyphRun(at, layout.glyphs);
     painter.restore();
 }
 
@@ -390,30 +410,95 @@ int CMultiLineListBox::LineHeight() const { return fontMetrics().height(); }
 
 void CMultiLineListBox::MeasureAdvances()
 {
-    const QFontMetricsF metrics(font(), viewport());
+    // Without kerning a row is its characters' advances side by side, as the estimate and the
+    // glyph rows place them.
+    rowFont_ = font();
+    rowFont_.setKerning(false);
+    const QFontMetricsF metrics(rowFont_, viewport());
     for (std::size_t c = 0; c < advances_.size(); ++c)
         advances_[c] =
             static_cast<float>(metrics.horizontalAdvance(QChar(static_cast<char16_t>(c))));
+    ascent_ = metrics.ascent();
+    // Received text is printable ASCII: rows of it are drawn straight from the font's glyphs,
+    // without shaping.
+    glyphIndexes_.fill(0);
+    rawFont_ = QRawFont::fromFont(rowFont_);
+    if (!rawFont_.isValid()) return;
+    for (char16_t c = u' '; c < glyphIndexes_.size(); ++c) {
+        if (!rawFont_.supportsCharacter(QChar(c))) continue;
+        const QList<quint32> glyph = rawFont_.glyphIndexesForString(QString(QChar(c)));
+        if (glyph.size() == 1) glyphIndexes_[c] = glyph[0];
+    }
 }
 
 int CMultiLineListBox::EstimateHeight(const QString& text) const
 {
     const int lines = EstimateLines(text, static_cast<float>(std::max(1, layoutWidth_)), advances_,
-                                    font(), viewport());
+                                    rowFont_, viewport());
     return lines * LineHeight() + 2 * kRowPadding;
 }
 
-QTextLayout& CMultiLineListBox::LayoutOf(int row)
+const CMultiLineListBox::RowLayout& CMultiLineListBox::LayoutOf(int row)
 {
     auto& layout = layouts_[row];
     if (layout) return *layout;
-    layout = std::make_unique<QTextLayout>(DisplayText(items_[row].text), font(), viewport());
-    // Keeps the shaped glyphs, so later paints draw without shaping again.
-    layout->setCacheEnabled(true);
-    const int lines = LayoutWrapped(*layout, layoutWidth_, LineHeight());
+    layout = std::make_unique<RowLayout>();
+    const QString shown = DisplayText(items_[row].text);
+    int lines = 0;
+    if (IsGlyphText(shown)) {
+        lines = PlaceGlyphs(shown, layout->glyphs);
+    } else {
+        layout->text = std::make_unique<QTextLayout>(shown, rowFont_, viewport());
+        // Keeps the shaped glyphs, so later paints draw without shaping again.
+        layout->text->setCacheEnabled(true);
+        lines = LayoutWrapped(*layout->text, layoutWidth_, LineHeight());
+    }
     ++layoutCount_;
     SetHeight(row, lines * LineHeight() + 2 * kRowPadding);
     return *layout;
+}
+
+bool CMultiLineListBox::IsGlyphText(const QString& text) const
+{
+    return std::all_of(text.begin(), text.end(), [&](QChar c) {
+        return c.unicode() < glyphIndexes_.size() && glyphIndexes_[c.unicode()] != 0;
+    });
+}
+
+int CMultiLineListBox::PlaceGlyphs(const QString& text, QGlyphRun& run) const
+{
+    QList<quint32> indexes;
+    QList<QPointF> positions;
+    indexes.reserve(text.size());
+    positions.reserve(text.size());
+    const float width = static_cast<float>(std::max(1, layoutWidth_));
+    const qreal lineHeight = LineHeight();
+    qsizetype lineStart = 0;
+    qreal y = ascent_;
+    qreal x = 0;
+    const auto place = [&](qsizetype end) {
+        for (qsizetype i = lineStart; i < end; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c != u' ') {
+                indexes.push_back(glyphIndexes_[c]);
+                positions.push_back(QPointF(x, y));
+            }
+            x += advances_[c];
+        }
+    };
+    const int lines = WrapLines(
+        text, width, [&](QChar c) { return advances_[c.unicode()]; },
+        [&](qsizetype at) {
+            place(at);
+            lineStart = at;
+            x = 0;
+            y += lineHeight;
+        });
+    place(text.size());
+    run.setRawFont(rawFont_);
+    run.setGlyphIndexes(indexes);
+    run.setPositions(positions);
+    return lines;
 }
 
 void CMultiLineListBox::SetHeight(int row, int height)

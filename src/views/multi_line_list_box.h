@@ -2,15 +2,16 @@
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QGlyphRun>
 #include <QPixmap>
+#include <QRawFont>
 #include <QString>
+#include <QTextLayout>
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
 #include <vector>
-
-class QTextLayout;
 
 // The text as a row shows it: the line ending is dropped and inner line feeds become line
 // breaks, so a sentence received with its CR LF takes no extra blank line.
@@ -24,8 +25,10 @@ int LayoutWrapped(QTextLayout& layout, int width, int lineHeight);
 // each with its own text and background colour. Rows are only appended or all removed, so
 // their tops are kept as running sums found by binary search. A fast receiver adds rows much
 // faster than anyone reads them: an added row's height is only estimated from cached character
-// widths, and a row is laid out (shaped) when it is first painted, which corrects the estimate;
-// the layouts of the rows on screen are kept for the next paint, and so are their pixels.
+// widths, and a row is laid out when it is first painted, which corrects the estimate; the
+// layouts of the rows on screen are kept for the next paint, and so are their pixels. Rows of
+// printable ASCII, which is what receivers send, are broken by the estimate's own rule and
+// drawn from cached glyphs; only other rows are shaped.
 class CMultiLineListBox : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -92,7 +95,15 @@ private:
     int LineHeight() const;
     int EstimateHeight(const QString& text) const;
     void MeasureAdvances();
-    QTextLayout& LayoutOf(int row);
+    // A row's text as painted: glyphs placed by the list itself, or a text layout.
+    struct RowLayout {
+        QGlyphRun glyphs;
+        std::unique_ptr<QTextLayout> text;
+    };
+    const RowLayout& LayoutOf(int row);
+    bool IsGlyphText(const QString& text) const;
+    // Places the glyphs of glyph text line by line; returns the line count.
+    int PlaceGlyphs(const QString& text, QGlyphRun& run) const;
     void SetHeight(int row, int height);
     bool LayOutVisibleRows();
     void LayOutForPaint();
@@ -101,7 +112,7 @@ private:
     int FirstRowBelow(int y) const;
     void Relayout();
     void UpdateScrollRange();
-    void PaintItem(QPainter& painter, int row, const QTextLayout& layout) const;
+    void PaintItem(QPainter& painter, int row, const RowLayout& layout) const;
     void PaintStrip(QPainter& painter, int top, int bottom, int first, int end);
     // Rows from document height y down no longer look as they were painted.
     void ForgetPaintedFrom(int y);
@@ -113,11 +124,17 @@ private:
     std::vector<Item> items_;
     std::vector<int> bottoms_;  // running sum of row heights
     // Layouts of the rows last painted, by row; never more than one screenful.
-    std::unordered_map<int, std::unique_ptr<QTextLayout>> layouts_;
+    std::unordered_map<int, std::unique_ptr<RowLayout>> layouts_;
     std::array<float, 256> advances_{};  // Latin-1 character widths of the current font
+    // Printable ASCII glyphs of the current font, 0 where a row needs a text layout.
+    std::array<quint32, 127> glyphIndexes_{};
+    QFont rowFont_;  // the widget's font without kerning
+    QRawFont rawFont_;
+    qreal ascent_ = 0;
     int layoutWidth_ = 0;
     int current_ = -1;
     bool redraw_ = true;
+    bool heldBack_ = false;  // rows added or removed while redraw was off
     bool scrollPending_ = false;
     bool followBottom_ = false;  // the last scroll asked for the newest row
     bool measuring_ = false;
