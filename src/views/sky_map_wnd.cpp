@@ -37,13 +37,36 @@ void CSkyMapWnd::SetToggles(const CDisplayToggles* toggles)
 
 void CSkyMapWnd::Update(const GnssReceiverState& state)
 {
-    if (CopySatelliteData(state_, state)) update();
+    if (!CopySatelliteData(state_, state)) return;
+    // Signal strengths change at every epoch of a fast receiver; the map does not show them.
+    ShownContent(next_);
+    if (next_ == shown_) return;
+    std::swap(next_, shown_);
+    update();
 }
 
 void CSkyMapWnd::Clear()
 {
     state_.Clear();
+    shown_.clear();
     update();
+}
+
+void CSkyMapWnd::ShownContent(std::vector<std::int32_t>& out) const
+{
+    out.clear();
+    out.push_back(state_.satellitesUsed);
+    out.push_back(state_.inViewTotal);
+    for (int row = 0; row < kConstellationCount; ++row) {
+        const int count = InViewCountOf(state_, static_cast<Constellation>(row));
+        out.push_back(count);
+        for (int i = 0; i < count; ++i) {
+            const SatelliteInView& satellite = state_.satellitesInView[row][i];
+            out.insert(out.end(),
+                       {satellite.prn, satellite.elevationDeg, satellite.azimuthDeg,
+                        satellite.constellation, IsSatelliteInUse(state_, satellite) ? 1 : 0});
+        }
+    }
 }
 
 bool CSkyMapWnd::IsShown(Constellation constellation) const

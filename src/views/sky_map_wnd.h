@@ -6,6 +6,7 @@
 #include <QSize>
 #include <QString>
 #include <QWidget>
+#include <vector>
 
 #include "decode/gnss_receiver_state.h"
 #include "views/text_cache.h"
@@ -35,6 +36,8 @@ protected:
 
 private:
     bool IsShown(Constellation constellation) const;
+    // Everything of the state the map draws, every constellation, in a comparable form.
+    void ShownContent(std::vector<std::int32_t>& out) const;
     const QPixmap& GridImage();
     void PaintGrid(QPainter& painter) const;
     void PaintSatellites(QPainter& painter) const;
@@ -46,6 +49,8 @@ private:
 
     QPointer<const CDisplayToggles> toggles_;
     GnssReceiverState state_;
+    std::vector<std::int32_t> shown_;  // the content of the latest update
+    std::vector<std::int32_t> next_;   // kept for its capacity
     // The background and grid change only with the size; label sizes never.
     QPixmap grid_;
     mutable QHash<QString, QSize> labelSizes_;

@@ -1,6 +1,7 @@
 #include "views/text_cache.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPainter>
 #include <QTextLayout>
 #include <QtMath>
@@ -55,37 +56,38 @@ void CTextCache::Draw(QPainter& painter, const QRect& rect, int flags, const QSt
     const QFont& font = painter.font();
     // A size in pixels is the same at every resolution.
     const int dpi = font.pixelSize() > 0 ? 0 : painter.device()->logicalDpiY();
-    const QTextLine line =
-        Find(Key{std::move(shown), font, dpi, painter.layoutDirection()}).lineAt(0);
+    const Entry& line = Find(Key{std::move(shown), font, dpi, painter.layoutDirection()});
     // Placed as drawText places its lines: by the natural width for the bounds, by the advance
     // for the glyphs.
     const QRectF r(rect);
-    const qreal height = line.ascent() + line.descent();
-    const qreal width = line.naturalTextWidth();
+    const qreal height = line.height;
+    const qreal width = line.naturalWidth;
     qreal yoff = 0;
     if (flags & Qt::AlignBottom)
         yoff = r.height() - height;
     else if (flags & Qt::AlignVCenter)
         yoff = (r.height() - height) / 2;
     const qreal boundsX = (flags & Qt::AlignHCenter) ? (r.width() - width) / 2 : 0;
-    const qreal xoff = (flags & Qt::AlignHCenter) ? (r.width() - line.horizontalAdvance()) / 2 : 0;
+    const qreal xoff = (flags & Qt::AlignHCenter) ? (r.width() - line.advance) / 2 : 0;
     const bool clip = !r.contains(QRectF(r.x() + boundsX, r.y() + yoff, width, height));
     if (clip) {
         painter.save();
         painter.setClipRect(r, Qt::IntersectClip);
     }
-    line.draw(&painter, QPointF(r.x() + xoff, r.y() + yoff));
+    // The runs skip the line's shaping and formats, which a cached line no longer needs.
+    const QPointF at(r.x() + xoff, r.y() + yoff);
+    for (const QGlyphRun& run : line.runs) painter.drawGlyphRun(at, run);
     if (clip) painter.restore();
 }
 
-const QTextLayout& CTextCache::Find(const Key& key)
+const CTextCache::Entry& CTextCache::Find(const Key& key)
 {
     if (const auto found = newer_.constFind(key); found != newer_.constEnd()) return **found;
-    std::shared_ptr<const QTextLayout> layout;
+    std::shared_ptr<const Entry> layout;
     if (const auto found = older_.constFind(key); found != older_.constEnd()) {
         layout = *found;
     } else {
-        auto made = std::make_shared<QTextLayout>(key.text, key.font);
+        auto made = std::make_unique<QTextLayout>(key.text, key.font);
         QTextOption option;
         option.setTextDirection(key.direction);
         option.setAlignment(Qt::AlignLeft);
@@ -100,7 +102,9 @@ const QTextLayout& CTextCache::Find(const Key& key)
         line.setLineWidth(kUnwrappedLineWidth);
         line.setPosition(QPointF(0, qCeil(top)));
         made->endLayout();
-        layout = std::move(made);
+        layout =
+            std::make_shared<const Entry>(Entry{made->glyphRuns(), line.ascent() + line.descent(),
+                                                line.naturalTextWidth(), line.horizontalAdvance()});
     }
     if (newer_.size() >= capacity_) {
         older_ = std::move(newer_);

@@ -1,13 +1,13 @@
 #pragma once
 
 #include <QFont>
+#include <QGlyphRun>
 #include <QHash>
 #include <QString>
 #include <memory>
 
 class QPainter;
 class QRect;
-class QTextLayout;
 
 // Draws short texts as QPainter::drawText(rect, flags, text) draws them, from layouts kept
 // between paints: the views draw the same few numbers and labels at every paint, and shaping
@@ -41,10 +41,17 @@ private:
         }
     };
     friend size_t qHash(const Key& key, size_t seed) { return qHash(key.text, seed); }
-    using Layouts = QHash<Key, std::shared_ptr<const QTextLayout>>;
+    // One laid-out line, kept as its glyphs.
+    struct Entry {
+        QList<QGlyphRun> runs;
+        qreal height = 0;
+        qreal naturalWidth = 0;
+        qreal advance = 0;
+    };
+    using Layouts = QHash<Key, std::shared_ptr<const Entry>>;
 
-    // The layout lives in the cache until the next call.
-    const QTextLayout& Find(const Key& key);
+    // The entry lives in the cache until the next call.
+    const Entry& Find(const Key& key);
 
     int capacity_;
     Layouts newer_;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <functional>
 #include <memory>
 #include <tuple>
 #include <vector>
@@ -179,6 +181,57 @@ TEST(SkyMapWnd, LabelColourFollowsUseAndOwnConstellation)
     image = Paint<CSkyMapWnd>(s, kSky);
     EXPECT_FALSE(HasColour(image, kBlue));
     ExpectCentredAt(ColourBounds(image, kPurple), QPoint(200, 160));
+}
+
+// At 100 Hz the signal strengths change at every epoch; the map shows none of them and must
+// not be painted again for them.
+TEST(SkyMapWnd, RepaintsOnlyWhenWhatItShowsChanges)
+{
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    CSkyMapWnd wnd;
+    wnd.resize(kSky);
+    wnd.installEventFilter(&counter);
+    wnd.show();
+    ASSERT_TRUE(WaitFor([&] { return counter.paints > 0; }));
+    GnssReceiverState s = OneGps(45, 90, 30);
+    constexpr int kGps = static_cast<int>(Constellation::Gps);
+    const auto paintsFor = [&](const std::function<void(GnssReceiverState&)>& change) {
+        change(s);
+        counter.paints = 0;
+        wnd.Update(s);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        return counter.paints;
+    };
+    const std::vector<std::tuple<const char*, std::function<void(GnssReceiverState&)>, bool>> cases{
+        {"first epoch", [](GnssReceiverState&) {}, true},
+        {"same epoch", [](GnssReceiverState&) {}, false},
+        {"signal strengths",
+         [](GnssReceiverState& e) {
+             e.satellitesInView[kGps][0].snr[0] = 41;
+             e.satellitesInView[kGps][0].snr[1] = 20;
+         },
+         false},
+        {"azimuth", [](GnssReceiverState& e) { e.satellitesInView[kGps][0].azimuthDeg = 91; },
+         true},
+        {"elevation", [](GnssReceiverState& e) { e.satellitesInView[kGps][0].elevationDeg = 44; },
+         true},
+        {"out of use", [](GnssReceiverState& e) { e.usedPrn[kGps][0] = 10; }, true},
+        {"count in use", [](GnssReceiverState& e) { e.satellitesUsed = 7; }, true},
+        {"another satellite",
+         [](GnssReceiverState& e) { AddSatellite(e, Constellation::Glonass, 3, 20, 10); }, true},
+    };
+    for (const auto& [name, change, repaint] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(paintsFor(change) > 0, repaint);
+    }
 }
 
 TEST(SnrWnd, BarsAndLabelCellsLandOnTheirPixels)
