@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
+#include <vector>
 
 #include "decode/parser.h"
 #include "views/display_toggles.h"
@@ -95,20 +96,50 @@ void CSnrWnd::paintEvent(QPaintEvent*)
         PaintNoSignal(painter);
         return;
     }
-    // The label strip below the chart is filled by the frame.
-    painter.fillRect(0, 0, width(), std::max(0, SnrChartBottom(height())), Qt::white);
-    PaintFrame(painter, count);
-    popupRect_ = QRect();
-    painter.setFont(BarFont());
-    int index = 0;
+    std::vector<Slot> shown;
+    shown.reserve(static_cast<std::size_t>(count));
     for (const Constellation row : kSignalOrder) {
         if (!IsShown(row)) continue;
         const int rowCount = InViewCountOf(state_, row);
         const auto* satellites = state_.satellitesInView[static_cast<std::size_t>(row)];
         for (int i = 0; i < rowCount; ++i)
-            PaintSlot(painter, MakeSlot(index++, count, row, satellites[i]));
+            shown.push_back(MakeSlot(static_cast<int>(shown.size()), count, row, satellites[i]));
+    }
+    painter.drawPixmap(0, 0, FrameImage(shown));
+    popupRect_ = QRect();
+    painter.setFont(BarFont());
+    for (const Slot& slot : shown) {
+        PaintBar(painter, slot);
+        if (slot.bar.marked) PaintWeakerMark(painter, slot);
+        TakePopup(painter, slot);
     }
     PaintPopup(painter);
+}
+
+const QPixmap& CSnrWnd::FrameImage(const std::vector<Slot>& shown)
+{
+    // The grid and the label cells change with the satellites listed, not with their signals:
+    // a fast receiver sends new strengths at every epoch over the same frame.
+    std::vector<QRgb> key;
+    key.reserve(3 * shown.size());
+    for (const Slot& slot : shown) {
+        key.insert(key.end(), {static_cast<QRgb>(slot.satellite->prn), slot.colour.rgba(),
+                               IsSatelliteInUse(state_, *slot.satellite) ? 1u : 0u});
+    }
+    const qreal ratio = devicePixelRatioF();
+    if (!frame_.isNull() && frame_.deviceIndependentSize() == QSizeF(size()) &&
+        frame_.devicePixelRatio() == ratio && key == frameKey_)
+        return frame_;
+    frameKey_ = std::move(key);
+    frame_ = QPixmap(size() * ratio);
+    frame_.setDevicePixelRatio(ratio);
+    QPainter painter(&frame_);
+    // The label strip below the chart is filled by PaintFrame.
+    painter.fillRect(0, 0, width(), std::max(0, SnrChartBottom(height())), Qt::white);
+    PaintFrame(painter, static_cast<int>(shown.size()));
+    painter.setFont(BarFont());
+    for (const Slot& slot : shown) PaintLabelCell(painter, slot);
+    return frame_;
 }
 
 CSnrWnd::Slot CSnrWnd::MakeSlot(int index, int count, Constellation row,
@@ -147,14 +178,6 @@ void CSnrWnd::PaintFrame(QPainter& painter, int count) const
         const int x = SnrSlotLeft(width(), count, i);
         painter.drawLine(x, 0, x, height());
     }
-}
-
-void CSnrWnd::PaintSlot(QPainter& painter, const Slot& slot)
-{
-    PaintBar(painter, slot);
-    if (slot.bar.marked) PaintWeakerMark(painter, slot);
-    PaintLabelCell(painter, slot);
-    TakePopup(painter, slot);
 }
 
 void CSnrWnd::PaintBar(QPainter& painter, const Slot& slot) const

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QPixmap>
 #include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QWidget>
 #include <optional>
+#include <vector>
 
 #include "decode/gnss_receiver_state.h"
 #include "views/display_toggles.h"
@@ -57,7 +59,7 @@ private:
     Slot MakeSlot(int index, int count, Constellation row, const SatelliteInView& satellite) const;
     void PaintNoSignal(QPainter& painter) const;
     void PaintFrame(QPainter& painter, int count) const;
-    void PaintSlot(QPainter& painter, const Slot& slot);
+    const QPixmap& FrameImage(const std::vector<Slot>& shown);
     void PaintBar(QPainter& painter, const Slot& slot) const;
     void PaintWeakerMark(QPainter& painter, const Slot& slot) const;
     void PaintLabelCell(QPainter& painter, const Slot& slot) const;
@@ -73,6 +75,9 @@ private:
     QString popupLabel_;
     QString popupValue_;
     QRect popupRect_;
+    // The chart without its bars, for the slots in frameKey_.
+    QPixmap frame_;
+    std::vector<QRgb> frameKey_;
     // Bar values and labels repeat from paint to paint.
     mutable CTextCache texts_;
 };

@@ -285,6 +285,35 @@ TEST(SnrWnd, BarsAndLabelCellsLandOnTheirPixels)
     EXPECT_TRUE(ink);
 }
 
+// The chart keeps its frame and label cells between paints: whatever changes, a kept chart must
+// look as a new one given the same state.
+TEST(SnrWnd, KeptChartLooksAsANewOne)
+{
+    constexpr int kGps = static_cast<int>(Constellation::Gps);
+    GnssReceiverState s = OneGps(45, 90, 30);
+    AddSatellite(s, Constellation::Gps, 12, 30, 10, 41, 35);
+    const std::vector<std::tuple<const char*, std::function<void(GnssReceiverState&)>, QSize>>
+        steps{
+            {"first", [](GnssReceiverState&) {}, kSnr},
+            {"signals", [](GnssReceiverState& e) { e.satellitesInView[kGps][0].snr[0] = 44; },
+             kSnr},
+            {"into use", [](GnssReceiverState& e) { MarkUsed(e, kGps, 12); }, kSnr},
+            {"other number", [](GnssReceiverState& e) { e.satellitesInView[kGps][1].prn = 13; },
+             kSnr},
+            {"another satellite",
+             [](GnssReceiverState& e) { AddSatellite(e, Constellation::Glonass, 3, 20, 10, 38); },
+             kSnr},
+            {"resized", [](GnssReceiverState&) {}, QSize(240, 200)},
+        };
+    CSnrWnd kept;
+    for (const auto& [name, change, size] : steps) {
+        SCOPED_TRACE(name);
+        change(s);
+        kept.Update(s);
+        EXPECT_EQ(RenderWidget(kept, size), Paint<CSnrWnd>(s, size));
+    }
+}
+
 TEST(SkyViews, CountsPastTheTablesAreClamped)
 {
     GnssReceiverState s;
