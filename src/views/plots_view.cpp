@@ -467,7 +467,7 @@ void CPlotsView::DrawScaleLabel(QPainter& painter, const Geometry& g) const
     const QRect box(x, g.cy - metrics.height(), metrics.horizontalAdvance(label) + 1,
                     metrics.height());
     painter.setPen(ColorFromColorRef(kScaleLabelColour));
-    painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, label);
+    texts_.Draw(painter, box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, label);
 }
 
 void CPlotsView::DrawTextLines(QPainter& painter, int h) const
@@ -481,8 +481,8 @@ void CPlotsView::DrawTextLines(QPainter& painter, int h) const
     painter.setPen(Qt::black);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const int y = static_cast<int>(i) * h + kTextMargin;
-        painter.drawText(QRect(kTextMargin, y, width(), h),
-                         Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, lines[i]);
+        texts_.Draw(painter, QRect(kTextMargin, y, width(), h),
+                    Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, lines[i]);
     }
 }
 
@@ -491,8 +491,8 @@ void CPlotsView::DrawLegend(QPainter& painter, int h) const
     painter.setPen(Qt::black);
     for (int slot = 0; slot < kPlotLegendCount; ++slot) {
         const int y = (6 + slot) * h + kTextMargin;
-        painter.drawText(QRect(kTextMargin, y, 3 * h, h),
-                         Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, PlotLegendLabel(slot));
+        texts_.Draw(painter, QRect(kTextMargin, y, 3 * h, h),
+                    Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, PlotLegendLabel(slot));
         const QColor live = ColorFromColorRef(kLiveColours[static_cast<std::size_t>(slot)]);
         painter.fillRect(QRect(3 * h + kTextMargin, y + 1, h - 2, h - 2), live);
         const QRect replaySwatch = LegendRect(slot + 1);
@@ -605,8 +605,8 @@ void CPlotsView::DrawStatisticsLines(QPainter& painter, int h) const
                                               : PlotBlankMaxErrorLine();
     painter.setPen(Qt::black);
     const auto flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
-    painter.drawText(QRect(kTextMargin, 12 * h + kTextMargin, width(), h), flags, average);
-    painter.drawText(QRect(kTextMargin, 13 * h + kTextMargin, width(), h), flags, maxError);
+    texts_.Draw(painter, QRect(kTextMargin, 12 * h + kTextMargin, width(), h), flags, average);
+    texts_.Draw(painter, QRect(kTextMargin, 13 * h + kTextMargin, width(), h), flags, maxError);
 }
 
 void CPlotsView::resizeEvent(QResizeEvent* event)

@@ -17,6 +17,7 @@
 #include "views/plot_mark_painter.h"
 #include "views/plot_marks.h"
 #include "views/plot_texts.h"
+#include "views/text_cache.h"
 
 class CSettingsStore;
 class QToolButton;
@@ -205,6 +206,9 @@ private:
     QPoint dragCurrent_;
     bool dragging_ = false;
     bool mouseLocked_ = false;
+
+    // The texts drawn at every paint, most of them the same each time.
+    mutable CTextCache texts_;
 
     QString eastingText_;
     QString northingText_;
