@@ -185,7 +185,13 @@ void CLinkController::OnClosePort()
 void CLinkController::AfterIntakePass(const GnssReceiverState& s)
 {
     if (!times_.Running()) return;
-    const QDateTime now = QDateTime::currentDateTime();
+    // A fast receiver ends a pass every few milliseconds; the texts count whole seconds. The
+    // same fix again within a tenth of a second changes nothing worth the local time.
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    const std::array<qint64, 3> pass{ms / kTimesRefreshMs, s.fixMode, s.fixQuality};
+    if (pass == lastTimesPass_) return;
+    lastTimesPass_ = pass;
+    const QDateTime now = QDateTime::fromMSecsSinceEpoch(ms);
     times_.Track(s.fixMode, s.fixQuality, now);
     frame_.SetPane(pane::kTimes, times_.StatusText(now));
     frame_.Panel().SetTimesToFix(times_.FloatTimerText(now), times_.FixedTimerText(now));

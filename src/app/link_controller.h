@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <QtGlobal>
+#include <array>
 #include <memory>
 
 #include "app/connection_times.h"
@@ -74,5 +76,7 @@ private:
     QString portName_;
     QString lostPort_;  // receiver port that vanished while open
     CConnectionTimes times_;
+    static constexpr qint64 kTimesRefreshMs = 100;
+    std::array<qint64, 3> lastTimesPass_{-1, -1, -1};  // tenth of a second, fix mode, quality
     QTimer clockTimer_;
 };

@@ -406,7 +406,7 @@ int CMultiLineListBox::WrapWidth() const
     return std::max(1, viewport()->width() - 2 * kTextIndent);
 }
 
-int CMultiLineListBox::LineHeight() const { return fontMetrics().height(); }
+int CMultiLineListBox::LineHeight() const { return lineHeight_; }
 
 void CMultiLineListBox::MeasureAdvances()
 {
@@ -419,6 +419,7 @@ void CMultiLineListBox::MeasureAdvances()
         advances_[c] =
             static_cast<float>(metrics.horizontalAdvance(QChar(static_cast<char16_t>(c))));
     ascent_ = metrics.ascent();
+    lineHeight_ = fontMetrics().height();  // asked for every row added
     // Received text is printable ASCII: rows of it are drawn straight from the font's glyphs,
     // without shaping.
     glyphIndexes_.fill(0);

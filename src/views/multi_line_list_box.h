@@ -131,6 +131,7 @@ private:
     QFont rowFont_;  // the widget's font without kerning
     QRawFont rawFont_;
     qreal ascent_ = 0;
+    int lineHeight_ = 0;
     int layoutWidth_ = 0;
     int current_ = -1;
     bool redraw_ = true;
