@@ -1,5 +1,6 @@
 #include "views/nmea_data_wnd.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
 #include <array>
@@ -63,6 +64,9 @@ CNmeaDataWnd::CNmeaDataWnd(CSettingsStore& store, QWidget* parent)
     // Nothing waits on the reply window yet; it only runs out.
     sensorReplyTimer_.setSingleShot(true);
     sensorReplyTimer_.setInterval(kSensorReplyWindowMs);
+    refreshTimer_.setSingleShot(true);
+    refreshTimer_.setInterval(kRefreshIntervalMs);
+    connect(&refreshTimer_, &QTimer::timeout, this, &CNmeaDataWnd::OnRefreshTick);
     Reset();
     ApplySettings();
 }
@@ -75,14 +79,28 @@ void CNmeaDataWnd::Update(const GnssReceiverState& state)
     *state_ = state;
     // The copy must not lead back into a decoder.
     state_->owner = nullptr;
+    // A fast receiver sends epochs faster than anyone reads them: the cells are worked out
+    // at most once a refresh, and only the ones whose text changed are painted again.
+    stale_ = true;
+    if (!refreshTimer_.isActive()) refreshTimer_.start();
+}
+
+void CNmeaDataWnd::Invalidate()
+{
+    stale_ = true;
     update();
+}
+
+void CNmeaDataWnd::OnRefreshTick()
+{
+    if (stale_) update(RefreshCanvas());
 }
 
 void CNmeaDataWnd::SetStatistics(double horizontalDrms, double verticalDrms, double horizontalCep,
                                  double verticalCep)
 {
     statistics_ = {horizontalDrms, verticalDrms, horizontalCep, verticalCep};
-    update();
+    Invalidate();
 }
 
 void CNmeaDataWnd::SetTimesToFix(const QString& timeToFloat, const QString& timeToFixed)
@@ -93,7 +111,7 @@ void CNmeaDataWnd::SetTimesToFix(const QString& timeToFloat, const QString& time
     if (!newFloat && !newFixed) return;
     if (newFloat) timeToFloat_ = timeToFloat;
     if (newFixed) timeToFixed_ = timeToFixed;
-    update();
+    Invalidate();
 }
 
 void CNmeaDataWnd::Reset()
@@ -102,26 +120,26 @@ void CNmeaDataWnd::Reset()
     // A reset panel shows zeros throughout, heading included.
     state_->headingDeg = 0.0f;
     state_->yawDeg = 0.0f;
-    update();
+    Invalidate();
 }
 
 void CNmeaDataWnd::SetReplayMode(bool replayRunning, bool rmsFromGst)
 {
     replayRunning_ = replayRunning;
     rmsFromGst_ = rmsFromGst;
-    update();
+    Invalidate();
 }
 
 void CNmeaDataWnd::SetTaxiFare(const TaxiFareValues& fare)
 {
     fare_ = fare;
-    update();
+    Invalidate();
 }
 
 void CNmeaDataWnd::SetSensorStatus(const SensorStatusTable& sensors)
 {
     sensors_ = sensors;
-    update();
+    Invalidate();
 }
 
 bool CNmeaDataWnd::SensorPollWanted() const
@@ -137,7 +155,7 @@ void CNmeaDataWnd::ApplySettings()
     } else if (!sensorPollTimer_.isActive()) {
         sensorPollTimer_.start();
     }
-    update();
+    Invalidate();
 }
 
 void CNmeaDataWnd::OnSensorPollTick()
@@ -176,16 +194,37 @@ QRect CNmeaDataWnd::FareAreaRect() const
     return CellRect(kThirdColumn, 0).united(CellRect(kThirdColumn, kFareRowCount - 1));
 }
 
-void CNmeaDataWnd::paintEvent(QPaintEvent*)
+void CNmeaDataWnd::paintEvent(QPaintEvent* event)
 {
     if (width() <= 0 || height() <= 0) return;
-    // The receiver's own estimates are taken at every paint.
+    // The layout and the fee come from the settings, which change without a word to the panel.
+    const Layout layout{store_.Get(settings::kNmeaOperationType),
+                        store_.Get(settings::kNmeaBasicFee)};
+    lastRedrawnCells_ = 0;
+    if (stale_ || layout != canvasLayout_ || canvas_.isNull() || canvasBackdrop_.size != size() ||
+        canvasBackdrop_.pixelRatio != devicePixelRatioF()) {
+        refreshTimer_.stop();
+        // Cells that changed outside what this paint covers are painted next.
+        const QRegion missed = RefreshCanvas() - event->region();
+        if (!missed.isEmpty()) update(missed);
+    }
+    QPainter painter(this);
+    const qreal ratio = canvas_.devicePixelRatio();
+    for (const QRect& r : event->region())
+        painter.drawPixmap(r, canvas_,
+                           QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
+}
+
+QRegion CNmeaDataWnd::RefreshCanvas()
+{
+    stale_ = false;
+    // The receiver's own estimates are taken at every refresh.
     statistics_ = PaintTimeStatistics(statistics_, *state_, replayRunning_, rmsFromGst_);
-    const bool taxi = store_.Get(settings::kNmeaOperationType) == kTaxiOperationType;
+    canvasLayout_ = {store_.Get(settings::kNmeaOperationType), store_.Get(settings::kNmeaBasicFee)};
+    const bool taxi = canvasLayout_.operationType == kTaxiOperationType;
     const TaxiFareValues fare =
-        fare_.meterPresent
-            ? fare_
-            : FareValuesWithoutMeter(BasicFeeFromText(store_.Get(settings::kNmeaBasicFee)));
+        fare_.meterPresent ? fare_
+                           : FareValuesWithoutMeter(BasicFeeFromText(canvasLayout_.basicFee));
 
     std::vector<Cell> cells;
     cells.reserve(canvasCells_.size());
@@ -198,12 +237,10 @@ void CNmeaDataWnd::paintEvent(QPaintEvent*)
     const Backdrop backdrop{size(), devicePixelRatioF(),
                             taxi && fare.meterPresent && fare.meterActive,
                             HasInterferenceAlarm(state_->interferenceFlags)};
-    PaintCanvas(backdrop, std::move(cells));
-    QPainter painter(this);
-    painter.drawPixmap(0, 0, canvas_);
+    return PaintCanvas(backdrop, std::move(cells));
 }
 
-void CNmeaDataWnd::PaintCanvas(const Backdrop& backdrop, std::vector<Cell> cells)
+QRegion CNmeaDataWnd::PaintCanvas(const Backdrop& backdrop, std::vector<Cell> cells)
 {
     const bool whole =
         canvas_.isNull() || backdrop != canvasBackdrop_ || cells.size() != canvasCells_.size() ||
@@ -217,8 +254,10 @@ void CNmeaDataWnd::PaintCanvas(const Backdrop& backdrop, std::vector<Cell> cells
     QPainter painter(&canvas_);
     if (whole) PaintBackground(painter, backdrop.fareArea);
     int redrawn = 0;
+    QRegion changed = whole ? QRegion(rect()) : QRegion();
     for (std::size_t i = 0; i < cells.size(); ++i) {
         if (!whole && cells[i].text == canvasCells_[i].text) continue;
+        if (!whole) changed += cells[i].rect;
         // Each cell is clipped to itself, so one can be painted again without its neighbours.
         painter.setClipRect(cells[i].rect);
         if (!whole) PaintBackground(painter, backdrop.fareArea);
@@ -228,6 +267,7 @@ void CNmeaDataWnd::PaintCanvas(const Backdrop& backdrop, std::vector<Cell> cells
     lastRedrawnCells_ = redrawn;
     canvasBackdrop_ = backdrop;
     canvasCells_ = std::move(cells);
+    return changed;
 }
 
 void CNmeaDataWnd::PaintBackground(QPainter& painter, bool fareArea) const

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QPixmap>
 #include <QRect>
+#include <QRegion>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -86,6 +87,13 @@ private:
         bool operator==(const Backdrop&) const = default;
     };
 
+    // The settings the cells were worked out with.
+    struct Layout {
+        std::int32_t operationType = -1;
+        QString basicFee;
+        bool operator==(const Layout&) const = default;
+    };
+
     bool SensorPollWanted() const;
     void OnSensorPollTick();
     int RowTop(int row) const;
@@ -95,7 +103,11 @@ private:
     void AddBaseInfoCells(std::vector<Cell>& cells) const;
     void AddTaxiCells(std::vector<Cell>& cells, const TaxiFareValues& fare) const;
     void PaintFareFrame(QPainter& painter) const;
-    void PaintCanvas(const Backdrop& backdrop, std::vector<Cell> cells);
+    // Works the cells out and paints those that changed; returns where the canvas changed.
+    QRegion RefreshCanvas();
+    QRegion PaintCanvas(const Backdrop& backdrop, std::vector<Cell> cells);
+    void Invalidate();
+    void OnRefreshTick();
     static void DrawCell(QPainter& painter, const Cell& cell);
 
     CSettingsStore& store_;
@@ -111,9 +123,13 @@ private:
     QTimer sensorPollTimer_;
     QTimer sensorReplyTimer_;
     int sensorPollCount_ = 0;
+    static constexpr int kRefreshIntervalMs = 30;
+    QTimer refreshTimer_;
+    bool stale_ = true;  // the canvas shows older values than the panel holds
     // The panel as last painted, and the cells it shows.
     QPixmap canvas_;
     Backdrop canvasBackdrop_;
+    Layout canvasLayout_;
     std::vector<Cell> canvasCells_;
     int lastRedrawnCells_ = 0;
 };

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QEventLoop>
+#include <QPaintEvent>
+#include <QRegion>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cmath>
@@ -265,6 +268,44 @@ TEST_F(StatusPanel, CellsAndAreasPaintWhereTheyBelongAndRepaintOnlyWhatChanged)
     // The reference-station layout never shows it.
     store_.Write(settings::kNmeaOperationType, 0);
     EXPECT_EQ(Render(panel).pixel(fareArea), qRgb(0xFF, 0xFF, 0xFF));
+}
+
+// A shown panel following a fast receiver: epochs coming faster than the refresh make one
+// repaint, of the cells whose text changed, and the screen ends up as a fresh panel shows it.
+TEST_F(StatusPanel, EpochsRepaintOnlyTheCellsThatChanged)
+{
+    struct PaintRegions : QObject {
+        QRegion painted;
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() != QEvent::Paint) return false;
+            painted += static_cast<QPaintEvent*>(event)->region();
+            ++paints;
+            return false;
+        }
+    } regions;
+    CNmeaDataWnd panel(store_);
+    panel.resize(900, 510);
+    panel.Update(*StateAt(37.5, 127.0));
+    panel.installEventFilter(&regions);
+    panel.show();
+    ASSERT_TRUE(WaitFor([&] { return regions.paints > 0; }));
+    QCoreApplication::processEvents();
+    regions.painted = QRegion();
+    regions.paints = 0;
+    const auto moved = StateAt(37.6, 127.0);
+    for (int epoch = 0; epoch < 5; ++epoch) panel.Update(*moved);
+    ASSERT_TRUE(WaitFor([&] { return regions.paints > 0; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(regions.paints, 1);
+    const QRect latitude = panel.CellRect(CNmeaDataWnd::kValueColumn, 10);
+    EXPECT_TRUE(regions.painted.contains(latitude));
+    EXPECT_FALSE(regions.painted.intersects(panel.CellRect(CNmeaDataWnd::kLabelColumn, 10)));
+    EXPECT_LT(regions.painted.boundingRect().width(), panel.width());
+    CNmeaDataWnd fresh(store_);
+    fresh.Update(*moved);
+    EXPECT_EQ(panel.grab().toImage().convertToFormat(QImage::Format_RGB32), Render(fresh));
 }
 
 TEST_F(StatusPanel, SensorPollRunsOnlyForDrTaxiReceivers)
