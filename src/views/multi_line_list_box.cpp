@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QRawFont>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTextLayout>
 #include <algorithm>
 #include <optional>
@@ -94,6 +96,56 @@ int EstimateLines(const QString& text, float width, const std::array<float, 256>
     };
     return WrapLines(text, width, advance, [](qsizetype) {});
 }
+// A list that follows a fast receiver changes its scroll range at every new row. The bar is
+// painted again only when that moves its handle or changes what its arrows offer: a full
+// repaint of the bar at every paint cost more than the rows.
+class CListScrollBar : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void sliderChange(SliderChange change) override
+    {
+        if (change == SliderOrientationChange) {
+            QScrollBar::sliderChange(change);
+            return;
+        }
+        // A new row changes the range, then the value: judged once both are done.
+        if (checkPending_) return;
+        checkPending_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                checkPending_ = false;
+                if (CurrentLook() != painted_) update();
+            },
+            Qt::QueuedConnection);
+    }
+    void paintEvent(QPaintEvent* event) override
+    {
+        painted_ = CurrentLook();
+        QScrollBar::paintEvent(event);
+    }
+
+private:
+    struct Look {
+        QRect handle;
+        bool empty = false;
+        bool atTop = false;
+        bool atBottom = false;
+        bool operator==(const Look&) const = default;
+    };
+    Look CurrentLook() const
+    {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
+                                        this),
+                minimum() == maximum(), value() == minimum(), value() == maximum()};
+    }
+    Look painted_;
+    bool checkPending_ = false;
+};
 }  // namespace
 
 QString DisplayText(const QString& text)
@@ -125,6 +177,7 @@ CMultiLineListBox::CMultiLineListBox(QWidget* parent) : QAbstractScrollArea(pare
 {
     // A scroll bar that came and went with the row count would change the wrap width and
     // re-measure every row each time.
+    setVerticalScrollBar(new CListScrollBar(Qt::Vertical, this));
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextLayout>
+#include <functional>
 #include <memory>
 #include <ostream>
 
@@ -142,6 +143,44 @@ TEST(MultiLineListBox, LaysOutOnlyRowsShownAndKeepsTheirLayouts)
     ASSERT_TRUE(WaitFor([&] { return list->LayoutCount() != shown; }));
     EXPECT_LE(list->LayoutCount() - shown, onScreen);
     EXPECT_TRUE(list->IsScrolledToBottom());
+}
+
+// Following a fast receiver, every row changes the scroll range; the bar is painted again only
+// when its handle moves, and then looks as a new list's bar.
+TEST(MultiLineListBox, ScrollBarRepaintsOnlyWhenItsHandleMoves)
+{
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    const auto addRows = [&](CMultiLineListBox& box, int rows) {
+        for (int i = 0; i < rows; ++i) box.AddItem(kGga.left(30), kRed, kWhite);
+        box.ScrollToBottom();
+    };
+    auto list = ShownList(400, 200);
+    addRows(*list, 4000);
+    QScrollBar* bar = list->verticalScrollBar();
+    bar->installEventFilter(&counter);
+    const auto paintsAfter = [&](const std::function<void()>& change) {
+        QCoreApplication::processEvents();
+        counter.paints = 0;
+        change();
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        return counter.paints;
+    };
+    // The handle is at its shortest and stays at the bottom.
+    EXPECT_EQ(paintsAfter([&] { addRows(*list, 500); }), 0);
+    EXPECT_GT(paintsAfter([&] { list->EnsureVisible(0); }), 0);
+    auto fresh = ShownList(400, 200);
+    addRows(*fresh, list->GetCount());
+    fresh->EnsureVisible(0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->grab().toImage(), fresh->verticalScrollBar()->grab().toImage());
 }
 
 TEST(NmeaLogDlg, FullListEmptiesBeforeTheNextLineAndLogsDeviceGetsEveryLine)
