@@ -15,6 +15,7 @@
 #include <memory>
 #include <ostream>
 
+#include "support/paint_counter.h"
 #include "support/qt_support.h"
 #include "views/multi_line_list_box.h"
 #include "views/nmea_log_dlg.h"
@@ -149,14 +150,7 @@ TEST(MultiLineListBox, LaysOutOnlyRowsShownAndKeepsTheirLayouts)
 // when its handle moves, and then looks as a new list's bar.
 TEST(MultiLineListBox, ScrollBarRepaintsOnlyWhenItsHandleMoves)
 {
-    struct PaintCounter : QObject {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* event) override
-        {
-            if (event->type() == QEvent::Paint) ++paints;
-            return false;
-        }
-    } counter;
+    PaintCounter counter;
     const auto addRows = [&](CMultiLineListBox& box, int rows) {
         for (int i = 0; i < rows; ++i) box.AddItem(kGga.left(30), kRed, kWhite);
         box.ScrollToBottom();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "decode/nmea_parser.h"
+#include "support/paint_counter.h"
 #include "support/qt_support.h"
 #include "views/display_toggles.h"
 #include "views/satellite_display.h"
@@ -187,14 +188,7 @@ TEST(SkyMapWnd, LabelColourFollowsUseAndOwnConstellation)
 // not be painted again for them.
 TEST(SkyMapWnd, RepaintsOnlyWhenWhatItShowsChanges)
 {
-    struct PaintCounter : QObject {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* event) override
-        {
-            if (event->type() == QEvent::Paint) ++paints;
-            return false;
-        }
-    } counter;
+    PaintCounter counter;
     CSkyMapWnd wnd;
     wnd.resize(kSky);
     wnd.installEventFilter(&counter);

@@ -18,6 +18,7 @@
 #include "geo/position_statistics.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
+#include "support/paint_counter.h"
 #include "support/qt_support.h"
 #include "views/nmea_data_wnd.h"
 #include "views/status_texts.h"
@@ -274,17 +275,7 @@ TEST_F(StatusPanel, CellsAndAreasPaintWhereTheyBelongAndRepaintOnlyWhatChanged)
 // repaint, of the cells whose text changed, and the screen ends up as a fresh panel shows it.
 TEST_F(StatusPanel, EpochsRepaintOnlyTheCellsThatChanged)
 {
-    struct PaintRegions : QObject {
-        QRegion painted;
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* event) override
-        {
-            if (event->type() != QEvent::Paint) return false;
-            painted += static_cast<QPaintEvent*>(event)->region();
-            ++paints;
-            return false;
-        }
-    } regions;
+    PaintCounter regions;
     CNmeaDataWnd panel(store_);
     panel.resize(900, 510);
     panel.Update(*StateAt(37.5, 127.0));
