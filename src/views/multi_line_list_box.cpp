@@ -96,6 +96,7 @@ int EstimateLines(const QString& text, float width, const std::array<float, 256>
     };
     return WrapLines(text, width, advance, [](qsizetype) {});
 }
+
 // A list that follows a fast receiver changes its scroll range at every new row. The bar is
 // painted again only when that moves its handle or changes what its arrows offer: a full
 // repaint of the bar at every paint cost more than the rows.

@@ -121,10 +121,11 @@ const QPixmap& CSnrWnd::FrameImage(const std::vector<Slot>& shown)
     // The grid and the label cells change with the satellites listed, not with their signals:
     // a fast receiver sends new strengths at every epoch over the same frame.
     std::vector<QRgb> key;
-    key.reserve(3 * shown.size());
+    key.reserve(4 * shown.size());
     for (const Slot& slot : shown) {
-        key.insert(key.end(), {static_cast<QRgb>(slot.satellite->prn), slot.colour.rgba(),
-                               IsSatelliteInUse(state_, *slot.satellite) ? 1u : 0u});
+        key.insert(key.end(),
+                   {static_cast<QRgb>(slot.row), static_cast<QRgb>(slot.satellite->prn),
+                    slot.colour.rgba(), IsSatelliteInUse(state_, *slot.satellite) ? 1u : 0u});
     }
     const qreal ratio = devicePixelRatioF();
     if (!frame_.isNull() && frame_.deviceIndependentSize() == QSizeF(size()) &&
