@@ -9,10 +9,10 @@
 class QPainter;
 class QRect;
 
-// Draws short texts as QPainter::drawText(rect, flags, text) draws them, from layouts kept
+// Draws short texts as QPainter::drawText(rect, flags, text) draws them, from glyph runs kept
 // between paints: the views draw the same few numbers and labels at every paint, and shaping
-// them again each time was a large part of a paint. The layout is made and placed in the rect
-// the way drawText makes and places its own, so the glyphs land on the same pixels. Flags other
+// them again each time was a large part of a paint. The text is laid out and placed in the rect
+// the way drawText lays out and places its own, so the glyphs land on the same pixels. Flags other
 // than the alignments and Qt::TextSingleLine, multi-line texts and right-to-left painters go to
 // drawText itself. Holds at most about twice the capacity: when the newer half fills, the older
 // half is dropped, so texts drawn at every paint stay while changing values age out.
