@@ -52,6 +52,24 @@ bool PlotPixelRule::VisibleRow(int row) const
            row + shiftY < Bottom();
 }
 
+PlotPixelRule PlotPixelRule::Widened(int margin) const
+{
+    PlotPixelRule wide = *this;
+    wide.width += 2 * margin;
+    wide.height += 2 * margin;
+    wide.cx += margin;
+    wide.cy += margin;
+    return wide;
+}
+
+bool PlotPixelRule::SameButShift(const PlotPixelRule& other) const
+{
+    PlotPixelRule shifted = other;
+    shifted.shiftX = shiftX;
+    shifted.shiftY = shiftY;
+    return *this == shifted;
+}
+
 bool PlotPixelRule::ToPixel(double easting, double northing, int& x, int& y) const
 {
     const int column = Column(easting);
@@ -142,8 +160,8 @@ void CPlotMarkGrid::Finish(std::vector<PlotMark>& out)
     out.reserve(entries_.size());
     for (const Entry& e : entries_) {
         const Cell& cell = cells_[e.cell];
-        out.push_back(
-            PlotMark{cell.x, cell.y, static_cast<std::uint8_t>(e.kind), cell.slotOf[e.kind]});
+        out.push_back(PlotMark{cell.x, cell.y, static_cast<std::uint8_t>(e.kind),
+                               cell.slotOf[e.kind], e.key});
     }
     cells_.clear();
 }

@@ -40,15 +40,20 @@ struct PlotPixelRule {
     int Right() const { return clipX1 < width ? clipX1 : width; }
     int Top() const { return clipY0 > 0 ? clipY0 : 0; }
     int Bottom() const { return clipY1 < height ? clipY1 : height; }
+    // The rule of a larger picture around the view, by margin pixels on each side.
+    PlotPixelRule Widened(int margin) const;
+    bool SameButShift(const PlotPixelRule& other) const;
     bool operator==(const PlotPixelRule&) const = default;
 };
 
-// One mark to draw: a live circle (kind 0) or a replay square (kind 1) in a class slot.
+// One mark to draw: a live circle (kind 0) or a replay square (kind 1) in a class slot, with
+// its drawing key (see CPlotMarkGrid).
 struct PlotMark {
     int x = 0;
     int y = 0;
     std::uint8_t kind = 0;
     std::uint8_t slot = 0;
+    std::uint32_t key = 0;
     bool operator==(const PlotMark&) const = default;
 };
 

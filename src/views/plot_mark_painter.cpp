@@ -9,9 +9,6 @@
 
 namespace {
 
-// One QPainter call per mark costs about as much as filling and drawing this many layer
-// pixels.
-constexpr long long kPixelsPerMark = 256;
 constexpr int kStencilMargin = 2;
 
 bool Opaque(const CPlotMarkPainter::Colours& colours)
@@ -20,101 +17,16 @@ bool Opaque(const CPlotMarkPainter::Colours& colours)
                        [](const QColor& c) { return c.alpha() == 255; });
 }
 
+// Keys run 2i + 1 for live point i and 2i + 2 for replay point i; halved they fit 29 bits,
+// beside a slot of 3.
+std::uint32_t PackCentre(const PlotMark& mark) { return ((mark.key >> 1) << 3 | mark.slot) + 1; }
+
+std::uint32_t KeyOfCentre(std::uint32_t centre, int kind)
+{
+    return 2 * ((centre - 1) >> 3) + (kind == 0 ? 1 : 0);
+}
+
 }  // namespace
-
-bool CPlotMarkPainter::Draw(QPainter& painter, const std::vector<PlotMark>& marks,
-                            const Style& style, Way way)
-{
-    if (way == Way::kEachMark) {
-        DrawEach(painter, marks, style);
-        return false;
-    }
-    kept_.reset();
-    const long long area = static_cast<long long>(style.view.width()) * style.view.height();
-    const bool fewMarks = static_cast<long long>(marks.size()) * kPixelsPerMark < area;
-    if ((way == Way::kCheapest && fewMarks) || !LayerFits(painter, style)) {
-        DrawEach(painter, marks, style);
-        return false;
-    }
-    if (layer_.size() != style.view) {
-        layer_ = QImage(style.view, QImage::Format_ARGB32_Premultiplied);
-    }
-    layer_.fill(Qt::transparent);
-    Splat(marks, style, layer_.rect());
-    painter.drawImage(QPoint(0, 0), layer_);
-    kept_ = style;
-    return true;
-}
-
-bool CPlotMarkPainter::DrawAdded(QPainter& painter, const std::vector<PlotMark>& added,
-                                 const Style& style)
-{
-    if (!Keeps(painter, style)) return false;
-    AddToLayer(added);
-    ShowLayer(painter);
-    return true;
-}
-
-bool CPlotMarkPainter::Keeps(const QPainter& painter, const Style& style) const
-{
-    return kept_ && *kept_ == style && LayerFits(painter, style);
-}
-
-void CPlotMarkPainter::AddToLayer(const std::vector<PlotMark>& added)
-{
-    if (kept_) Splat(added, *kept_, layer_.rect());
-}
-
-void CPlotMarkPainter::ScrollLayer(QPoint delta)
-{
-    const int w = layer_.width();
-    const int h = layer_.height();
-    const int dx = delta.x();
-    const int dy = delta.y();
-    uchar* const bits = layer_.bits();
-    const qsizetype stride = layer_.bytesPerLine();
-    const int kept = std::max(0, w - std::abs(dx));
-    // Rows are read before they are written: from the bottom when moving down.
-    for (int i = 0; i < h; ++i) {
-        const int y = dy > 0 ? h - 1 - i : i;
-        auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
-        const int from = y - dy;
-        if (from < 0 || from >= h || kept == 0) {
-            std::fill(row, row + w, QRgb{0});
-            continue;
-        }
-        const auto* source = reinterpret_cast<const QRgb*>(bits + from * stride);
-        std::memmove(row + std::max(dx, 0), source + std::max(-dx, 0), kept * sizeof(QRgb));
-        std::fill(row, row + std::max(dx, 0), QRgb{0});
-        std::fill(row + std::max(dx, 0) + kept, row + w, QRgb{0});
-    }
-}
-
-void CPlotMarkPainter::RedrawLayer(const QRect& rect, const std::vector<PlotMark>& marks)
-{
-    const QRect clip = rect & layer_.rect();
-    if (!kept_ || clip.isEmpty()) return;
-    for (int y = clip.top(); y <= clip.bottom(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(layer_.scanLine(y));
-        std::fill(row + clip.left(), row + clip.right() + 1, QRgb{0});
-    }
-    Splat(marks, *kept_, clip);
-}
-
-void CPlotMarkPainter::ShowLayer(QPainter& painter) const
-{
-    painter.drawImage(QPoint(0, 0), layer_);
-}
-
-int CPlotMarkPainter::Reach(int pointSize)
-{
-    MakeStencil(pointSize);
-    int reach = pointSize;
-    for (const Span& span : circle_) {
-        reach = std::max({reach, std::abs(span.dy), std::abs(span.x0), std::abs(span.x1 - 1)});
-    }
-    return reach;
-}
 
 void CPlotMarkPainter::DrawEach(QPainter& painter, const std::vector<PlotMark>& marks,
                                 const Style& style)
@@ -141,6 +53,234 @@ bool CPlotMarkPainter::LayerFits(const QPainter& painter, const Style& style)
            t.dy() == std::floor(t.dy()) && !painter.testRenderHint(QPainter::Antialiasing) &&
            painter.compositionMode() == QPainter::CompositionMode_SourceOver &&
            painter.opacity() == 1.0 && Opaque(style.live) && Opaque(style.replay);
+}
+
+void CPlotMarkPainter::BuildLayer(const std::vector<PlotMark>& marks, const Style& style,
+                                  QSize size)
+{
+    if (layer_.size() != size) {
+        layer_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        manyPlaced_ = true;
+    }
+    // The kept places are emptied by the reach of the marks drawn there.
+    if (!kept_ || kept_->pointSize != style.pointSize) manyPlaced_ = true;
+    kept_ = style;
+    EmptyLayer();
+    Splat(layer_, QPoint(0, 0), layer_.rect(), marks);
+    KeepCentres(marks);
+}
+
+void CPlotMarkPainter::EmptyLayer()
+{
+    const auto pixels =
+        static_cast<std::size_t>(layer_.width()) * static_cast<std::size_t>(layer_.height());
+    if (manyPlaced_ || centres_[0].size() != pixels) {
+        layer_.fill(Qt::transparent);
+        for (auto& plane : centres_) plane.assign(pixels, 0);
+    } else {
+        const int reach = Reach();
+        const auto w = static_cast<std::size_t>(layer_.width());
+        for (const std::uint32_t i : placed_) {
+            centres_[0][i] = 0;
+            centres_[1][i] = 0;
+            const int x = static_cast<int>(i % w);
+            const int y = static_cast<int>(i / w);
+            const QRect box =
+                QRect(x - reach, y - reach, 2 * reach + 1, 2 * reach + 1) & layer_.rect();
+            for (int row = box.top(); row <= box.bottom(); ++row) {
+                auto* line = reinterpret_cast<QRgb*>(layer_.scanLine(row));
+                std::fill(line + box.left(), line + box.right() + 1, QRgb{0});
+            }
+        }
+    }
+    placed_.clear();
+    manyPlaced_ = false;
+}
+
+bool CPlotMarkPainter::Keeps(const QPainter& painter, const Style& style) const
+{
+    return kept_ && *kept_ == style && LayerFits(painter, style);
+}
+
+void CPlotMarkPainter::AddToLayer(const std::vector<PlotMark>& added)
+{
+    if (!kept_) return;
+    Splat(layer_, QPoint(0, 0), layer_.rect(), added);
+    KeepCentres(added);
+}
+
+void CPlotMarkPainter::DropLayer()
+{
+    kept_.reset();
+    layer_ = QImage();
+    for (auto& plane : centres_) plane = {};
+    placed_ = {};
+    manyPlaced_ = true;
+}
+
+namespace {
+
+// Rows are read before they are written: from the bottom when moving down.
+void Shift(std::uint32_t* bits, std::size_t stride, int w, int h, QPoint delta)
+{
+    const int dx = delta.x();
+    const int dy = delta.y();
+    const int kept = std::max(0, w - std::abs(dx));
+    for (int i = 0; i < h; ++i) {
+        const int y = dy > 0 ? h - 1 - i : i;
+        std::uint32_t* row = bits + static_cast<std::size_t>(y) * stride;
+        const int from = y - dy;
+        if (from < 0 || from >= h || kept == 0) {
+            std::fill(row, row + w, 0U);
+            continue;
+        }
+        const std::uint32_t* source = bits + static_cast<std::size_t>(from) * stride;
+        std::memmove(row + std::max(dx, 0), source + std::max(-dx, 0),
+                     static_cast<std::size_t>(kept) * sizeof(std::uint32_t));
+        std::fill(row, row + std::max(dx, 0), 0U);
+        std::fill(row + std::max(dx, 0) + kept, row + w, 0U);
+    }
+}
+
+}  // namespace
+
+void CPlotMarkPainter::ScrollLayer(QPoint delta)
+{
+    const int w = layer_.width();
+    const int h = layer_.height();
+    Shift(reinterpret_cast<std::uint32_t*>(layer_.bits()),
+          static_cast<std::size_t>(layer_.bytesPerLine()) / sizeof(std::uint32_t), w, h, delta);
+    for (auto& plane : centres_) Shift(plane.data(), static_cast<std::size_t>(w), w, h, delta);
+    if (!manyPlaced_) {
+        std::size_t kept = 0;
+        for (const std::uint32_t i : placed_) {
+            const int x = static_cast<int>(i % static_cast<std::uint32_t>(w)) + delta.x();
+            const int y = static_cast<int>(i / static_cast<std::uint32_t>(w)) + delta.y();
+            if (x >= 0 && y >= 0 && x < w && y < h) {
+                placed_[kept++] = static_cast<std::uint32_t>(y * w + x);
+            }
+        }
+        placed_.resize(kept);
+    }
+    // Along the edges the picture left by, marks centred beyond them may still show.
+    const int reach = Reach();
+    if (delta.x() != 0) {
+        DrawFromCentres(delta.x() > 0 ? QRect(w - reach, 0, reach, h) : QRect(0, 0, reach, h),
+                        layer_.rect(), layer_, QPoint(0, 0));
+    }
+    if (delta.y() != 0) {
+        DrawFromCentres(delta.y() > 0 ? QRect(0, h - reach, w, reach) : QRect(0, 0, w, reach),
+                        layer_.rect(), layer_, QPoint(0, 0));
+    }
+}
+
+void CPlotMarkPainter::PutBack(const QRect& rect, const std::vector<PlotMark>& marks)
+{
+    if (!kept_) return;
+    KeepCentres(marks);
+    Splat(layer_, QPoint(0, 0), rect & layer_.rect(), marks);
+    // Across the rectangle's sides its marks and the others reach each other.
+    const int r = Reach();
+    const QRect sides[] = {
+        QRect(rect.left() - r, rect.top() - r, 2 * r, rect.height() + 2 * r),
+        QRect(rect.right() + 1 - r, rect.top() - r, 2 * r, rect.height() + 2 * r),
+        QRect(rect.left() - r, rect.top() - r, rect.width() + 2 * r, 2 * r),
+        QRect(rect.left() - r, rect.bottom() + 1 - r, rect.width() + 2 * r, 2 * r)};
+    for (const QRect& side : sides) {
+        const QRect band = side & layer_.rect();
+        if (!band.isEmpty()) DrawFromCentres(band, layer_.rect(), layer_, QPoint(0, 0));
+    }
+}
+
+void CPlotMarkPainter::ShowLayer(QPainter& painter, QPoint origin)
+{
+    if (!kept_) return;
+    const QRect window(origin, kept_->view);
+    if (window == layer_.rect()) {
+        painter.drawImage(QPoint(0, 0), layer_);
+        return;
+    }
+    const int reach = Reach();
+    if (!CentresAround(window, reach)) {
+        painter.drawImage(QPoint(0, 0), layer_, window);
+        return;
+    }
+    // Inside, every mark reaching a pixel is centred in the window; along the edges some
+    // may lie outside.
+    const QRect inner = window.adjusted(reach, reach, -reach, -reach);
+    if (!inner.isValid()) {
+        ShowEdge(painter, window, window);
+        return;
+    }
+    painter.drawImage(inner.topLeft() - origin, layer_, inner);
+    ShowEdge(painter, window, QRect(window.left(), window.top(), window.width(), reach));
+    ShowEdge(painter, window, QRect(window.left(), inner.bottom() + 1, window.width(), reach));
+    ShowEdge(painter, window, QRect(window.left(), inner.top(), reach, inner.height()));
+    ShowEdge(painter, window, QRect(inner.right() + 1, inner.top(), reach, inner.height()));
+}
+
+void CPlotMarkPainter::ShowEdge(QPainter& painter, const QRect& window, const QRect& edge)
+{
+    if (edge_.size() != edge.size()) {
+        edge_ = QImage(edge.size(), QImage::Format_ARGB32_Premultiplied);
+    }
+    DrawFromCentres(edge, window, edge_, edge.topLeft());
+    painter.drawImage(edge.topLeft() - window.topLeft(), edge_);
+}
+
+void CPlotMarkPainter::DrawFromCentres(const QRect& rect, const QRect& from, QImage& target,
+                                       QPoint offset)
+{
+    const int reach = Reach();
+    const QRect around = rect.adjusted(-reach, -reach, reach, reach) & from;
+    const auto w = static_cast<std::size_t>(layer_.width());
+    gathered_.clear();
+    for (int y = around.top(); y <= around.bottom(); ++y) {
+        for (int x = around.left(); x <= around.right(); ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x);
+            for (int kind = 0; kind < 2; ++kind) {
+                const std::uint32_t c = centres_[static_cast<std::size_t>(kind)][i];
+                if (c == 0) continue;
+                gathered_.push_back(PlotMark{x, y, static_cast<std::uint8_t>(kind),
+                                             static_cast<std::uint8_t>((c - 1) & 7),
+                                             KeyOfCentre(c, kind)});
+            }
+        }
+    }
+    std::sort(gathered_.begin(), gathered_.end(),
+              [](const PlotMark& a, const PlotMark& b) { return a.key < b.key; });
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(target.scanLine(y - offset.y()));
+        std::fill(row + rect.left() - offset.x(), row + rect.right() + 1 - offset.x(), QRgb{0});
+    }
+    Splat(target, offset, rect, gathered_);
+}
+
+// Any mark centred just outside the window, near enough to reach into it.
+bool CPlotMarkPainter::CentresAround(const QRect& window, int reach) const
+{
+    const QRect around = window.adjusted(-reach, -reach, reach, reach) & layer_.rect();
+    const auto w = static_cast<std::size_t>(layer_.width());
+    for (int y = around.top(); y <= around.bottom(); ++y) {
+        const bool inside = y >= window.top() && y <= window.bottom();
+        for (int x = around.left(); x <= around.right(); ++x) {
+            if (inside && x == window.left()) x = window.right() + 1;
+            if (x > around.right()) break;
+            const std::size_t i = static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x);
+            if (centres_[0][i] != 0 || centres_[1][i] != 0) return true;
+        }
+    }
+    return false;
+}
+
+int CPlotMarkPainter::Reach()
+{
+    MakeStencil(kept_->pointSize);
+    int reach = kept_->pointSize;
+    for (const Span& span : circle_) {
+        reach = std::max({reach, std::abs(span.dy), std::abs(span.x0), std::abs(span.x1 - 1)});
+    }
+    return reach;
 }
 
 // The pixels QPainter fills for one circle, as runs per row around the centre.
@@ -174,34 +314,53 @@ void CPlotMarkPainter::MakeStencil(int pointSize)
     stencilSize_ = s;
 }
 
-void CPlotMarkPainter::Splat(const std::vector<PlotMark>& marks, const Style& style,
-                             const QRect& clip)
+void CPlotMarkPainter::Splat(QImage& target, QPoint offset, const QRect& clip,
+                             const std::vector<PlotMark>& marks)
 {
-    const int s = style.pointSize;
+    const int s = kept_->pointSize;
     MakeStencil(s);
-    const int left = clip.left();
-    const int top = clip.top();
-    const int right = clip.right() + 1;
-    const int bottom = clip.bottom() + 1;
-    // One detach check for the whole layer, not one per span.
-    uchar* const bits = layer_.bits();
-    const qsizetype stride = layer_.bytesPerLine();
+    const QRect area = clip & QRect(offset, target.size());
+    const int left = area.left();
+    const int top = area.top();
+    const int right = area.right() + 1;
+    const int bottom = area.bottom() + 1;
+    // One detach check for the whole target, not one per span.
+    uchar* const bits = target.bits();
+    const qsizetype stride = target.bytesPerLine();
     const Span square{0, -s, s + 1};
     for (const PlotMark& m : marks) {
-        const QRgb colour = (m.kind == 0 ? style.live : style.replay)[m.slot].rgba();
+        const QRgb colour = (m.kind == 0 ? kept_->live : kept_->replay)[m.slot].rgba();
         auto fill = [&](const Span& span, int dy) {
             const int y = m.y + dy;
             if (y < top || y >= bottom) return;
             const int x0 = std::max(m.x + span.x0, left);
             const int x1 = std::min(m.x + span.x1, right);
             if (x0 >= x1) return;
-            auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
-            std::fill(row + x0, row + x1, colour);
+            auto* row = reinterpret_cast<QRgb*>(bits + (y - offset.y()) * stride);
+            std::fill(row + (x0 - offset.x()), row + (x1 - offset.x()), colour);
         };
         if (m.kind == 0) {
             for (const Span& span : circle_) fill(span, span.dy);
         } else {
             for (int dy = -s; dy <= s; ++dy) fill(square, dy);
+        }
+    }
+}
+
+void CPlotMarkPainter::KeepCentres(const std::vector<PlotMark>& marks)
+{
+    const int w = layer_.width();
+    const std::size_t few =
+        static_cast<std::size_t>(w) * static_cast<std::size_t>(layer_.height()) / 256;
+    for (const PlotMark& m : marks) {
+        if (m.x < 0 || m.y < 0 || m.x >= w || m.y >= layer_.height()) continue;
+        const auto i = static_cast<std::uint32_t>(m.y * w + m.x);
+        centres_[m.kind != 0 ? 1 : 0][i] = PackCentre(m);
+        if (manyPlaced_) continue;
+        if (placed_.size() < few) {
+            placed_.push_back(i);
+        } else {
+            manyPlaced_ = true;
         }
     }
 }

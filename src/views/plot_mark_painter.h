@@ -6,6 +6,7 @@
 #include <QRect>
 #include <QSize>
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -14,11 +15,13 @@
 class QPainter;
 
 // Draws the marks of the position plot, oldest first: live points as filled circles, replay
-// points as filled squares, 2 * pointSize + 1 pixels across. Many marks are filled span by
-// span into a layer that is drawn with one call; the spans are those QPainter itself fills
-// for one mark, so the pixels are the same as with one call per mark. The layer is kept, so
-// that marks added on top of all others cost only their own spans at the next paint, and a
-// pan only the strips it changes.
+// points as filled squares, 2 * pointSize + 1 pixels across.
+//
+// Many marks go into a kept layer, filled span by span (the spans QPainter itself fills for
+// one mark, so the pixels are the same) and shown with one call. The layer may be larger than
+// the view: a view that moves by whole pixels inside it is shown without drawing anything
+// again. The layer also keeps where each mark is centred, so that along the view's edges the
+// marks centred outside it, which the view skips, are taken out again.
 class CPlotMarkPainter {
 public:
     using Colours = std::array<QColor, CPlotMarkGrid::kSlots>;
@@ -30,28 +33,27 @@ public:
         bool operator==(const Style&) const = default;
     };
 
-    enum class Way {
-        kEachMark,  // one QPainter call per mark whatever their number (the reference)
-        kCheapest,
-        kLayer,  // wherever the layer gives the same pixels, to keep it for DrawAdded
-    };
-    // True when the marks went through a layer, kept for DrawAdded. kEachMark leaves the kept
-    // layer as it was.
-    bool Draw(QPainter& painter, const std::vector<PlotMark>& marks, const Style& style, Way way);
-    // Draws marks that lie on top of all others into the kept layer and shows it. False
-    // without a kept layer of this style (then Draw all marks).
-    bool DrawAdded(QPainter& painter, const std::vector<PlotMark>& added, const Style& style);
+    // One QPainter call per mark: for few marks, and as the reference.
+    static void DrawEach(QPainter& painter, const std::vector<PlotMark>& marks, const Style& style);
+    // Only where the painter puts pixels one to one and the colours are opaque is a layer
+    // pixel the pixel a mark would have left.
+    static bool LayerFits(const QPainter& painter, const Style& style);
 
+    // A layer of `size` pixels (at least the view's) holding the marks centred in it.
+    void BuildLayer(const std::vector<PlotMark>& marks, const Style& style, QSize size);
     // A layer of this style is kept and would show as drawn on this painter.
     bool Keeps(const QPainter& painter, const Style& style) const;
-    // On the kept layer: marks on top of all others; the picture moved by whole pixels; a
-    // rectangle emptied and filled again with the marks (oldest first) that reach into it.
+    QSize LayerSize() const { return layer_.size(); }
+    // Marks on top of all others, centred in the layer.
     void AddToLayer(const std::vector<PlotMark>& added);
+    // Moves the picture by whole pixels; what comes in is empty until the marks centred
+    // there are put back.
     void ScrollLayer(QPoint delta);
-    void RedrawLayer(const QRect& rect, const std::vector<PlotMark>& marks);
-    void ShowLayer(QPainter& painter) const;
-    // How far from its centre a mark of this size reaches, in pixels.
-    int Reach(int pointSize);
+    void PutBack(const QRect& rect, const std::vector<PlotMark>& marks);
+    // Shows the view's window whose top left corner lies at `origin` in the layer, as if only
+    // the marks centred in that window had been drawn.
+    void ShowLayer(QPainter& painter, QPoint origin);
+    void DropLayer();
 
 private:
     struct Span {
@@ -60,15 +62,31 @@ private:
         int x1;  // exclusive
     };
 
-    static void DrawEach(QPainter& painter, const std::vector<PlotMark>& marks, const Style& style);
-    // Only where the painter puts pixels one to one and the colours are opaque is a layer
-    // pixel the pixel a mark would have left.
-    static bool LayerFits(const QPainter& painter, const Style& style);
     void MakeStencil(int pointSize);
-    void Splat(const std::vector<PlotMark>& marks, const Style& style, const QRect& clip);
+    // How far from its centre a mark reaches, in pixels.
+    int Reach();
+    void EmptyLayer();
+    // Marks in layer pixels into the target, whose top left pixel is the layer's `offset`,
+    // only within clip (in layer pixels).
+    void Splat(QImage& target, QPoint offset, const QRect& clip,
+               const std::vector<PlotMark>& marks);
+    void KeepCentres(const std::vector<PlotMark>& marks);
+    bool CentresAround(const QRect& window, int reach) const;
+    // The pixels of rect drawn again into the target, from the marks centred in `from`.
+    void DrawFromCentres(const QRect& rect, const QRect& from, QImage& target, QPoint offset);
+    void ShowEdge(QPainter& painter, const QRect& window, const QRect& edge);
 
     int stencilSize_ = -1;
     std::vector<Span> circle_;
     QImage layer_;
+    // Per kind and layer pixel: the mark centred there (its key halved, times 8, plus its
+    // slot, plus 1), 0 for none.
+    std::array<std::vector<std::uint32_t>, 2> centres_;
+    // Where centres were kept since the layer was last emptied, while few enough that
+    // emptying them one by one is quicker than emptying the whole layer.
+    std::vector<std::uint32_t> placed_;
+    bool manyPlaced_ = true;
     std::optional<Style> kept_;
+    QImage edge_;
+    std::vector<PlotMark> gathered_;
 };

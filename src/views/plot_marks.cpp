@@ -57,7 +57,7 @@ void CPlotMarks::NoteShown(const CPlotPointTree::Point& point, std::uint8_t kind
     if (key < newestKey_) Invalidate(newestKey_);
     newestKey_ = std::max(newestKey_, key);
     if (shown_.size() < kMaxShown) {
-        shown_.push_back(Shown{point.easting, point.northing, kind, point.slot});
+        shown_.push_back(Shown{point.easting, point.northing, key, kind, point.slot});
     } else {
         tooManyShown_ = true;
     }
@@ -120,7 +120,7 @@ bool CPlotMarks::CollectAdded(const PlotPixelRule& rule, std::vector<PlotMark>& 
         int x = 0;
         int y = 0;
         if (rule.ToPixel(point.easting, point.northing, x, y)) {
-            out.push_back(PlotMark{x, y, point.kind, point.slot});
+            out.push_back(PlotMark{x, y, point.kind, point.slot, point.key});
         }
     }
     shown_.clear();
@@ -147,7 +147,7 @@ const std::vector<PlotMark>& CPlotMarks::CollectByWalk(const PlotPixelRule& rule
                      static_cast<std::size_t>(x)];
         if ((cell & bit) != 0) return;
         cell = static_cast<std::uint16_t>(cell | bit);
-        marks_.push_back(PlotMark{x, y, kind, point.slot});
+        marks_.push_back(PlotMark{x, y, kind, point.slot, KeyOf(point.index, kind)});
     };
     // Newest first, so that the first mark seen at a pixel is the one left visible; replay
     // point i is drawn after live point i.

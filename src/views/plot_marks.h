@@ -44,6 +44,7 @@ private:
     struct Shown {
         double easting;
         double northing;
+        std::uint32_t key;
         std::uint8_t kind;
         std::uint8_t slot;
     };

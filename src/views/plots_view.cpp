@@ -84,23 +84,9 @@ void DrawCircle(QPainter& painter, std::uint32_t colorRef, const QPointF& c, dou
     painter.drawEllipse(c, r, r);
 }
 
-// What a pan by whole pixels changes in the marks layer: the strips that come into view, and
-// along both edges crossed, the bands that marks coming in or going out reach.
-std::vector<QRect> PanStrips(int dx, int dy, int reach, int w, int h)
-{
-    std::vector<QRect> strips;
-    if (dx != 0) {
-        const int in = std::abs(dx) + reach;
-        strips.push_back(dx > 0 ? QRect(0, 0, in, h) : QRect(w - in, 0, in, h));
-        strips.push_back(dx > 0 ? QRect(w - reach, 0, reach, h) : QRect(0, 0, reach, h));
-    }
-    if (dy != 0) {
-        const int in = std::abs(dy) + reach;
-        strips.push_back(dy > 0 ? QRect(0, 0, w, in) : QRect(0, h - in, w, in));
-        strips.push_back(dy > 0 ? QRect(0, h - reach, w, reach) : QRect(0, 0, w, reach));
-    }
-    return strips;
-}
+// A plot whose centre follows the points, or that is dragged, moves by whole pixels: a layer
+// this much larger than the view on each side shows such moves without drawing again.
+constexpr int kLayerMargin = 128;
 
 enum class Glyph { kPlus, kMinus, kCross, kTarget };
 
@@ -505,12 +491,12 @@ void CPlotsView::DrawLegend(QPainter& painter, int h) const
 // Points sharing a pixel, shape and colour paint the very same pixels, so only the newest of
 // them needs drawing: the drawing work is bounded by the window area whatever the number of
 // points, and so is the search for those marks in the point trees. While the pixel rule stays
-// the same (a fixed centre, no zoom or pan), a paint only adds the marks of new points; a pan
-// moves the kept layer and redraws only the strips it changes.
+// the same but for whole-pixel moves (a centre that follows the points, a drag), a paint only
+// adds the marks of new points to the kept layer and shows the view's window of it.
 void CPlotsView::DrawPoints(QPainter& painter, const Geometry& g)
 {
     if (LiveCount() == 0) {
-        layerRule_.reset();
+        DropLayer();
         lastRule_.reset();
         return;
     }
@@ -521,63 +507,102 @@ void CPlotsView::DrawPoints(QPainter& painter, const Geometry& g)
     }
     // The reference leaves the kept layer alone, so that it checks the paint after it too.
     if (walkEveryPoint_) {
-        markPainter_.Draw(painter, marks_.CollectByWalk(rule), style,
-                          CPlotMarkPainter::Way::kEachMark);
+        CPlotMarkPainter::DrawEach(painter, marks_.CollectByWalk(rule), style);
         return;
     }
-    // A second paint by the same rule makes a third likely: worth keeping a layer.
-    const bool sameRule = lastRule_ == rule;
+    // A second paint by the same rule, or moved, makes a third likely: worth a layer.
+    const bool again = lastRule_ && lastRule_->SameButShift(rule);
     lastRule_ = rule;
-    if (layerRule_ == rule && layerGeneration_ == marks_.Generation() &&
-        marks_.CollectAdded(rule, added_) && markPainter_.DrawAdded(painter, added_, style)) {
-        return;
-    }
-    if (ScrollLayer(painter, rule, style)) {
-        layerRule_ = rule;
-        return;
-    }
+    if (ShowKeptLayer(painter, rule, style)) return;
     layerRule_.reset();
-    const auto way = sameRule ? CPlotMarkPainter::Way::kLayer : CPlotMarkPainter::Way::kCheapest;
-    if (markPainter_.Draw(painter, marks_.Collect(rule), style, way)) {
-        layerRule_ = rule;
-        layerGeneration_ = marks_.Generation();
+    if (!CPlotMarkPainter::LayerFits(painter, style)) {
+        CPlotMarkPainter::DrawEach(painter, marks_.Collect(rule), style);
+        return;
     }
+    const PlotPixelRule layerRule = rule.Widened(kLayerMargin);
+    const std::vector<PlotMark>& marks = marks_.Collect(layerRule);
+    if (!again) {
+        // A rule seen once may not be seen again (a zoom): few marks are drawn each with its
+        // own call, which costs about as much as filling and showing this many layer pixels.
+        constexpr long long kPixelsPerMark = 256;
+        inView_.clear();
+        for (PlotMark mark : marks) {
+            mark.x -= kLayerMargin;
+            mark.y -= kLayerMargin;
+            if (mark.x >= 0 && mark.y >= 0 && mark.x < rule.width && mark.y < rule.height) {
+                inView_.push_back(mark);
+            }
+        }
+        if (static_cast<long long>(inView_.size()) * kPixelsPerMark <
+            static_cast<long long>(rule.width) * rule.height) {
+            CPlotMarkPainter::DrawEach(painter, inView_, style);
+            return;
+        }
+    }
+    markPainter_.BuildLayer(marks, style, QSize(layerRule.width, layerRule.height));
+    layerRule_ = layerRule;
+    layerGeneration_ = marks_.Generation();
+    markPainter_.ShowLayer(painter, QPoint(kLayerMargin, kLayerMargin));
 }
 
-// The rule differs from the layer's only by a pan: the marks of the points that came since,
-// by the layer's rule, then the layer moved. Pixels near an edge where marks came in or went
-// out of the view are drawn again from the marks that reach them.
-bool CPlotsView::ScrollLayer(QPainter& painter, const PlotPixelRule& rule,
-                             const CPlotMarkPainter::Style& style)
+// The kept layer holds this view's window, or is moved so that it does: the marks of the
+// points that came since go on top of it and the window is shown.
+bool CPlotsView::ShowKeptLayer(QPainter& painter, const PlotPixelRule& rule,
+                               const CPlotMarkPainter::Style& style)
 {
-    if (!layerRule_ || layerGeneration_ != marks_.Generation()) return false;
-    PlotPixelRule unshifted = *layerRule_;
-    unshifted.shiftX = rule.shiftX;
-    unshifted.shiftY = rule.shiftY;
-    if (!(unshifted == rule) || !markPainter_.Keeps(painter, style)) return false;
-    const int dx = rule.shiftX - layerRule_->shiftX;
-    const int dy = rule.shiftY - layerRule_->shiftY;
-    const int reach = markPainter_.Reach(style.pointSize);
-    const std::vector<QRect> strips = PanStrips(dx, dy, reach, rule.width, rule.height);
-    long long area = 0;
-    for (const QRect& strip : strips) {
-        area += static_cast<long long>(strip.width()) * strip.height();
+    if (!layerRule_ || layerGeneration_ != marks_.Generation() ||
+        !markPainter_.Keeps(painter, style)) {
+        return false;
     }
-    // Beyond this, drawing everything again is as quick.
-    if (2 * area > static_cast<long long>(rule.width) * rule.height) return false;
+    const int margin = kLayerMargin;
+    if (!layerRule_->SameButShift(rule.Widened(margin))) return false;
+    QPoint origin(margin + layerRule_->shiftX - rule.shiftX,
+                  margin + layerRule_->shiftY - rule.shiftY);
+    const bool inside =
+        origin.x() >= 0 && origin.y() >= 0 && origin.x() <= 2 * margin && origin.y() <= 2 * margin;
     if (!marks_.CollectAdded(*layerRule_, added_)) return false;
     markPainter_.AddToLayer(added_);
-    markPainter_.ScrollLayer(QPoint(dx, dy));
-    for (const QRect& strip : strips) {
-        PlotPixelRule clipped = rule;
-        clipped.clipX0 = strip.left() - reach;
-        clipped.clipY0 = strip.top() - reach;
-        clipped.clipX1 = strip.right() + 1 + reach;
-        clipped.clipY1 = strip.bottom() + 1 + reach;
-        markPainter_.RedrawLayer(strip, marks_.Collect(clipped));
+    if (!inside) {
+        if (!RecentreLayer(rule.Widened(margin))) return false;
+        origin = QPoint(margin, margin);
     }
-    markPainter_.ShowLayer(painter);
+    markPainter_.ShowLayer(painter, origin);
     return true;
+}
+
+// The view left the layer: the layer moves so that the view is in its middle again, and only
+// the strips that come in are looked for in the point trees.
+bool CPlotsView::RecentreLayer(const PlotPixelRule& moved)
+{
+    const int dx = moved.shiftX - layerRule_->shiftX;
+    const int dy = moved.shiftY - layerRule_->shiftY;
+    const int w = moved.width;
+    const int h = moved.height;
+    // Beyond this, looking for everything again is as quick.
+    const long long area =
+        static_cast<long long>(std::abs(dx)) * h + static_cast<long long>(std::abs(dy)) * w;
+    if (2 * area > static_cast<long long>(w) * h) return false;
+    markPainter_.ScrollLayer(QPoint(dx, dy));
+    layerRule_ = moved;
+    std::vector<QRect> strips;
+    if (dx != 0) strips.push_back(dx > 0 ? QRect(0, 0, dx, h) : QRect(w + dx, 0, -dx, h));
+    if (dy != 0) strips.push_back(dy > 0 ? QRect(0, 0, w, dy) : QRect(0, h + dy, w, -dy));
+    for (const QRect& strip : strips) {
+        PlotPixelRule clipped = moved;
+        clipped.clipX0 = strip.left();
+        clipped.clipY0 = strip.top();
+        clipped.clipX1 = strip.right() + 1;
+        clipped.clipY1 = strip.bottom() + 1;
+        markPainter_.PutBack(strip, marks_.Collect(clipped));
+    }
+    return true;
+}
+
+void CPlotsView::DropLayer()
+{
+    if (!layerRule_) return;
+    layerRule_.reset();
+    markPainter_.DropLayer();
 }
 
 void CPlotsView::DrawErrorCircles(QPainter& painter, const Geometry& g) const

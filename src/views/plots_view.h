@@ -164,8 +164,10 @@ private:
     void DrawTextLines(QPainter& painter, int h) const;
     void DrawLegend(QPainter& painter, int h) const;
     void DrawPoints(QPainter& painter, const Geometry& g);
-    bool ScrollLayer(QPainter& painter, const PlotPixelRule& rule,
-                     const CPlotMarkPainter::Style& style);
+    bool ShowKeptLayer(QPainter& painter, const PlotPixelRule& rule,
+                       const CPlotMarkPainter::Style& style);
+    bool RecentreLayer(const PlotPixelRule& moved);
+    void DropLayer();
     void DrawErrorCircles(QPainter& painter, const Geometry& g) const;
     void DrawStatisticsLines(QPainter& painter, int h) const;
 
@@ -198,6 +200,7 @@ private:
     std::optional<PlotPixelRule> layerRule_;
     std::uint64_t layerGeneration_ = 0;
     std::vector<PlotMark> added_;
+    std::vector<PlotMark> inView_;
     bool walkEveryPoint_ = false;
     ReplayPositionAt replayPositionAt_;
 

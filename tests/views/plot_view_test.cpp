@@ -426,6 +426,11 @@ protected:
             expectLikeWalk("new epochs and a scroll");
             feed(1);
             expectLikeWalk("new epoch after the scroll");
+            // Far enough that the kept layer moves and what comes in is looked for again.
+            feed(1);
+            SendMouse(view, QEvent::MouseMove, grip + pan + scroll + QPoint(150, -140),
+                      Qt::LeftButton);
+            expectLikeWalk("a scroll beyond the kept margin");
             SendMouse(view, QEvent::MouseButtonRelease, grip, Qt::NoButton);
         }
         // Not a comparison of empty plots.
