@@ -65,6 +65,7 @@ void CPlotMarkPainter::BuildLayer(const std::vector<PlotMark>& marks, const Styl
     // The kept places are emptied by the reach of the marks drawn there.
     if (!kept_ || kept_->pointSize != style.pointSize) manyPlaced_ = true;
     kept_ = style;
+    edgesOf_.reset();
     EmptyLayer();
     Splat(layer_, QPoint(0, 0), layer_.rect(), marks);
     KeepCentres(marks);
@@ -105,6 +106,7 @@ bool CPlotMarkPainter::Keeps(const QPainter& painter, const Style& style) const
 void CPlotMarkPainter::AddToLayer(const std::vector<PlotMark>& added)
 {
     if (!kept_) return;
+    NoteNearEdges(added);
     Splat(layer_, QPoint(0, 0), layer_.rect(), added);
     KeepCentres(added);
 }
@@ -112,6 +114,7 @@ void CPlotMarkPainter::AddToLayer(const std::vector<PlotMark>& added)
 void CPlotMarkPainter::DropLayer()
 {
     kept_.reset();
+    edgesOf_.reset();
     layer_ = QImage();
     for (auto& plane : centres_) plane = {};
     placed_ = {};
@@ -148,6 +151,7 @@ void CPlotMarkPainter::ScrollLayer(QPoint delta)
 {
     const int w = layer_.width();
     const int h = layer_.height();
+    edgesOf_.reset();
     Shift(reinterpret_cast<std::uint32_t*>(layer_.bits()),
           static_cast<std::size_t>(layer_.bytesPerLine()) / sizeof(std::uint32_t), w, h, delta);
     for (auto& plane : centres_) Shift(plane.data(), static_cast<std::size_t>(w), w, h, delta);
@@ -177,6 +181,7 @@ void CPlotMarkPainter::ScrollLayer(QPoint delta)
 void CPlotMarkPainter::PutBack(const QRect& rect, const std::vector<PlotMark>& marks)
 {
     if (!kept_) return;
+    edgesOf_.reset();
     KeepCentres(marks);
     Splat(layer_, QPoint(0, 0), rect & layer_.rect(), marks);
     // Across the rectangle's sides its marks and the others reach each other.
@@ -200,32 +205,54 @@ void CPlotMarkPainter::ShowLayer(QPainter& painter, QPoint origin)
         painter.drawImage(QPoint(0, 0), layer_);
         return;
     }
+    // Inside, every mark reaching a pixel is centred in the window; along the edges some
+    // may lie outside. The edges are kept while the window and the marks near them stay.
     const int reach = Reach();
-    if (!CentresAround(window, reach)) {
+    const QRect inner = window.adjusted(reach, reach, -reach, -reach);
+    if (edgesOf_ != window) {
+        edgesOf_ = window;
+        edgeRects_.clear();
+        if (!CentresAround(window, reach)) {
+        } else if (!inner.isValid()) {
+            edgeRects_ = {window};
+        } else {
+            edgeRects_ = {QRect(window.left(), window.top(), window.width(), reach),
+                          QRect(window.left(), inner.bottom() + 1, window.width(), reach),
+                          QRect(window.left(), inner.top(), reach, inner.height()),
+                          QRect(inner.right() + 1, inner.top(), reach, inner.height())};
+        }
+        edges_.resize(edgeRects_.size());
+        for (std::size_t i = 0; i < edges_.size(); ++i) {
+            if (edges_[i].size() != edgeRects_[i].size()) {
+                edges_[i] = QImage(edgeRects_[i].size(), QImage::Format_ARGB32_Premultiplied);
+            }
+            DrawFromCentres(edgeRects_[i], window, edges_[i], edgeRects_[i].topLeft());
+        }
+    }
+    if (edgeRects_.empty()) {
         painter.drawImage(QPoint(0, 0), layer_, window);
         return;
     }
-    // Inside, every mark reaching a pixel is centred in the window; along the edges some
-    // may lie outside.
-    const QRect inner = window.adjusted(reach, reach, -reach, -reach);
-    if (!inner.isValid()) {
-        ShowEdge(painter, window, window);
-        return;
+    if (edgeRects_.size() > 1) painter.drawImage(inner.topLeft() - origin, layer_, inner);
+    for (std::size_t i = 0; i < edges_.size(); ++i) {
+        painter.drawImage(edgeRects_[i].topLeft() - origin, edges_[i]);
     }
-    painter.drawImage(inner.topLeft() - origin, layer_, inner);
-    ShowEdge(painter, window, QRect(window.left(), window.top(), window.width(), reach));
-    ShowEdge(painter, window, QRect(window.left(), inner.bottom() + 1, window.width(), reach));
-    ShowEdge(painter, window, QRect(window.left(), inner.top(), reach, inner.height()));
-    ShowEdge(painter, window, QRect(inner.right() + 1, inner.top(), reach, inner.height()));
 }
 
-void CPlotMarkPainter::ShowEdge(QPainter& painter, const QRect& window, const QRect& edge)
+// Marks centred this near the shown window's edges change them.
+void CPlotMarkPainter::NoteNearEdges(const std::vector<PlotMark>& marks)
 {
-    if (edge_.size() != edge.size()) {
-        edge_ = QImage(edge.size(), QImage::Format_ARGB32_Premultiplied);
+    if (!edgesOf_) return;
+    const int reach = Reach();
+    const QRect near = edgesOf_->adjusted(-reach, -reach, reach, reach);
+    const QRect far = edgesOf_->adjusted(2 * reach, 2 * reach, -2 * reach, -2 * reach);
+    for (const PlotMark& m : marks) {
+        const QPoint at(m.x, m.y);
+        if (near.contains(at) && !far.contains(at)) {
+            edgesOf_.reset();
+            return;
+        }
     }
-    DrawFromCentres(edge, window, edge_, edge.topLeft());
-    painter.drawImage(edge.topLeft() - window.topLeft(), edge_);
 }
 
 void CPlotMarkPainter::DrawFromCentres(const QRect& rect, const QRect& from, QImage& target,

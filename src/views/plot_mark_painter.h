@@ -74,7 +74,7 @@ private:
     bool CentresAround(const QRect& window, int reach) const;
     // The pixels of rect drawn again into the target, from the marks centred in `from`.
     void DrawFromCentres(const QRect& rect, const QRect& from, QImage& target, QPoint offset);
-    void ShowEdge(QPainter& painter, const QRect& window, const QRect& edge);
+    void NoteNearEdges(const std::vector<PlotMark>& marks);
 
     int stencilSize_ = -1;
     std::vector<Span> circle_;
@@ -87,6 +87,9 @@ private:
     std::vector<std::uint32_t> placed_;
     bool manyPlaced_ = true;
     std::optional<Style> kept_;
-    QImage edge_;
+    // The shown window's edges drawn from the marks centred in it, while valid.
+    std::optional<QRect> edgesOf_;
+    std::vector<QRect> edgeRects_;
+    std::vector<QImage> edges_;
     std::vector<PlotMark> gathered_;
 };

@@ -298,6 +298,28 @@ TEST_F(PlotViewTest, UnusablePositionsAreSkippedOrClipped)
                           [](QColor c) { return c == kLiveRed; }));
 }
 
+// While the view and its kept layer stay, marks arriving just inside and just outside its
+// edges show as walking every point shows them (those centred outside not at all).
+TEST_F(PlotViewTest, NewMarksAtTheEdgesOfAStillView)
+{
+    store.Write(settings::kRefPointRefSite, 0);
+    store.Write(settings::kRefPointLongitude, QString::number(kLon, 'f', 9));
+    store.Write(settings::kRefPointLatitude, QString::number(kLat, 'f', 9));
+    Load(3, 10);
+    const double pixel = 3.0 * kPlotScales[10] / (std::min(kW, kH) / 2 - 10);
+    const double east = pixel / (111195.0 * std::cos(kLat * 3.14159265358979 / 180.0));
+    const double north = pixel / 111195.0;
+    view.AddPosition(kLon, kLat, 1, 4, true);
+    for (int k = 0; k < 2; ++k) Render(view);
+    for (double p = -6.0; p < 6.0; p += 0.3) {
+        view.AddPosition(kLon + (kW / 2 + p) * east, kLat + p * north, 1, 4, true);
+        view.AddPosition(kLon + p * east, kLat - (kH / 2 + p) * north, 1, 2, true);
+    }
+    const QImage fast = Render(view);
+    view.SetWalkEveryPoint(true);
+    EXPECT_EQ(fast, Render(view));
+}
+
 namespace {
 
 struct Fix {
