@@ -26,6 +26,15 @@ std::uint32_t KeyOfCentre(std::uint32_t centre, int kind)
     return 2 * ((centre - 1) >> 3) + (kind == 0 ? 1 : 0);
 }
 
+// Fills len pixels of a layer row from physical column p, going on at the row's start.
+template <class T>
+void FillWrapped(T* row, int p, int len, int w, T value)
+{
+    const int first = std::min(len, w - p);
+    std::fill(row + p, row + p + first, value);
+    std::fill(row, row + (len - first), value);
+}
+
 }  // namespace
 
 void CPlotMarkPainter::DrawEach(QPainter& painter, const std::vector<PlotMark>& marks,
@@ -80,22 +89,59 @@ void CPlotMarkPainter::EmptyLayer()
         for (auto& plane : centres_) plane.assign(pixels, 0);
     } else {
         const int reach = Reach();
-        const auto w = static_cast<std::size_t>(layer_.width());
+        const int w = layer_.width();
+        const int h = layer_.height();
         for (const std::uint32_t i : placed_) {
             centres_[0][i] = 0;
             centres_[1][i] = 0;
-            const int x = static_cast<int>(i % w);
-            const int y = static_cast<int>(i / w);
-            const QRect box =
-                QRect(x - reach, y - reach, 2 * reach + 1, 2 * reach + 1) & layer_.rect();
-            for (int row = box.top(); row <= box.bottom(); ++row) {
-                auto* line = reinterpret_cast<QRgb*>(layer_.scanLine(row));
-                std::fill(line + box.left(), line + box.right() + 1, QRgb{0});
-            }
+            const int x = (static_cast<int>(i) % w - wrap_.x() + w) % w;
+            const int y = (static_cast<int>(i) / w - wrap_.y() + h) % h;
+            ClearColour(QRect(x - reach, y - reach, 2 * reach + 1, 2 * reach + 1) & layer_.rect());
         }
     }
     placed_.clear();
     manyPlaced_ = false;
+    wrap_ = QPoint();
+}
+
+int CPlotMarkPainter::PhysX(int x) const
+{
+    const int p = x + wrap_.x();
+    return p >= layer_.width() ? p - layer_.width() : p;
+}
+
+int CPlotMarkPainter::PhysY(int y) const
+{
+    const int p = y + wrap_.y();
+    return p >= layer_.height() ? p - layer_.height() : p;
+}
+
+std::size_t CPlotMarkPainter::CentreIndex(int x, int y) const
+{
+    return static_cast<std::size_t>(PhysY(y)) * static_cast<std::size_t>(layer_.width()) +
+           static_cast<std::size_t>(PhysX(x));
+}
+
+void CPlotMarkPainter::ClearColour(const QRect& rect)
+{
+    uchar* const bits = layer_.bits();
+    const qsizetype stride = layer_.bytesPerLine();
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        FillWrapped(reinterpret_cast<QRgb*>(bits + PhysY(y) * stride), PhysX(rect.left()),
+                    rect.width(), layer_.width(), QRgb{0});
+    }
+}
+
+void CPlotMarkPainter::ClearRect(const QRect& rect)
+{
+    ClearColour(rect);
+    const auto w = static_cast<std::size_t>(layer_.width());
+    for (auto& plane : centres_) {
+        for (int y = rect.top(); y <= rect.bottom(); ++y) {
+            FillWrapped(plane.data() + static_cast<std::size_t>(PhysY(y)) * w, PhysX(rect.left()),
+                        rect.width(), layer_.width(), 0U);
+        }
+    }
 }
 
 bool CPlotMarkPainter::Keeps(const QPainter& painter, const Style& style) const
@@ -121,59 +167,31 @@ void CPlotMarkPainter::DropLayer()
     manyPlaced_ = true;
 }
 
-namespace {
-
-// Rows are read before they are written: from the bottom when moving down.
-void Shift(std::uint32_t* bits, std::size_t stride, int w, int h, QPoint delta)
-{
-    const int dx = delta.x();
-    const int dy = delta.y();
-    const int kept = std::max(0, w - std::abs(dx));
-    for (int i = 0; i < h; ++i) {
-        const int y = dy > 0 ? h - 1 - i : i;
-        std::uint32_t* row = bits + static_cast<std::size_t>(y) * stride;
-        const int from = y - dy;
-        if (from < 0 || from >= h || kept == 0) {
-            std::fill(row, row + w, 0U);
-            continue;
-        }
-        const std::uint32_t* source = bits + static_cast<std::size_t>(from) * stride;
-        std::memmove(row + std::max(dx, 0), source + std::max(-dx, 0),
-                     static_cast<std::size_t>(kept) * sizeof(std::uint32_t));
-        std::fill(row, row + std::max(dx, 0), 0U);
-        std::fill(row + std::max(dx, 0) + kept, row + w, 0U);
-    }
-}
-
-}  // namespace
-
 void CPlotMarkPainter::ScrollLayer(QPoint delta)
 {
     const int w = layer_.width();
     const int h = layer_.height();
+    const int dx = delta.x();
+    const int dy = delta.y();
     edgesOf_.reset();
-    Shift(reinterpret_cast<std::uint32_t*>(layer_.bits()),
-          static_cast<std::size_t>(layer_.bytesPerLine()) / sizeof(std::uint32_t), w, h, delta);
-    for (auto& plane : centres_) Shift(plane.data(), static_cast<std::size_t>(w), w, h, delta);
-    if (!manyPlaced_) {
-        std::size_t kept = 0;
-        for (const std::uint32_t i : placed_) {
-            const int x = static_cast<int>(i % static_cast<std::uint32_t>(w)) + delta.x();
-            const int y = static_cast<int>(i / static_cast<std::uint32_t>(w)) + delta.y();
-            if (x >= 0 && y >= 0 && x < w && y < h) {
-                placed_[kept++] = static_cast<std::uint32_t>(y * w + x);
-            }
-        }
-        placed_.resize(kept);
+    if (std::abs(dx) >= w || std::abs(dy) >= h) {
+        manyPlaced_ = true;
+        EmptyLayer();
+        return;
     }
+    // Nothing moves in memory: the picture's pixels keep their places on the torus, and what
+    // comes in (still holding what went out) is emptied.
+    wrap_ = QPoint((wrap_.x() - dx + w) % w, (wrap_.y() - dy + h) % h);
+    if (dx != 0) ClearRect(dx > 0 ? QRect(0, 0, dx, h) : QRect(w + dx, 0, -dx, h));
+    if (dy != 0) ClearRect(dy > 0 ? QRect(0, 0, w, dy) : QRect(0, h + dy, w, -dy));
     // Along the edges the picture left by, marks centred beyond them may still show.
     const int reach = Reach();
-    if (delta.x() != 0) {
-        DrawFromCentres(delta.x() > 0 ? QRect(w - reach, 0, reach, h) : QRect(0, 0, reach, h),
+    if (dx != 0) {
+        DrawFromCentres(dx > 0 ? QRect(w - reach, 0, reach, h) : QRect(0, 0, reach, h),
                         layer_.rect(), layer_, QPoint(0, 0));
     }
-    if (delta.y() != 0) {
-        DrawFromCentres(delta.y() > 0 ? QRect(0, h - reach, w, reach) : QRect(0, 0, w, reach),
+    if (dy != 0) {
+        DrawFromCentres(dy > 0 ? QRect(0, h - reach, w, reach) : QRect(0, 0, w, reach),
                         layer_.rect(), layer_, QPoint(0, 0));
     }
 }
@@ -202,7 +220,7 @@ void CPlotMarkPainter::ShowLayer(QPainter& painter, QPoint origin)
     if (!kept_) return;
     const QRect window(origin, kept_->view);
     if (window == layer_.rect()) {
-        painter.drawImage(QPoint(0, 0), layer_);
+        DrawLayerRect(painter, window, QPoint(0, 0));
         return;
     }
     // Inside, every mark reaching a pixel is centred in the window; along the edges some
@@ -230,12 +248,29 @@ void CPlotMarkPainter::ShowLayer(QPainter& painter, QPoint origin)
         }
     }
     if (edgeRects_.empty()) {
-        painter.drawImage(QPoint(0, 0), layer_, window);
+        DrawLayerRect(painter, window, QPoint(0, 0));
         return;
     }
-    if (edgeRects_.size() > 1) painter.drawImage(inner.topLeft() - origin, layer_, inner);
+    if (edgeRects_.size() > 1) DrawLayerRect(painter, inner, inner.topLeft() - origin);
     for (std::size_t i = 0; i < edges_.size(); ++i) {
         painter.drawImage(edgeRects_[i].topLeft() - origin, edges_[i]);
+    }
+}
+
+// The rectangle of the layer at `at` on the painter, in up to four pieces of the torus.
+void CPlotMarkPainter::DrawLayerRect(QPainter& painter, const QRect& rect, QPoint at) const
+{
+    for (int y = rect.top(); y <= rect.bottom();) {
+        const int py = PhysY(y);
+        const int rows = std::min(rect.bottom() + 1 - y, layer_.height() - py);
+        for (int x = rect.left(); x <= rect.right();) {
+            const int px = PhysX(x);
+            const int columns = std::min(rect.right() + 1 - x, layer_.width() - px);
+            painter.drawImage(at + QPoint(x - rect.left(), y - rect.top()), layer_,
+                              QRect(px, py, columns, rows));
+            x += columns;
+        }
+        y += rows;
     }
 }
 
@@ -260,11 +295,10 @@ void CPlotMarkPainter::DrawFromCentres(const QRect& rect, const QRect& from, QIm
 {
     const int reach = Reach();
     const QRect around = rect.adjusted(-reach, -reach, reach, reach) & from;
-    const auto w = static_cast<std::size_t>(layer_.width());
     gathered_.clear();
     for (int y = around.top(); y <= around.bottom(); ++y) {
         for (int x = around.left(); x <= around.right(); ++x) {
-            const std::size_t i = static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x);
+            const std::size_t i = CentreIndex(x, y);
             for (int kind = 0; kind < 2; ++kind) {
                 const std::uint32_t c = centres_[static_cast<std::size_t>(kind)][i];
                 if (c == 0) continue;
@@ -276,9 +310,13 @@ void CPlotMarkPainter::DrawFromCentres(const QRect& rect, const QRect& from, QIm
     }
     std::sort(gathered_.begin(), gathered_.end(),
               [](const PlotMark& a, const PlotMark& b) { return a.key < b.key; });
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(target.scanLine(y - offset.y()));
-        std::fill(row + rect.left() - offset.x(), row + rect.right() + 1 - offset.x(), QRgb{0});
+    if (&target == &layer_) {
+        ClearColour(rect);
+    } else {
+        for (int y = rect.top(); y <= rect.bottom(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(target.scanLine(y - offset.y()));
+            std::fill(row + rect.left() - offset.x(), row + rect.right() + 1 - offset.x(), QRgb{0});
+        }
     }
     Splat(target, offset, rect, gathered_);
 }
@@ -287,13 +325,12 @@ void CPlotMarkPainter::DrawFromCentres(const QRect& rect, const QRect& from, QIm
 bool CPlotMarkPainter::CentresAround(const QRect& window, int reach) const
 {
     const QRect around = window.adjusted(-reach, -reach, reach, reach) & layer_.rect();
-    const auto w = static_cast<std::size_t>(layer_.width());
     for (int y = around.top(); y <= around.bottom(); ++y) {
         const bool inside = y >= window.top() && y <= window.bottom();
         for (int x = around.left(); x <= around.right(); ++x) {
             if (inside && x == window.left()) x = window.right() + 1;
             if (x > around.right()) break;
-            const std::size_t i = static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x);
+            const std::size_t i = CentreIndex(x, y);
             if (centres_[0][i] != 0 || centres_[1][i] != 0) return true;
         }
     }
@@ -354,6 +391,8 @@ void CPlotMarkPainter::Splat(QImage& target, QPoint offset, const QRect& clip,
     // One detach check for the whole target, not one per span.
     uchar* const bits = target.bits();
     const qsizetype stride = target.bytesPerLine();
+    const bool onLayer = &target == &layer_;
+    const int w = target.width();
     const Span square{0, -s, s + 1};
     for (const PlotMark& m : marks) {
         const QRgb colour = (m.kind == 0 ? kept_->live : kept_->replay)[m.slot].rgba();
@@ -363,8 +402,13 @@ void CPlotMarkPainter::Splat(QImage& target, QPoint offset, const QRect& clip,
             const int x0 = std::max(m.x + span.x0, left);
             const int x1 = std::min(m.x + span.x1, right);
             if (x0 >= x1) return;
-            auto* row = reinterpret_cast<QRgb*>(bits + (y - offset.y()) * stride);
-            std::fill(row + (x0 - offset.x()), row + (x1 - offset.x()), colour);
+            if (onLayer) {
+                auto* row = reinterpret_cast<QRgb*>(bits + PhysY(y) * stride);
+                FillWrapped(row, PhysX(x0), x1 - x0, w, colour);
+            } else {
+                auto* row = reinterpret_cast<QRgb*>(bits + (y - offset.y()) * stride);
+                std::fill(row + (x0 - offset.x()), row + (x1 - offset.x()), colour);
+            }
         };
         if (m.kind == 0) {
             for (const Span& span : circle_) fill(span, span.dy);
@@ -381,7 +425,7 @@ void CPlotMarkPainter::KeepCentres(const std::vector<PlotMark>& marks)
         static_cast<std::size_t>(w) * static_cast<std::size_t>(layer_.height()) / 256;
     for (const PlotMark& m : marks) {
         if (m.x < 0 || m.y < 0 || m.x >= w || m.y >= layer_.height()) continue;
-        const auto i = static_cast<std::uint32_t>(m.y * w + m.x);
+        const auto i = static_cast<std::uint32_t>(CentreIndex(m.x, m.y));
         centres_[m.kind != 0 ? 1 : 0][i] = PackCentre(m);
         if (manyPlaced_) continue;
         if (placed_.size() < few) {

@@ -66,8 +66,15 @@ private:
     // How far from its centre a mark reaches, in pixels.
     int Reach();
     void EmptyLayer();
-    // Marks in layer pixels into the target, whose top left pixel is the layer's `offset`,
-    // only within clip (in layer pixels).
+    // Where a layer pixel lives in memory, and emptying a rectangle of the picture.
+    int PhysX(int x) const;
+    int PhysY(int y) const;
+    std::size_t CentreIndex(int x, int y) const;
+    void ClearColour(const QRect& rect);
+    void ClearRect(const QRect& rect);
+    void DrawLayerRect(QPainter& painter, const QRect& rect, QPoint at) const;
+    // Marks in layer pixels into the target (the layer itself, or an image whose top left
+    // pixel is the layer's `offset`), only within clip (in layer pixels).
     void Splat(QImage& target, QPoint offset, const QRect& clip,
                const std::vector<PlotMark>& marks);
     void KeepCentres(const std::vector<PlotMark>& marks);
@@ -78,9 +85,12 @@ private:
 
     int stencilSize_ = -1;
     std::vector<Span> circle_;
+    // The picture on a torus: layer pixel (x, y) lives at ((x + wrap_.x) mod width,
+    // (y + wrap_.y) mod height), so that moving it moves no memory.
     QImage layer_;
-    // Per kind and layer pixel: the mark centred there (its key halved, times 8, plus its
-    // slot, plus 1), 0 for none.
+    QPoint wrap_;
+    // Per kind and layer pixel (placed as in layer_): the mark centred there (its key halved, times
+    // 8, plus its slot, plus 1), 0 for none.
     std::array<std::vector<std::uint32_t>, 2> centres_;
     // Where centres were kept since the layer was last emptied, while few enough that
     // emptying them one by one is quicker than emptying the whole layer.

@@ -512,6 +512,8 @@ void CPlotsView::DrawPoints(QPainter& painter, const Geometry& g)
     }
     // A second paint by the same rule, or moved, makes a third likely: worth a layer.
     const bool again = lastRule_ && lastRule_->SameButShift(rule);
+    NoteMove(again ? QPoint(rule.shiftX - lastRule_->shiftX, rule.shiftY - lastRule_->shiftY)
+                   : std::optional<QPoint>());
     lastRule_ = rule;
     if (ShowKeptLayer(painter, rule, style)) return;
     layerRule_.reset();
@@ -519,16 +521,18 @@ void CPlotsView::DrawPoints(QPainter& painter, const Geometry& g)
         CPlotMarkPainter::DrawEach(painter, marks_.Collect(rule), style);
         return;
     }
-    const PlotPixelRule layerRule = rule.Widened(kLayerMargin);
+    const int margin = drifting_ ? 0 : kLayerMargin;
+    const PlotPixelRule layerRule = rule.Widened(margin);
     const std::vector<PlotMark>& marks = marks_.Collect(layerRule);
-    if (!again) {
-        // A rule seen once may not be seen again (a zoom): few marks are drawn each with its
-        // own call, which costs about as much as filling and showing this many layer pixels.
+    if (!again || drifting_) {
+        // A rule seen once may not be seen again (a zoom), and a view that keeps moving
+        // draws most of a layer again anyway: few marks are drawn each with its own call,
+        // which costs about as much as filling and showing this many layer pixels.
         constexpr long long kPixelsPerMark = 256;
         inView_.clear();
         for (PlotMark mark : marks) {
-            mark.x -= kLayerMargin;
-            mark.y -= kLayerMargin;
+            mark.x -= margin;
+            mark.y -= margin;
             if (mark.x >= 0 && mark.y >= 0 && mark.x < rule.width && mark.y < rule.height) {
                 inView_.push_back(mark);
             }
@@ -542,7 +546,34 @@ void CPlotsView::DrawPoints(QPainter& painter, const Geometry& g)
     markPainter_.BuildLayer(marks, style, QSize(layerRule.width, layerRule.height));
     layerRule_ = layerRule;
     layerGeneration_ = marks_.Generation();
-    markPainter_.ShowLayer(painter, QPoint(kLayerMargin, kLayerMargin));
+    markPainter_.ShowLayer(painter, QPoint(margin, margin));
+}
+
+// A view that keeps moving one way leaves any margin within a few paints, and a margin then
+// costs more than it saves: such a view takes a layer of its own size, which moves at every
+// paint. The moves are summed as if a layer with a margin were kept, and the paints between
+// its recentres counted.
+void CPlotsView::NoteMove(std::optional<QPoint> move)
+{
+    if (!move) {
+        drift_ = QPoint();
+        paintsSinceRecentre_ = 0;
+        paintsPerRecentre_ = 16.0;
+        drifting_ = false;
+        return;
+    }
+    drift_ += *move;
+    ++paintsSinceRecentre_;
+    if (drifting_ && paintsSinceRecentre_ > 6) {
+        drifting_ = false;
+        paintsPerRecentre_ = 16.0;
+    }
+    if (std::abs(drift_.x()) <= kLayerMargin && std::abs(drift_.y()) <= kLayerMargin) return;
+    paintsPerRecentre_ = 0.75 * paintsPerRecentre_ + 0.25 * paintsSinceRecentre_;
+    drift_ = QPoint();
+    paintsSinceRecentre_ = 0;
+    if (paintsPerRecentre_ < 3.0) drifting_ = true;
+    if (paintsPerRecentre_ > 6.0) drifting_ = false;
 }
 
 // The kept layer holds this view's window, or is moved so that it does: the marks of the
@@ -554,7 +585,7 @@ bool CPlotsView::ShowKeptLayer(QPainter& painter, const PlotPixelRule& rule,
         !markPainter_.Keeps(painter, style)) {
         return false;
     }
-    const int margin = kLayerMargin;
+    const int margin = drifting_ ? 0 : kLayerMargin;
     if (!layerRule_->SameButShift(rule.Widened(margin))) return false;
     QPoint origin(margin + layerRule_->shiftX - rule.shiftX,
                   margin + layerRule_->shiftY - rule.shiftY);

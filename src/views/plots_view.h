@@ -167,6 +167,7 @@ private:
     bool ShowKeptLayer(QPainter& painter, const PlotPixelRule& rule,
                        const CPlotMarkPainter::Style& style);
     bool RecentreLayer(const PlotPixelRule& moved);
+    void NoteMove(std::optional<QPoint> move);
     void DropLayer();
     void DrawErrorCircles(QPainter& painter, const Geometry& g) const;
     void DrawStatisticsLines(QPainter& painter, int h) const;
@@ -201,6 +202,11 @@ private:
     std::uint64_t layerGeneration_ = 0;
     std::vector<PlotMark> added_;
     std::vector<PlotMark> inView_;
+    // How the view has been moving by whole pixels (see NoteMove).
+    QPoint drift_;
+    int paintsSinceRecentre_ = 0;
+    double paintsPerRecentre_ = 16.0;
+    bool drifting_ = false;
     bool walkEveryPoint_ = false;
     ReplayPositionAt replayPositionAt_;
 

@@ -473,6 +473,36 @@ TEST_F(PlotWalkTest, FastPaintLikeTheWalkOnSimulatedTracks)
     for (const WalkCase& c : cases) ExpectFastPaintLikeWalk(c);
 }
 
+// A view dragged one way paint after paint (as a centre following a moving receiver goes)
+// keeps showing what walking every point shows, while it leaves each kept margin within a
+// few paints and after it stops.
+TEST_F(PlotWalkTest, FastPaintLikeTheWalkWhileTheViewKeepsMoving)
+{
+    const std::vector<Fix> still = Simulated(false);
+    store.Write(settings::kRefPointRefSite, 0);
+    store.Write(settings::kRefPointLongitude, QString::number(kLon, 'f', 9));
+    store.Write(settings::kRefPointLatitude, QString::number(kLat, 'f', 9));
+    Load(3, 2);
+    for (std::size_t i = 0; i < 4000; ++i) {
+        view.AddPosition(still[i].lon, still[i].lat, 1, still[i].fixClass, true);
+    }
+    const QPoint grip(100, 100);
+    SendMouse(view, QEvent::MouseButtonPress, grip, Qt::LeftButton);
+    QPoint at = grip;
+    for (int paint = 0; paint < 40; ++paint) {
+        const int sign = (paint + 3) % 4 < 2 ? 1 : -1;
+        at += paint < 30 ? QPoint(70, 20) * sign : QPoint(3, 0) * sign;
+        SendMouse(view, QEvent::MouseMove, at, Qt::LeftButton);
+        view.AddPosition(still[4000 + static_cast<std::size_t>(paint)].lon,
+                         still[4000 + static_cast<std::size_t>(paint)].lat, 1, 4, true);
+        const QImage fast = Render(view);
+        if (paint % 5 != 4) continue;
+        view.SetWalkEveryPoint(true);
+        EXPECT_EQ(fast, Render(view)) << "paint " << paint;
+        view.SetWalkEveryPoint(false);
+    }
+}
+
 TEST_F(PlotWalkTest, FastPaintLikeTheWalkOnRealTracks)
 {
     SKIP_WITHOUT_DATA();
