@@ -163,6 +163,8 @@ private:
     void DrawScaleLabel(QPainter& painter, const Geometry& g) const;
     void DrawTextLines(QPainter& painter, int h) const;
     void DrawLegend(QPainter& painter, int h) const;
+    CPlotMarkPainter::Style MarkStyle(const Geometry& g) const;
+    // The marks of the points (plots_view_marks.cpp).
     void DrawPoints(QPainter& painter, const Geometry& g);
     bool ShowKeptLayer(QPainter& painter, const PlotPixelRule& rule,
                        const CPlotMarkPainter::Style& style);
