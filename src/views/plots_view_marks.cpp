@@ -63,6 +63,8 @@ void CPlotsView::DrawPoints(QPainter& painter, const Geometry& g)
         if (static_cast<long long>(inView_.size()) * kPixelsPerMark <
             static_cast<long long>(rule.width) * rule.height) {
             CPlotMarkPainter::DrawEach(painter, inView_, style);
+            // Its memory (a dozen megabytes) is not worth keeping for a view on the move.
+            if (drifting_) markPainter_.DropLayer();
             return;
         }
     }
