@@ -315,7 +315,8 @@ void CPlotMarkPainter::DrawFromCentres(const QRect& rect, const QRect& from, QIm
     } else {
         for (int y = rect.top(); y <= rect.bottom(); ++y) {
             auto* row = reinterpret_cast<QRgb*>(target.scanLine(y - offset.y()));
-            std::fill(row + rect.left() - offset.x(), row + rect.right() + 1 - offset.x(), QRgb{0});
+            std::fill(row + (rect.left() - offset.x()), row + (rect.right() + 1 - offset.x()),
+                      QRgb{0});
         }
     }
     Splat(target, offset, rect, gathered_);
