@@ -295,31 +295,61 @@ void CPlotMarkPainter::DrawFromCentres(const QRect& rect, const QRect& from, QIm
 {
     const int reach = Reach();
     const QRect around = rect.adjusted(-reach, -reach, reach, reach) & from;
-    gathered_.clear();
+    const int w = rect.width();
+    const auto pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(rect.height());
+    // The newest mark on top without sorting: each pixel keeps the key of the mark that
+    // coloured it.
+    depth_.assign(pixels, 0);
+    shade_.assign(pixels, 0);
+    const int s = kept_->pointSize;
+    const Span square{0, -s, s + 1};
     for (int y = around.top(); y <= around.bottom(); ++y) {
         for (int x = around.left(); x <= around.right(); ++x) {
             const std::size_t i = CentreIndex(x, y);
             for (int kind = 0; kind < 2; ++kind) {
                 const std::uint32_t c = centres_[static_cast<std::size_t>(kind)][i];
                 if (c == 0) continue;
-                gathered_.push_back(PlotMark{x, y, static_cast<std::uint8_t>(kind),
-                                             static_cast<std::uint8_t>((c - 1) & 7),
-                                             KeyOfCentre(c, kind)});
+                const std::uint32_t key = KeyOfCentre(c, kind);
+                const QRgb colour = (kind == 0 ? kept_->live : kept_->replay)[(c - 1) & 7].rgba();
+                auto cover = [&](const Span& span, int dy) {
+                    const int row = y + dy;
+                    if (row < rect.top() || row > rect.bottom()) return;
+                    const int x0 = std::max(x + span.x0, rect.left());
+                    const int x1 = std::min(x + span.x1, rect.right() + 1);
+                    const std::size_t base =
+                        static_cast<std::size_t>(row - rect.top()) * static_cast<std::size_t>(w);
+                    for (int px = x0; px < x1; ++px) {
+                        const std::size_t at = base + static_cast<std::size_t>(px - rect.left());
+                        if (key <= depth_[at]) continue;
+                        depth_[at] = key;
+                        shade_[at] = colour;
+                    }
+                };
+                if (kind == 0) {
+                    for (const Span& span : circle_) cover(span, span.dy);
+                } else {
+                    for (int dy = -s; dy <= s; ++dy) cover(square, dy);
+                }
             }
         }
     }
-    std::sort(gathered_.begin(), gathered_.end(),
-              [](const PlotMark& a, const PlotMark& b) { return a.key < b.key; });
-    if (&target == &layer_) {
-        ClearColour(rect);
-    } else {
-        for (int y = rect.top(); y <= rect.bottom(); ++y) {
-            auto* row = reinterpret_cast<QRgb*>(target.scanLine(y - offset.y()));
-            std::fill(row + (rect.left() - offset.x()), row + (rect.right() + 1 - offset.x()),
-                      QRgb{0});
+    const bool onLayer = &target == &layer_;
+    uchar* const bits = target.bits();
+    const qsizetype stride = target.bytesPerLine();
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        const QRgb* source =
+            shade_.data() + static_cast<std::size_t>(y - rect.top()) * static_cast<std::size_t>(w);
+        if (onLayer) {
+            auto* row = reinterpret_cast<QRgb*>(bits + PhysY(y) * stride);
+            const int p = PhysX(rect.left());
+            const int first = std::min(w, layer_.width() - p);
+            std::copy(source, source + first, row + p);
+            std::copy(source + first, source + w, row);
+        } else {
+            auto* row = reinterpret_cast<QRgb*>(bits + (y - offset.y()) * stride);
+            std::copy(source, source + w, row + (rect.left() - offset.x()));
         }
     }
-    Splat(target, offset, rect, gathered_);
 }
 
 // Any mark centred just outside the window, near enough to reach into it.

@@ -101,5 +101,7 @@ private:
     std::optional<QRect> edgesOf_;
     std::vector<QRect> edgeRects_;
     std::vector<QImage> edges_;
-    std::vector<PlotMark> gathered_;
+    // Scratch for drawing from the centres.
+    std::vector<std::uint32_t> depth_;
+    std::vector<QRgb> shade_;
 };
