@@ -43,7 +43,6 @@ public:
     void BuildLayer(const std::vector<PlotMark>& marks, const Style& style, QSize size);
     // A layer of this style is kept and would show as drawn on this painter.
     bool Keeps(const QPainter& painter, const Style& style) const;
-    QSize LayerSize() const { return layer_.size(); }
     // Marks on top of all others, centred in the layer.
     void AddToLayer(const std::vector<PlotMark>& added);
     // Moves the picture by whole pixels; what comes in is empty until the marks centred
