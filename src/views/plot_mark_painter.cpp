@@ -17,13 +17,13 @@ bool Opaque(const CPlotMarkPainter::Colours& colours)
                        [](const QColor& c) { return c.alpha() == 255; });
 }
 
-// Keys run 2i + 1 for live point i and 2i + 2 for replay point i; halved they fit 29 bits,
-// beside a slot of 3.
-std::uint32_t PackCentre(const PlotMark& mark) { return ((mark.key >> 1) << 3 | mark.slot) + 1; }
+// Keys run 2i + 1 for live point i and 2i + 2 for replay point i; a centre keeps i (at most
+// 29 bits) beside a slot of 3, and 0 for none.
+std::uint32_t PackCentre(const PlotMark& mark) { return ((mark.key - 1) / 2 << 3 | mark.slot) + 1; }
 
 std::uint32_t KeyOfCentre(std::uint32_t centre, int kind)
 {
-    return 2 * ((centre - 1) >> 3) + (kind == 0 ? 1 : 0);
+    return 2 * ((centre - 1) >> 3) + 1 + static_cast<std::uint32_t>(kind);
 }
 
 // Fills len pixels of a layer row from physical column p, going on at the row's start.

@@ -88,8 +88,8 @@ private:
     // (y + wrap_.y) mod height), so that moving it moves no memory.
     QImage layer_;
     QPoint wrap_;
-    // Per kind and layer pixel (placed as in layer_): the mark centred there (its key halved, times
-    // 8, plus its slot, plus 1), 0 for none.
+    // Per kind and layer pixel (placed as in layer_): the mark centred there (its point's
+    // number times 8, plus its slot, plus 1), 0 for none.
     std::array<std::vector<std::uint32_t>, 2> centres_;
     // Where centres were kept since the layer was last emptied, while few enough that
     // emptying them one by one is quicker than emptying the whole layer.
