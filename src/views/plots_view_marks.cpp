@@ -9,8 +9,11 @@
 namespace {
 
 // A plot whose centre follows the points, or that is dragged, moves by whole pixels: a layer
-// this much larger than the view on each side shows such moves without drawing again.
-constexpr int kLayerMargin = 128;
+// this much larger than the view on each side shows such moves without drawing again. A centre
+// following a wandering fix (float, GPS) at a fine scale moves much like a random walk: it
+// leaves the layer after a number of paints that grows with the square of the margin, while
+// moving the layer costs in proportion to the margin, so a wide margin pays.
+constexpr int kLayerMargin = 256;
 
 }  // namespace
 

@@ -450,9 +450,13 @@ protected:
             expectLikeWalk("new epoch after the scroll");
             // Far enough that the kept layer moves and what comes in is looked for again.
             feed(1);
-            SendMouse(view, QEvent::MouseMove, grip + pan + scroll + QPoint(150, -140),
+            SendMouse(view, QEvent::MouseMove, grip + pan + scroll + QPoint(290, -60),
                       Qt::LeftButton);
             expectLikeWalk("a scroll beyond the kept margin");
+            // On the same way, within the moved layer: over what came in on both sides.
+            SendMouse(view, QEvent::MouseMove, grip + pan + scroll + QPoint(540, -310),
+                      Qt::LeftButton);
+            expectLikeWalk("over what came in");
             SendMouse(view, QEvent::MouseButtonRelease, grip, Qt::NoButton);
         }
         // Not a comparison of empty plots.
@@ -491,7 +495,7 @@ TEST_F(PlotWalkTest, FastPaintLikeTheWalkWhileTheViewKeepsMoving)
     QPoint at = grip;
     for (int paint = 0; paint < 40; ++paint) {
         const int sign = (paint + 3) % 4 < 2 ? 1 : -1;
-        at += paint < 30 ? QPoint(70, 20) * sign : QPoint(3, 0) * sign;
+        at += paint < 30 ? QPoint(290, 40) * sign : QPoint(3, 0) * sign;
         SendMouse(view, QEvent::MouseMove, at, Qt::LeftButton);
         view.AddPosition(still[4000 + static_cast<std::size_t>(paint)].lon,
                          still[4000 + static_cast<std::size_t>(paint)].lat, 1, 4, true);
