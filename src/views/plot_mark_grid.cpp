@@ -7,50 +7,12 @@
 
 namespace {
 
-// Far beyond any window, yet safely inside int and the raster engine's fixed point.
-constexpr double kPixelLimit = 1e6;
-
-int Clamped(double d)
-{
-    // Also sends NaN beyond the range, where nothing is drawn.
-    if (d >= kPixelLimit || d != d) return PlotPixelRule::kBeyondHigh;
-    if (d <= -kPixelLimit) return PlotPixelRule::kBeyondLow;
-    // Floor, not truncation: left of column 0 a pan or a following centre brings into view,
-    // truncation would give column 0 a bin one and a half pixels wide.
-    const int i = static_cast<int>(d);
-    return d < i ? i - 1 : i;
-}
-
 // Below this many marks a comparison sort beats three counting passes.
 constexpr std::size_t kRadixFrom = 2048;
 constexpr int kRadixBits = 11;
 constexpr std::uint32_t kRadixMask = (1U << kRadixBits) - 1;
 
 }  // namespace
-
-// The arithmetic is the plot's own, operation for operation: the same doubles give the same
-// pixels as the walk over every point.
-int PlotPixelRule::Column(double easting) const
-{
-    return Clamped(cx + r * (easting - centreEasting) / range + 0.5);
-}
-
-int PlotPixelRule::Row(double northing) const
-{
-    return Clamped(cy - r * (northing - centreNorthing) / range + 0.5);
-}
-
-bool PlotPixelRule::VisibleColumn(int column) const
-{
-    return column != kBeyondLow && column != kBeyondHigh && column + shiftX >= Left() &&
-           column + shiftX < Right();
-}
-
-bool PlotPixelRule::VisibleRow(int row) const
-{
-    return row != kBeyondLow && row != kBeyondHigh && row + shiftY >= Top() &&
-           row + shiftY < Bottom();
-}
 
 PlotPixelRule PlotPixelRule::Widened(int margin) const
 {
@@ -70,16 +32,6 @@ bool PlotPixelRule::SameButShift(const PlotPixelRule& other) const
     return *this == shifted;
 }
 
-bool PlotPixelRule::ToPixel(double easting, double northing, int& x, int& y) const
-{
-    const int column = Column(easting);
-    const int row = Row(northing);
-    if (!VisibleColumn(column) || !VisibleRow(row)) return false;
-    x = column + shiftX;
-    y = row + shiftY;
-    return true;
-}
-
 void CPlotMarkGrid::Begin(int width, int height)
 {
     const std::size_t area = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
@@ -89,22 +41,6 @@ void CPlotMarkGrid::Begin(int width, int height)
         height_ = height;
     }
     cells_.clear();
-}
-
-void CPlotMarkGrid::Offer(int x, int y, int combo, std::uint32_t key)
-{
-    std::uint32_t& slot = cellOf_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
-                                  static_cast<std::size_t>(x)];
-    if (slot == 0) {
-        cells_.push_back(Cell{x, y, {}, {}});
-        slot = static_cast<std::uint32_t>(cells_.size());
-    }
-    Cell& cell = cells_[slot - 1];
-    const auto kind = static_cast<std::size_t>(combo / kSlots);
-    if (key > cell.keys[kind]) {
-        cell.keys[kind] = key;
-        cell.slotOf[kind] = static_cast<std::uint8_t>(combo % kSlots);
-    }
 }
 
 bool CPlotMarkGrid::Holds(const PlotPixelRule& rule, int x0, int x1, int y0, int y1, int kind,

@@ -46,6 +46,59 @@ struct PlotPixelRule {
     bool operator==(const PlotPixelRule&) const = default;
 };
 
+// Every point of every paint goes through these, from other files too: inline.
+namespace plot_pixels {
+
+// Far beyond any window, yet safely inside int and the raster engine's fixed point.
+inline constexpr double kLimit = 1e6;
+
+inline int Clamped(double d)
+{
+    // Also sends NaN beyond the range, where nothing is drawn.
+    if (d >= kLimit || d != d) return PlotPixelRule::kBeyondHigh;
+    if (d <= -kLimit) return PlotPixelRule::kBeyondLow;
+    // Floor, not truncation: left of column 0 a pan or a following centre brings into view,
+    // truncation would give column 0 a bin one and a half pixels wide.
+    const int i = static_cast<int>(d);
+    return d < i ? i - 1 : i;
+}
+
+}  // namespace plot_pixels
+
+// The arithmetic is the plot's own, operation for operation: the same doubles give the same
+// pixels as the walk over every point.
+inline int PlotPixelRule::Column(double easting) const
+{
+    return plot_pixels::Clamped(cx + r * (easting - centreEasting) / range + 0.5);
+}
+
+inline int PlotPixelRule::Row(double northing) const
+{
+    return plot_pixels::Clamped(cy - r * (northing - centreNorthing) / range + 0.5);
+}
+
+inline bool PlotPixelRule::VisibleColumn(int column) const
+{
+    return column != kBeyondLow && column != kBeyondHigh && column + shiftX >= Left() &&
+           column + shiftX < Right();
+}
+
+inline bool PlotPixelRule::VisibleRow(int row) const
+{
+    return row != kBeyondLow && row != kBeyondHigh && row + shiftY >= Top() &&
+           row + shiftY < Bottom();
+}
+
+inline bool PlotPixelRule::ToPixel(double easting, double northing, int& x, int& y) const
+{
+    const int column = Column(easting);
+    const int row = Row(northing);
+    if (!VisibleColumn(column) || !VisibleRow(row)) return false;
+    x = column + shiftX;
+    y = row + shiftY;
+    return true;
+}
+
 // One mark to draw: a live circle (kind 0) or a replay square (kind 1) in a class slot, with
 // its drawing key (see CPlotMarkGrid).
 struct PlotMark {
@@ -96,3 +149,19 @@ private:
     std::vector<Entry> entries_;
     std::vector<Entry> sorted_;
 };
+
+inline void CPlotMarkGrid::Offer(int x, int y, int combo, std::uint32_t key)
+{
+    std::uint32_t& slot = cellOf_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
+                                  static_cast<std::size_t>(x)];
+    if (slot == 0) {
+        cells_.push_back(Cell{x, y, {}, {}});
+        slot = static_cast<std::uint32_t>(cells_.size());
+    }
+    Cell& cell = cells_[slot - 1];
+    const auto kind = static_cast<std::size_t>(combo / kSlots);
+    if (key > cell.keys[kind]) {
+        cell.keys[kind] = key;
+        cell.slotOf[kind] = static_cast<std::uint8_t>(combo % kSlots);
+    }
+}

@@ -69,11 +69,17 @@ void CPlotMarkPainter::BuildLayer(const std::vector<PlotMark>& marks, const Styl
 {
     if (layer_.size() != size) {
         layer_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        layerWidth_ = size.width();
+        layerHeight_ = size.height();
         manyPlaced_ = true;
     }
     // The kept places are emptied by the reach of the marks drawn there.
     if (!kept_ || kept_->pointSize != style.pointSize) manyPlaced_ = true;
     kept_ = style;
+    for (std::size_t slot = 0; slot < rgb_[0].size(); ++slot) {
+        rgb_[0][slot] = style.live[slot].rgba();
+        rgb_[1][slot] = style.replay[slot].rgba();
+    }
     edgesOf_.reset();
     EmptyLayer();
     Splat(layer_, QPoint(0, 0), layer_.rect(), marks);
@@ -107,18 +113,18 @@ void CPlotMarkPainter::EmptyLayer()
 int CPlotMarkPainter::PhysX(int x) const
 {
     const int p = x + wrap_.x();
-    return p >= layer_.width() ? p - layer_.width() : p;
+    return p >= layerWidth_ ? p - layerWidth_ : p;
 }
 
 int CPlotMarkPainter::PhysY(int y) const
 {
     const int p = y + wrap_.y();
-    return p >= layer_.height() ? p - layer_.height() : p;
+    return p >= layerHeight_ ? p - layerHeight_ : p;
 }
 
 std::size_t CPlotMarkPainter::CentreIndex(int x, int y) const
 {
-    return static_cast<std::size_t>(PhysY(y)) * static_cast<std::size_t>(layer_.width()) +
+    return static_cast<std::size_t>(PhysY(y)) * static_cast<std::size_t>(layerWidth_) +
            static_cast<std::size_t>(PhysX(x));
 }
 
@@ -162,6 +168,8 @@ void CPlotMarkPainter::DropLayer()
     kept_.reset();
     edgesOf_.reset();
     layer_ = QImage();
+    layerWidth_ = 0;
+    layerHeight_ = 0;
     for (auto& plane : centres_) plane = {};
     placed_ = {};
     manyPlaced_ = true;
@@ -310,7 +318,7 @@ void CPlotMarkPainter::DrawFromCentres(const QRect& rect, const QRect& from, QIm
                 const std::uint32_t c = centres_[static_cast<std::size_t>(kind)][i];
                 if (c == 0) continue;
                 const std::uint32_t key = KeyOfCentre(c, kind);
-                const QRgb colour = (kind == 0 ? kept_->live : kept_->replay)[(c - 1) & 7].rgba();
+                const QRgb colour = rgb_[static_cast<std::size_t>(kind)][(c - 1) & 7];
                 auto cover = [&](const Span& span, int dy) {
                     const int row = y + dy;
                     if (row < rect.top() || row > rect.bottom()) return;
@@ -426,7 +434,7 @@ void CPlotMarkPainter::Splat(QImage& target, QPoint offset, const QRect& clip,
     const int w = target.width();
     const Span square{0, -s, s + 1};
     for (const PlotMark& m : marks) {
-        const QRgb colour = (m.kind == 0 ? kept_->live : kept_->replay)[m.slot].rgba();
+        const QRgb colour = rgb_[m.kind != 0 ? 1 : 0][m.slot];
         auto fill = [&](const Span& span, int dy) {
             const int y = m.y + dy;
             if (y < top || y >= bottom) return;

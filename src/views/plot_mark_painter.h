@@ -87,6 +87,8 @@ private:
     // The picture on a torus: layer pixel (x, y) lives at ((x + wrap_.x) mod width,
     // (y + wrap_.y) mod height), so that moving it moves no memory.
     QImage layer_;
+    int layerWidth_ = 0;  // layer_'s, without a call into Qt per pixel
+    int layerHeight_ = 0;
     QPoint wrap_;
     // Per kind and layer pixel (placed as in layer_): the mark centred there (its point's
     // number times 8, plus its slot, plus 1), 0 for none.
@@ -96,6 +98,7 @@ private:
     std::vector<std::uint32_t> placed_;
     bool manyPlaced_ = true;
     std::optional<Style> kept_;
+    std::array<std::array<QRgb, CPlotMarkGrid::kSlots>, 2> rgb_{};  // kept_'s, per kind
     // The shown window's edges drawn from the marks centred in it, while valid.
     std::optional<QRect> edgesOf_;
     std::vector<QRect> edgeRects_;
