@@ -110,24 +110,6 @@ void CPlotMarkPainter::EmptyLayer()
     wrap_ = QPoint();
 }
 
-int CPlotMarkPainter::PhysX(int x) const
-{
-    const int p = x + wrap_.x();
-    return p >= layerWidth_ ? p - layerWidth_ : p;
-}
-
-int CPlotMarkPainter::PhysY(int y) const
-{
-    const int p = y + wrap_.y();
-    return p >= layerHeight_ ? p - layerHeight_ : p;
-}
-
-std::size_t CPlotMarkPainter::CentreIndex(int x, int y) const
-{
-    return static_cast<std::size_t>(PhysY(y)) * static_cast<std::size_t>(layerWidth_) +
-           static_cast<std::size_t>(PhysX(x));
-}
-
 void CPlotMarkPainter::ClearColour(const QRect& rect)
 {
     uchar* const bits = layer_.bits();
@@ -298,6 +280,38 @@ void CPlotMarkPainter::NoteNearEdges(const std::vector<PlotMark>& marks)
     }
 }
 
+// The marks centred at (x, y), live under replay, into depth_ and shade_ over rect.
+void CPlotMarkPainter::Cover(int x, int y, std::uint32_t live, std::uint32_t replay,
+                             const QRect& rect)
+{
+    const int s = kept_->pointSize;
+    const auto w = static_cast<std::size_t>(rect.width());
+    for (int kind = 0; kind < 2; ++kind) {
+        const std::uint32_t c = kind == 0 ? live : replay;
+        if (c == 0) continue;
+        const std::uint32_t key = KeyOfCentre(c, kind);
+        const QRgb colour = rgb_[static_cast<std::size_t>(kind)][(c - 1) & 7];
+        auto fill = [&](int dy, int from, int to) {
+            const int row = y + dy;
+            if (row < rect.top() || row > rect.bottom()) return;
+            const int x0 = std::max(x + from, rect.left());
+            const int x1 = std::min(x + to, rect.right() + 1);
+            const std::size_t base = static_cast<std::size_t>(row - rect.top()) * w;
+            for (int px = x0; px < x1; ++px) {
+                const std::size_t at = base + static_cast<std::size_t>(px - rect.left());
+                if (key <= depth_[at]) continue;
+                depth_[at] = key;
+                shade_[at] = colour;
+            }
+        };
+        if (kind == 0) {
+            for (const Span& span : circle_) fill(span.dy, span.x0, span.x1);
+        } else {
+            for (int dy = -s; dy <= s; ++dy) fill(dy, -s, s + 1);
+        }
+    }
+}
+
 void CPlotMarkPainter::DrawFromCentres(const QRect& rect, const QRect& from, QImage& target,
                                        QPoint offset)
 {
@@ -309,36 +323,19 @@ void CPlotMarkPainter::DrawFromCentres(const QRect& rect, const QRect& from, QIm
     // coloured it.
     depth_.assign(pixels, 0);
     shade_.assign(pixels, 0);
-    const int s = kept_->pointSize;
-    const Span square{0, -s, s + 1};
+    // Row by row, in at most two runs of the torus: most pixels hold no centre.
     for (int y = around.top(); y <= around.bottom(); ++y) {
-        for (int x = around.left(); x <= around.right(); ++x) {
-            const std::size_t i = CentreIndex(x, y);
-            for (int kind = 0; kind < 2; ++kind) {
-                const std::uint32_t c = centres_[static_cast<std::size_t>(kind)][i];
-                if (c == 0) continue;
-                const std::uint32_t key = KeyOfCentre(c, kind);
-                const QRgb colour = rgb_[static_cast<std::size_t>(kind)][(c - 1) & 7];
-                auto cover = [&](const Span& span, int dy) {
-                    const int row = y + dy;
-                    if (row < rect.top() || row > rect.bottom()) return;
-                    const int x0 = std::max(x + span.x0, rect.left());
-                    const int x1 = std::min(x + span.x1, rect.right() + 1);
-                    const std::size_t base =
-                        static_cast<std::size_t>(row - rect.top()) * static_cast<std::size_t>(w);
-                    for (int px = x0; px < x1; ++px) {
-                        const std::size_t at = base + static_cast<std::size_t>(px - rect.left());
-                        if (key <= depth_[at]) continue;
-                        depth_[at] = key;
-                        shade_[at] = colour;
-                    }
-                };
-                if (kind == 0) {
-                    for (const Span& span : circle_) cover(span, span.dy);
-                } else {
-                    for (int dy = -s; dy <= s; ++dy) cover(square, dy);
-                }
+        const std::size_t rowStart =
+            static_cast<std::size_t>(PhysY(y)) * static_cast<std::size_t>(layerWidth_);
+        for (int run = around.left(); run <= around.right();) {
+            const int p = PhysX(run);
+            const int length = std::min(around.right() + 1 - run, layerWidth_ - p);
+            const std::uint32_t* const live = centres_[0].data() + rowStart + p;
+            const std::uint32_t* const replay = centres_[1].data() + rowStart + p;
+            for (int k = 0; k < length; ++k) {
+                if ((live[k] | replay[k]) != 0) Cover(run + k, y, live[k], replay[k], rect);
             }
+            run += length;
         }
     }
     const bool onLayer = &target == &layer_;

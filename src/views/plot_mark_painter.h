@@ -66,9 +66,21 @@ private:
     int Reach();
     void EmptyLayer();
     // Where a layer pixel lives in memory, and emptying a rectangle of the picture.
-    int PhysX(int x) const;
-    int PhysY(int y) const;
-    std::size_t CentreIndex(int x, int y) const;
+    int PhysX(int x) const
+    {
+        const int p = x + wrap_.x();
+        return p >= layerWidth_ ? p - layerWidth_ : p;
+    }
+    int PhysY(int y) const
+    {
+        const int p = y + wrap_.y();
+        return p >= layerHeight_ ? p - layerHeight_ : p;
+    }
+    std::size_t CentreIndex(int x, int y) const
+    {
+        return static_cast<std::size_t>(PhysY(y)) * static_cast<std::size_t>(layerWidth_) +
+               static_cast<std::size_t>(PhysX(x));
+    }
     void ClearColour(const QRect& rect);
     void ClearRect(const QRect& rect);
     void DrawLayerRect(QPainter& painter, const QRect& rect, QPoint at) const;
@@ -80,6 +92,7 @@ private:
     bool CentresAround(const QRect& window, int reach) const;
     // The pixels of rect drawn again into the target, from the marks centred in `from`.
     void DrawFromCentres(const QRect& rect, const QRect& from, QImage& target, QPoint offset);
+    void Cover(int x, int y, std::uint32_t live, std::uint32_t replay, const QRect& rect);
     void NoteNearEdges(const std::vector<PlotMark>& marks);
 
     int stencilSize_ = -1;
