@@ -169,6 +169,7 @@ private:
     bool ShowKeptLayer(QPainter& painter, const PlotPixelRule& rule,
                        const CPlotMarkPainter::Style& style);
     bool RecentreLayer(const PlotPixelRule& moved);
+    int LayerMargin() const;
     void NoteMove(std::optional<QPoint> move);
     void DropLayer();
     void DrawErrorCircles(QPainter& painter, const Geometry& g) const;
@@ -207,8 +208,11 @@ private:
     // How the view has been moving by whole pixels (see NoteMove).
     QPoint drift_;
     int paintsSinceRecentre_ = 0;
+    long long travelled_ = 0;  // pixels moved, either way, since the last recentre
     double paintsPerRecentre_ = 16.0;
     bool drifting_ = false;
+    bool denseStrips_ = false;  // the last strips that came in held a mark per 16 pixels
+    bool wandering_ = false;    // left the narrow margin at this rule without drifting
     bool walkEveryPoint_ = false;
     ReplayPositionAt replayPositionAt_;
 

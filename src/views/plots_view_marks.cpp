@@ -9,11 +9,13 @@
 namespace {
 
 // A plot whose centre follows the points, or that is dragged, moves by whole pixels: a layer
-// this much larger than the view on each side shows such moves without drawing again. A centre
-// following a wandering fix (float, GPS) at a fine scale moves much like a random walk: it
-// leaves the layer after a number of paints that grows with the square of the margin, while
-// moving the layer costs in proportion to the margin, so a wide margin pays.
-constexpr int kLayerMargin = 256;
+// this much larger than the view on each side shows such moves without drawing again.
+constexpr int kLayerMargin = 128;
+// A centre following a wandering fix (float, GPS) at a fine scale moves much like a random
+// walk: it leaves the layer after a number of paints that grows with the square of the
+// margin, while moving the layer costs in proportion to it. Such a view takes a wider margin,
+// and the memory it needs, once it has wandered out of the narrow one.
+constexpr int kWideMargin = 256;
 
 }  // namespace
 
@@ -47,7 +49,7 @@ void CPlotsView::DrawPoints(QPainter& painter, const Geometry& g)
         CPlotMarkPainter::DrawEach(painter, marks_.Collect(rule), style);
         return;
     }
-    const int margin = drifting_ ? 0 : kLayerMargin;
+    const int margin = LayerMargin();
     const PlotPixelRule layerRule = rule.Widened(margin);
     const std::vector<PlotMark>& marks = marks_.Collect(layerRule);
     if (!again || drifting_) {
@@ -81,6 +83,12 @@ void CPlotsView::DrawPoints(QPainter& painter, const Geometry& g)
 // costs more than it saves: such a view takes a layer of its own size, which moves at every
 // paint. The moves are summed as if a layer with a margin were kept, and the paints between
 // its recentres counted.
+int CPlotsView::LayerMargin() const
+{
+    if (drifting_) return 0;
+    return wandering_ ? kWideMargin : kLayerMargin;
+}
+
 void CPlotsView::NoteMove(std::optional<QPoint> move)
 {
     if (!move) {
@@ -88,20 +96,30 @@ void CPlotsView::NoteMove(std::optional<QPoint> move)
         paintsSinceRecentre_ = 0;
         paintsPerRecentre_ = 16.0;
         drifting_ = false;
+        wandering_ = false;
+        denseStrips_ = false;
+        travelled_ = 0;
         return;
     }
     drift_ += *move;
+    travelled_ += std::abs(move->x()) + std::abs(move->y());
     ++paintsSinceRecentre_;
     if (drifting_ && paintsSinceRecentre_ > 6) {
         drifting_ = false;
         paintsPerRecentre_ = 16.0;
     }
-    if (std::abs(drift_.x()) <= kLayerMargin && std::abs(drift_.y()) <= kLayerMargin) return;
+    const int margin = wandering_ ? kWideMargin : kLayerMargin;
+    if (std::abs(drift_.x()) <= margin && std::abs(drift_.y()) <= margin) return;
     paintsPerRecentre_ = 0.75 * paintsPerRecentre_ + 0.25 * paintsSinceRecentre_;
     drift_ = QPoint();
     paintsSinceRecentre_ = 0;
     if (paintsPerRecentre_ < 3.0) drifting_ = true;
     if (paintsPerRecentre_ > 6.0) drifting_ = false;
+    // Only a view that went to and fro gains by a wider margin; one that keeps its way, such
+    // as one following a receiver on the move, keeps the narrow one and its smaller memory.
+    // Nor does one over few marks, whose strips cost little to fetch.
+    if (!drifting_ && denseStrips_ && travelled_ > 3 * margin) wandering_ = true;
+    travelled_ = 0;
 }
 
 // The kept layer holds this view's window, or is moved so that it does: the marks of the
@@ -113,7 +131,7 @@ bool CPlotsView::ShowKeptLayer(QPainter& painter, const PlotPixelRule& rule,
         !markPainter_.Keeps(painter, style)) {
         return false;
     }
-    const int margin = drifting_ ? 0 : kLayerMargin;
+    const int margin = LayerMargin();
     if (!layerRule_->SameButShift(rule.Widened(margin))) return false;
     QPoint origin(margin + layerRule_->shiftX - rule.shiftX,
                   margin + layerRule_->shiftY - rule.shiftY);
@@ -144,6 +162,7 @@ bool CPlotsView::RecentreLayer(const PlotPixelRule& moved)
     markPainter_.ScrollLayer(QPoint(dx, dy));
     layerRule_ = moved;
     std::vector<QRect> strips;
+    long long found = 0;
     if (dx != 0) strips.push_back(dx > 0 ? QRect(0, 0, dx, h) : QRect(w + dx, 0, -dx, h));
     if (dy != 0) strips.push_back(dy > 0 ? QRect(0, 0, w, dy) : QRect(0, h + dy, w, -dy));
     for (const QRect& strip : strips) {
@@ -152,8 +171,11 @@ bool CPlotsView::RecentreLayer(const PlotPixelRule& moved)
         clipped.clipY0 = strip.top();
         clipped.clipX1 = strip.right() + 1;
         clipped.clipY1 = strip.bottom() + 1;
-        markPainter_.PutBack(strip, marks_.Collect(clipped));
+        const std::vector<PlotMark>& marks = marks_.Collect(clipped);
+        found += static_cast<long long>(marks.size());
+        markPainter_.PutBack(strip, marks);
     }
+    denseStrips_ = found * 16 > area;
     return true;
 }
 

@@ -450,11 +450,11 @@ protected:
             expectLikeWalk("new epoch after the scroll");
             // Far enough that the kept layer moves and what comes in is looked for again.
             feed(1);
-            SendMouse(view, QEvent::MouseMove, grip + pan + scroll + QPoint(290, -60),
+            SendMouse(view, QEvent::MouseMove, grip + pan + scroll + QPoint(150, -140),
                       Qt::LeftButton);
             expectLikeWalk("a scroll beyond the kept margin");
             // On the same way, within the moved layer: over what came in on both sides.
-            SendMouse(view, QEvent::MouseMove, grip + pan + scroll + QPoint(540, -310),
+            SendMouse(view, QEvent::MouseMove, grip + pan + scroll + QPoint(250, -240),
                       Qt::LeftButton);
             expectLikeWalk("over what came in");
             SendMouse(view, QEvent::MouseButtonRelease, grip, Qt::NoButton);
@@ -495,7 +495,7 @@ TEST_F(PlotWalkTest, FastPaintLikeTheWalkWhileTheViewKeepsMoving)
     QPoint at = grip;
     for (int paint = 0; paint < 40; ++paint) {
         const int sign = (paint + 3) % 4 < 2 ? 1 : -1;
-        at += paint < 30 ? QPoint(290, 40) * sign : QPoint(3, 0) * sign;
+        at += paint < 30 ? QPoint(70, 20) * sign : QPoint(3, 0) * sign;
         SendMouse(view, QEvent::MouseMove, at, Qt::LeftButton);
         view.AddPosition(still[4000 + static_cast<std::size_t>(paint)].lon,
                          still[4000 + static_cast<std::size_t>(paint)].lat, 1, 4, true);
@@ -503,6 +503,43 @@ TEST_F(PlotWalkTest, FastPaintLikeTheWalkWhileTheViewKeepsMoving)
         if (paint % 5 != 4) continue;
         view.SetWalkEveryPoint(true);
         EXPECT_EQ(fast, Render(view)) << "paint " << paint;
+        view.SetWalkEveryPoint(false);
+    }
+}
+
+// A view dragged to and fro over a dense cloud, as a centre following a float fix at a fine
+// scale goes, takes a wider layer after it has wandered out of the first one; moving that
+// layer keeps showing what walking every point shows.
+TEST_F(PlotWalkTest, FastPaintLikeTheWalkWhileTheViewWandersOverACloud)
+{
+    store.Write(settings::kRefPointRefSite, 0);
+    store.Write(settings::kRefPointLongitude, QString::number(kLon, 'f', 9));
+    store.Write(settings::kRefPointLatitude, QString::number(kLat, 'f', 9));
+    Load(3, 2);
+    // About one point per eight pixels over a square three times the view's width.
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> metres(-0.45, 0.45);
+    constexpr double kPerDegree = 111195.0;
+    for (int i = 0; i < 200000; ++i) {
+        view.AddPosition(kLon + metres(random) / (kPerDegree * std::cos(kLat * M_PI / 180.0)),
+                         kLat + metres(random) / kPerDegree, 1, 1 + i % 5, true);
+    }
+    const QPoint grip(100, 100);
+    SendMouse(view, QEvent::MouseButtonPress, grip, Qt::LeftButton);
+    Render(view);
+    // Out of the first layer, to and fro inside the next, out again (now wider), and beyond
+    // the wider margin both ways.
+    const QPoint moves[] = {{150, 60},  {-100, -40}, {100, 40},   {-100, -40},
+                            {100, 40},  {-100, 40},  {200, -180}, {60, 20},
+                            {-300, 90}, {280, -120}, {-20, 270},  {10, -5}};
+    QPoint at = grip;
+    int step = 0;
+    for (const QPoint& move : moves) {
+        at += move;
+        SendMouse(view, QEvent::MouseMove, at, Qt::LeftButton);
+        const QImage fast = Render(view);
+        view.SetWalkEveryPoint(true);
+        EXPECT_EQ(fast, Render(view)) << "move " << step++;
         view.SetWalkEveryPoint(false);
     }
 }
