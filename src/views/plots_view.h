@@ -212,7 +212,7 @@ private:
     double paintsPerRecentre_ = 16.0;
     bool drifting_ = false;
     bool denseStrips_ = false;  // the last strips that came in held a mark per 16 pixels
-    bool wandering_ = false;    // left the narrow margin at this rule without drifting
+    bool wandering_ = false;    // went to and fro out of the narrow margin over many marks
     bool walkEveryPoint_ = false;
     ReplayPositionAt replayPositionAt_;
 

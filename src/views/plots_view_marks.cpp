@@ -79,16 +79,16 @@ void CPlotsView::DrawPoints(QPainter& painter, const Geometry& g)
     markPainter_.ShowLayer(painter, QPoint(margin, margin));
 }
 
-// A view that keeps moving one way leaves any margin within a few paints, and a margin then
-// costs more than it saves: such a view takes a layer of its own size, which moves at every
-// paint. The moves are summed as if a layer with a margin were kept, and the paints between
-// its recentres counted.
 int CPlotsView::LayerMargin() const
 {
     if (drifting_) return 0;
     return wandering_ ? kWideMargin : kLayerMargin;
 }
 
+// A view that keeps moving one way leaves any margin within a few paints, and a margin then
+// costs more than it saves: such a view takes a layer of its own size, which moves at every
+// paint. The moves are summed as if a layer with a margin were kept, and the paints between
+// its recentres counted.
 void CPlotsView::NoteMove(std::optional<QPoint> move)
 {
     if (!move) {
